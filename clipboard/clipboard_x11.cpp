@@ -1,0 +1,34 @@
+#include "clipboard/clipboard_x11.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QString>
+
+namespace litvorot {
+
+std::u16string X11Clipboard::GetClipboardText() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return {};
+    const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
+    // Pictures and files offer no text; asking for it would only give the empty string.
+    if (data == nullptr || !data->hasText()) return {};
+    const QString text = data->text();
+    std::u16string result(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+    result.push_back(u'\0');
+    return result;
+}
+
+bool X11Clipboard::SetClipboardText(std::u16string_view text) {
+    const std::u16string_view body = TextBeforeNul(text);
+    if (body.empty()) return false;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return false;
+    clipboard->setText(
+        QString(reinterpret_cast<const QChar*>(body.data()), static_cast<qsizetype>(body.size())),
+        QClipboard::Clipboard);
+    return true;
+}
+
+}  // namespace litvorot

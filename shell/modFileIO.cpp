@@ -1,0 +1,280 @@
+#include "shell/modFileIO.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace litvorot {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A line longer than this cannot hold a sensible value.
+constexpr std::size_t kMaxLineLength = 256;
+
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+std::string_view TrimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number: an optional sign, digits with an optional fraction, an optional exponent.
+std::optional<double> ParseNumber(std::string_view text) {
+    text = TrimSpaces(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t mantissa = i;
+    std::size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        std::size_t expDigits = 0;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    double value = 0;
+    const char* begin = text.data() + mantissa;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range && std::fabs(value) < 1) value = 0;  // underflow
+    if (!std::isfinite(value)) return std::nullopt;
+    return negative ? -value : value;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+enum class LineResult { Line, End, TooLong };
+
+// A line ends at CR or CR LF; a lone LF belongs to the line. The last line may end at the end
+// of the file; nothing left to read gives End.
+LineResult ReadLine(std::istream& in, std::string& line) {
+    line.clear();
+    bool any = false;
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        any = true;
+        if (c == '\r') {
+            if (in.peek() == '\n') in.get();
+            return LineResult::Line;
+        }
+        if (line.size() == kMaxLineLength) return LineResult::TooLong;
+        line.push_back(static_cast<char>(c));
+    }
+    return any ? LineResult::Line : LineResult::End;
+}
+
+std::string ErrnoText(int error) { return std::generic_category().message(error); }
+
+void AppendNumber(std::string& out, TextFormat value) {
+    out += value < 0 ? "-" : " ";
+    const int magnitude = value < 0 ? -static_cast<int>(value) : value;
+    out += std::to_string(magnitude);
+    out += " \r\n";
+}
+
+}  // namespace
+
+bool FileExists(const fs::path& path) {
+    if (path.empty()) return false;
+    const std::string name = path.filename().string();
+    if (name.empty() || name.front() == '.') return false;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    return !ec && fs::is_regular_file(status);
+}
+
+bool DirectoryWritable(const fs::path& directory) {
+    std::error_code ec;
+    if (!fs::is_directory(directory, ec)) return false;
+#ifndef _WIN32
+    return ::access(directory.c_str(), W_OK | X_OK) == 0;
+#else
+    // Windows answers access checks by attributes only; trying is the reliable test.
+    const fs::path probe = directory / ".litvorot-write-test";
+    std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.close();
+    fs::remove(probe, ec);
+    return true;
+#endif
+}
+
+fs::path UserConfigHome(const char* xdgConfigHome, const char* home) {
+    if (xdgConfigHome != nullptr && *xdgConfigHome != '\0') {
+        fs::path xdg(xdgConfigHome);
+        if (xdg.is_absolute()) return xdg;
+    }
+    if (home != nullptr && *home != '\0') return fs::path(home) / ".config";
+    return {};
+}
+
+fs::path SettingsPath(const fs::path& exeDir, const fs::path& configHome) {
+    const fs::path beside = exeDir / kSettingsFileName;
+    if (FileExists(beside) || DirectoryWritable(exeDir) || configHome.empty()) return beside;
+    return configHome / "litvorot" / kSettingsFileName;
+}
+
+std::optional<TextFormat> ParseFormatLine(std::string_view line) {
+    const std::optional<double> number = ParseNumber(line);
+    if (!number) return std::nullopt;
+    const double rounded = std::nearbyint(*number);  // the default rounding: halves to even
+    if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
+    return static_cast<TextFormat>(rounded);
+}
+
+std::optional<bool> ParseStatusLine(std::string_view line) {
+    const std::string_view word = TrimSpaces(line);
+    if (EqualsIgnoringCase(word, "true")) return true;
+    if (EqualsIgnoringCase(word, "false")) return false;
+    const std::optional<double> number = ParseNumber(word);
+    if (!number) return std::nullopt;
+    return *number != 0;
+}
+
+SettingsRead ReadSettingsFile(const fs::path& path) {
+    SettingsRead result;
+    if (!FileExists(path)) return result;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.outcome = SettingsRead::Outcome::Bad;
+        result.message = "Could not read the settings file " + Quoted(path) + ": " +
+                         ErrnoText(errno) + ". The default settings apply.";
+        return result;
+    }
+    result.outcome = SettingsRead::Outcome::Read;
+    std::string line;
+    for (int number = 1; number <= 3; ++number) {
+        const LineResult got = ReadLine(in, line);
+        bool good = false;
+        if (got == LineResult::Line) {
+            if (number == 1) {
+                result.sourceFormat = ParseFormatLine(line);
+                good = result.sourceFormat.has_value();
+            } else if (number == 2) {
+                result.destFormat = ParseFormatLine(line);
+                good = result.destFormat.has_value();
+            } else {
+                result.displayStatus = ParseStatusLine(line);
+                good = result.displayStatus.has_value();
+            }
+        }
+        if (!good) {
+            result.outcome = SettingsRead::Outcome::Bad;
+            const std::string what = got == LineResult::End
+                                         ? "ends before line " + std::to_string(number)
+                                         : "has no valid value in line " + std::to_string(number);
+            result.message = "The settings file " + Quoted(path) + " " + what +
+                             ". The settings from that line on take their default values.";
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string FormatSettings(const Settings& settings) {
+    std::string out;
+    AppendNumber(out, settings.sourceFormat);
+    AppendNumber(out, settings.destFormat);
+    out += settings.displayStatus ? "True\r\n" : "False\r\n";
+    return out;
+}
+
+std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
+    auto failure = [&path](const std::string& reason) {
+        return "Could not save the settings to " + Quoted(path) + ": " + reason + ".";
+    };
+    std::error_code ec;
+    const fs::path directory = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::is_directory(directory, ec)) {
+        fs::create_directories(directory, ec);
+        if (ec) return failure(ec.message());
+    }
+    const bool replacing = fs::exists(path, ec);
+#ifndef _WIN32
+    // A settings.ini the user made read-only stays as it is, although renaming over it would work.
+    if (replacing && fs::is_regular_file(path, ec) && ::access(path.c_str(), W_OK) != 0) {
+        return failure(ErrnoText(errno));
+    }
+#endif
+
+    fs::path temporary = path;
+    temporary += ".tmp";
+    const std::string content = FormatSettings(settings);
+#ifndef _WIN32
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return failure(ErrnoText(errno));
+    std::size_t written = 0;
+    int error = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        fs::remove(temporary, ec);
+        return failure(ErrnoText(error));
+    }
+#else
+    {
+        std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
+        if (file == nullptr) return failure(ErrnoText(errno));
+        const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
+                        std::fflush(file) == 0;
+        const int error = errno;
+        if (std::fclose(file) != 0 || !ok) {
+            fs::remove(temporary, ec);
+            return failure(ErrnoText(ok ? errno : error));
+        }
+    }
+#endif
+    if (replacing) {
+        const fs::perms perms = fs::status(path, ec).permissions();
+        if (!ec) fs::permissions(temporary, perms, ec);
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return failure(ec.message());
+    }
+    return {};
+}
+
+}  // namespace litvorot

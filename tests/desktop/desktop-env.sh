@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# A throw-away X11 desktop for tests: Xvfb on a free display, the openbox window manager and
+# the trayer tray host, with helpers for the clipboard, the tray icon and screenshots.
+# Source it, call desktop_start, and the desktop stops by itself when the script exits:
+#
+#   source tests/desktop/desktop-env.sh
+#   desktop_start            # exports DISPLAY, DESKTOP_DIR (a private temp directory)
+#   clip_set "privet"; xdotool key ctrl+space; clip_get
+#
+# Every process started here is stopped by its own pid in desktop_stop.
+
+DESKTOP_PIDS=()
+DESKTOP_DIR=""
+
+desktop_log() { echo "[desktop] $*" >&2; }
+
+# wait_until TIMEOUT_SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
+wait_until() {
+    local timeout=$1
+    shift
+    local deadline=$((SECONDS + timeout))
+    until "$@" >/dev/null 2>&1; do
+        if ((SECONDS >= deadline)); then return 1; fi
+        sleep 0.05
+    done
+}
+
+desktop_start() {
+    local geometry=${1:-1024x768x24}
+    DESKTOP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/litvorot-desktop.XXXXXX")
+    export DESKTOP_DIR
+    trap desktop_stop EXIT
+    # A session bus with a StatusNotifierWatcher would take the tray icon away from XEmbed.
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+    export XDG_RUNTIME_DIR="$DESKTOP_DIR/runtime"
+    mkdir -m 0700 "$XDG_RUNTIME_DIR"
+    export XDG_CONFIG_HOME="$DESKTOP_DIR/config"
+    export QT_QPA_PLATFORM=xcb
+
+    local fifo="$DESKTOP_DIR/displayfd"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$fifo" >"$DESKTOP_DIR/xvfb.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    local number=""
+    read -r -t 20 number <"$fifo" || true
+    if [ -z "$number" ]; then
+        desktop_log "Xvfb did not start"; cat "$DESKTOP_DIR/xvfb.log" >&2; return 1
+    fi
+    export DISPLAY=":$number"
+
+    openbox --sm-disable >"$DESKTOP_DIR/openbox.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    wait_until 20 desktop_has_wm || { desktop_log "openbox did not start"; return 1; }
+
+    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+        >"$DESKTOP_DIR/trayer.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    wait_until 20 desktop_has_tray || { desktop_log "trayer did not start"; return 1; }
+    desktop_log "desktop on $DISPLAY"
+}
+
+desktop_has_wm() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+desktop_has_tray() { xwininfo -root -tree | grep -q '("panel" "trayer")'; }
+
+# Starts a background process that desktop_stop ends; its pid is in $DESKTOP_LAST_PID.
+desktop_spawn() {
+    "$@" &
+    DESKTOP_LAST_PID=$!
+    DESKTOP_PIDS+=($DESKTOP_LAST_PID)
+}
+
+desktop_stop() {
+    local i pid
+    for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${DESKTOP_PIDS[i]}
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    DESKTOP_PIDS=()
+    # xclip serving a selection leaves when the display goes; nothing else remains.
+    if [ -n "$DESKTOP_DIR" ] && [ -z "${DESKTOP_KEEP:-}" ]; then rm -rf "$DESKTOP_DIR"; fi
+}
+
+# Clipboard helpers. xclip -i stays in the background serving the selection: never let it hold
+# our stdout.
+clip_set() { printf '%s' "$1" | xclip -selection clipboard -i >/dev/null 2>&1; }
+clip_set_file() { xclip -selection clipboard -t "$2" -i "$1" >/dev/null 2>&1; }   # FILE TYPE
+clip_get() { xclip -selection clipboard -o 2>/dev/null; }
+clip_targets() { xclip -selection clipboard -o -t TARGETS 2>/dev/null; }
+# clip_wait_for TEXT [TIMEOUT]: waits until the clipboard holds exactly TEXT.
+clip_wait_for() { wait_until "${2:-5}" clip_is "$1"; }
+clip_is() { [ "$(clip_get)" = "$1" ]; }
+
+# The absolute top left corner and size "X Y W H" of the tray icon embedded for CLASS (the
+# program's window class), as shown by xwininfo; nothing when it is not embedded.
+tray_icon_geometry() {
+    local class=$1
+    xwininfo -root -tree | awk -v cls="\"$class\"" '
+        index($0, cls) && match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
+            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
+            if (f[1] <= 32 && f[2] <= 32) { print f[5], f[6], f[1], f[2]; exit }
+        }'
+}
+
+# The centre "X Y" of the tray icon for CLASS.
+tray_icon_centre() {
+    local g
+    g=$(tray_icon_geometry "$1") || return 1
+    [ -n "$g" ] || return 1
+    set -- $g
+    echo $(($1 + $3 / 2)) $(($2 + $4 / 2))
+}
+
+# Number of mapped windows of CLASS (override-redirect popups such as menus included).
+visible_windows_of_class() {
+    xwininfo -root -tree | grep -c "\"$1\"" || true
+}
+
+desktop_screenshot() { import -window root "$1"; }
