@@ -7,7 +7,8 @@
 
 namespace litvorot {
 
-// The code page in use for writing KOI8 and CP 1251 text: 1251 or 1252.
+// The code page in use for writing KOI8 and CP 1251 text: 1251 or 1252 (on Windows, whatever the
+// system uses).
 int AnsiCodePage();
 
 // Overrides the code page in use (tests, the converter's --codepage). Only 1251 and 1252 are
@@ -22,9 +23,9 @@ int CodePageForLocale(std::string_view localeName);
 // or LANG, whichever is set first.
 int SystemAnsiCodePage();
 
-// The character that `byte` stands for in `codePage` (1251, or anything else for 1252), as
-// Windows maps it: bytes the code page leaves undefined become the control character of the same
-// number.
+// The character that `byte` stands for in `codePage` (1251 or 1252; elsewhere than on Windows any
+// other number is taken as 1252), as Windows maps it: bytes the code page leaves undefined become
+// the control character of the same number.
 char16_t ByteToChar(int codePage, unsigned char byte);
 
 }  // namespace litvorot

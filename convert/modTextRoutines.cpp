@@ -1,1 +1,105 @@
-// (being written)
+#include "convert/modTextRoutines.h"
+
+#include <type_traits>
+#include <variant>
+
+#include "convert/modCodePage.h"
+#include "convert/modTranslit.h"
+
+namespace litvorot {
+
+std::u16string_view NextChar(std::u16string_view text, std::size_t& position) {
+    const std::size_t at = position++;
+    if (at < 1 || at > text.size()) return {};
+    return text.substr(at - 1, 1);
+}
+
+std::u16string CodeToChar(TextFormat format, int code) {
+    if (format == kUnicode) return std::u16string(1, static_cast<char16_t>(code));
+    return std::u16string(1, ByteToChar(AnsiCodePage(), static_cast<unsigned char>(code)));
+}
+
+std::size_t CountLeadingSpaces(std::u16string_view text) {
+    const std::size_t first = text.find_first_not_of(u' ');
+    return first == std::u16string_view::npos ? text.size() : first;
+}
+
+std::size_t CountTrailingSpaces(std::u16string_view text) {
+    if (text.size() < 2) return 0;
+    std::size_t count = 0;
+    for (std::size_t i = text.size() - 1; i-- > 0 && text[i] == u' ';) ++count;
+    return count;
+}
+
+bool WriteLetter(TextFormat dest, LetterIndex index, std::u16string& out) {
+    return std::visit(
+        [&](const auto& value) -> bool {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return false;
+            } else if constexpr (std::is_same_v<T, std::u16string_view>) {
+                out.append(value);
+                return true;
+            } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+                out.push_back(ByteToChar(AnsiCodePage(), value));
+                return true;
+            } else {
+                out.push_back(static_cast<char16_t>(value));
+                return true;
+            }
+        },
+        TableValue(dest, index));
+}
+
+namespace {
+
+// KOI8, CP 1251 and Unicode source: one character at a time through the tables. A character that
+// is no letter of the source format is copied; so is a letter that the destination cannot write.
+void ConvertPerCharacter(std::u16string_view text, TextFormat source, TextFormat dest,
+                         std::u16string& buffer) {
+    for (const char16_t unit : text) {
+        const LetterIndex index = TableIndex(source, static_cast<std::int16_t>(unit));
+        if (index == 0 || !WriteLetter(dest, index, buffer)) buffer.push_back(unit);
+    }
+}
+
+}  // namespace
+
+void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
+    if (source == dest) return;
+    const InvalidTableOnce once;
+
+    std::u16string_view body(text);
+    const std::size_t leading = CountLeadingSpaces(body);
+    body.remove_prefix(leading);
+    const std::size_t trailing = CountTrailingSpaces(body);
+    const std::size_t last = body.find_last_not_of(u' ');
+    body = body.substr(0, last == std::u16string_view::npos ? 0 : last + 1);
+
+    // The work buffer holds what has been written; the part never written counts as spaces and
+    // disappears when the result is assembled, as do spaces at either end of the written run.
+    std::u16string buffer;
+    buffer.reserve(dest == kTranslit ? body.size() * 2 : body.size());
+    if (source == kTranslit) {
+        ReadTranslit(body, dest, buffer);
+    } else {
+        ConvertPerCharacter(body, source, dest, buffer);
+    }
+
+    std::u16string_view run(buffer);
+    const std::size_t first = run.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+        run = {};
+    } else {
+        run = run.substr(first, run.find_last_not_of(u' ') - first + 1);
+    }
+
+    std::u16string result;
+    result.reserve(leading + run.size() + trailing);
+    result.append(leading, u' ');
+    result.append(run);
+    result.append(trailing, u' ');
+    text = std::move(result);
+}
+
+}  // namespace litvorot

@@ -10,7 +10,8 @@ namespace litvorot {
 
 using MessageHook = std::function<void(std::string_view text)>;
 
-// Installs the hook that shows a message; an empty hook silences messages. Returns the previous one.
+// Installs the hook that shows a message; an empty hook silences messages. Returns the previous
+// one.
 MessageHook SetMessageHook(MessageHook hook);
 
 // Shows a message through the installed hook (nothing happens when none is installed).

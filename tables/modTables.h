@@ -18,7 +18,8 @@ inline constexpr TextFormat kUnicode = 4;
 
 constexpr bool IsValidFormat(TextFormat format) { return format >= kKoi8 && format <= kUnicode; }
 
-// 1..33 the lower-case letters (ё right after е), 34..66 the capitals in the same order; 0 = no letter.
+// 1..33 the lower-case letters (ё right after е), 34..66 the capitals in the same order; 0 = no
+// letter.
 using LetterIndex = std::int16_t;
 inline constexpr LetterIndex kLetterCount = 66;
 inline constexpr LetterIndex kCaseOffset = 33;
@@ -51,13 +52,13 @@ void ReportInvalidTable();
 // While one of these lives on the current thread, "Invalid table" is shown at most once: a
 // conversion of a long text with a bad format would otherwise show one box per character.
 class InvalidTableOnce {
-public:
+  public:
     InvalidTableOnce();
     ~InvalidTableOnce();
     InvalidTableOnce(const InvalidTableOnce&) = delete;
     InvalidTableOnce& operator=(const InvalidTableOnce&) = delete;
 
-private:
+  private:
     bool outer_;
 };
 

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Runs litvorot-convert as a process on real files and checks output, messages and exit codes.
+# Usage: converter_test.sh PATH/TO/litvorot-convert
+set -u
+conv=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+# expect NAME EXPECTED_STATUS EXPECTED_STDOUT_FILE -- COMMAND...
+expect() {
+    local name=$1 want_status=$2 want_out=$3
+    shift 4
+    "$@" >"$work/out" 2>"$work/err"
+    local status=$?
+    if [ "$status" -ne "$want_status" ] || ! cmp -s "$work/out" "$want_out"; then
+        echo "FAIL: $name (status $status, want $want_status)"
+        echo "  stdout: $(od -c "$work/out" | head -3)"
+        echo "  stderr: $(cat "$work/err")"
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
+    fi
+}
+# stderr_has NAME PATTERN: the last command's standard error matches PATTERN
+stderr_has() {
+    if grep -q -- "$2" "$work/err"; then
+        passed=$((passed + 1))
+    else
+        echo "FAIL: $1: stderr lacks '$2': $(cat "$work/err")"
+        failed=$((failed + 1))
+    fi
+}
+file() { printf "$2" >"$work/$1"; }
+
+# Conversions through files and standard input; several files follow each other directly.
+file privet.txt 'privet, mir!\n'
+file want.txt 'привет, мир!\n'
+expect "translit to unicode" 0 "$work/want.txt" -- "$conv" --from translit --to unicode "$work/privet.txt"
+expect "stdin and codes" 0 "$work/want.txt" -- sh -c "\"$conv\" -f 3 -t 4 < \"$work/privet.txt\""
+file two.txt 'привет, мир!\nпривет, мир!\n'
+expect "two files" 0 "$work/two.txt" -- "$conv" -f TRANSLIT -t Unicode "$work/privet.txt" - <"$work/privet.txt"
+
+# The trailing spaces and terminator of a clipboard text: Unicode source keeps them in place.
+file spaced.txt '  Щука ёж  '
+file spaced-want.txt '  SHCHuka ezh  '
+expect "spaces at both ends" 0 "$work/spaced-want.txt" -- "$conv" -f unicode -t translit "$work/spaced.txt"
+
+# A real KOI8 file in, CP 1251 bytes out; and KOI8 seen through Latin-1 as UTF-8.
+printf '\xf0\xd2\xc9\xd7\xc5\xd4' >"$work/koi8.bin"
+printf '\xcf\xf0\xe8\xe2\xe5\xf2' >"$work/cp1251.bin"
+expect "bytes in and out" 0 "$work/cp1251.bin" -- "$conv" -f koi8 -t cp1251 --bytes-in --bytes-out "$work/koi8.bin"
+file mojibake.txt 'ðÒÉ×ÅÔ'
+file privet-cap.txt 'Привет'
+expect "koi8 read as latin-1" 0 "$work/privet-cap.txt" -- "$conv" -f koi8 -t unicode "$work/mojibake.txt"
+expect "code page 1252" 0 "$work/mojibake.txt" -- "$conv" -f unicode -t koi8 --codepage 1252 "$work/privet-cap.txt"
+expect "code page 1251" 0 "$work/privet-cap.txt" -- "$conv" -f unicode -t cp1251 --codepage 1251 "$work/privet-cap.txt"
+
+# The output is cut at the first NUL, as on the clipboard.
+printf 'ab\0cd' >"$work/nul.txt"
+file ab.txt 'аб'
+expect "cut at NUL" 0 "$work/ab.txt" -- "$conv" -f translit -t unicode "$work/nul.txt"
+
+# Errors: bad UTF-8 names file and offset and writes nothing for that input; the others still convert.
+printf 'ok\xff\xfe' >"$work/bad.txt"
+file ok.txt 'ок'
+expect "invalid utf-8" 1 "$work/ok.txt" -- "$conv" -f translit -t unicode "$work/bad.txt" <(printf 'ok')
+stderr_has "invalid utf-8 message" "bad.txt: invalid UTF-8 at byte offset 2"
+file empty.txt ''
+expect "missing file" 1 "$work/empty.txt" -- "$conv" -f translit -t unicode "$work/nope.txt"
+stderr_has "missing file message" "nope.txt: No such file or directory"
+expect "character above U+00FF" 1 "$work/empty.txt" -- "$conv" -f translit -t unicode --bytes-out "$work/privet.txt"
+stderr_has "position named" "U+043F at position 1"
+
+# Usage errors exit 2 with a message; --help and --version exit 0.
+expect "no formats" 2 "$work/empty.txt" -- "$conv" "$work/privet.txt"
+expect "unknown format" 2 "$work/empty.txt" -- "$conv" -f latin -t unicode "$work/privet.txt"
+stderr_has "unknown format message" "unknown format 'latin'"
+expect "bad code page" 2 "$work/empty.txt" -- "$conv" -f 1 -t 2 --codepage 866
+expect "unknown option" 2 "$work/empty.txt" -- "$conv" -f 1 -t 2 --frobnicate
+"$conv" --help >"$work/help" 2>&1 && grep -q -- "--bytes-in" "$work/help" && passed=$((passed + 1)) || { echo "FAIL: --help"; failed=$((failed + 1)); }
+"$conv" --version | grep -q "^litvorot-convert [0-9]" && passed=$((passed + 1)) || { echo "FAIL: --version"; failed=$((failed + 1)); }
+
+# A 10 MB text converts whole and comes back.
+yes 'Съешь же ещё этих мягких французских булок, да выпей чаю. ' | head -c 10000000 >"$work/big.txt"
+"$conv" -f unicode -t koi8 --bytes-out "$work/big.txt" >"$work/big.koi8" &&
+    "$conv" -f koi8 -t unicode --bytes-in "$work/big.koi8" >"$work/big.back" &&
+    cmp -s "$work/big.txt" "$work/big.back" && passed=$((passed + 1)) || { echo "FAIL: 10 MB round trip"; failed=$((failed + 1)); }
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
