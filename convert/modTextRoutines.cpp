@@ -1,5 +1,6 @@
 #include "convert/modTextRoutines.h"
 
+#include <algorithm>
 #include <type_traits>
 #include <variant>
 
@@ -51,21 +52,74 @@ bool WriteLetter(TextFormat dest, LetterIndex index, std::u16string& out) {
         TableValue(dest, index));
 }
 
+LetterWriter::LetterWriter(TextFormat dest) : valid_(IsValidFormat(dest)) {
+    if (!valid_) return;
+    for (LetterIndex i = 1; i <= kLetterCount; ++i) {
+        std::u16string form;
+        WriteLetter(dest, i, form);
+        Form& f = forms_[i];
+        f.length = static_cast<unsigned char>(std::min<std::size_t>(form.size(), 4));
+        std::copy_n(form.begin(), f.length, f.units);
+        maxLength_ = std::max<std::size_t>(maxLength_, f.length);
+    }
+}
+
+char16_t* LetterWriter::Write(LetterIndex index, char16_t* out) const {
+    if (!valid_) {
+        ReportInvalidTable();
+        return nullptr;
+    }
+    const Form& f = forms_[index];
+    for (unsigned char i = 0; i < f.length; ++i) *out++ = f.units[i];
+    return out;
+}
+
+bool LetterWriter::Write(LetterIndex index, std::u16string& out) const {
+    if (!valid_) {
+        ReportInvalidTable();
+        return false;
+    }
+    const Form& f = forms_[index];
+    out.append(f.units, f.length);
+    return true;
+}
+
 namespace {
 
 // KOI8, CP 1251 and Unicode source: one character at a time through the tables. A character that
 // is no letter of the source format is copied; so is a letter that the destination cannot write.
-void ConvertPerCharacter(std::u16string_view text, TextFormat source, TextFormat dest,
-                         std::u16string& buffer) {
+void ConvertPerCharacterPlain(std::u16string_view text, TextFormat source, TextFormat dest,
+                              std::u16string& buffer) {
     for (const char16_t unit : text) {
         const LetterIndex index = TableIndex(source, static_cast<std::int16_t>(unit));
         if (index == 0 || !WriteLetter(dest, index, buffer)) buffer.push_back(unit);
     }
 }
 
-}  // namespace
+// The same through the unit -> index map and the letter writer, once both formats are valid.
+void ConvertPerCharacter(std::u16string_view text, TextFormat source, TextFormat dest,
+                         std::u16string& buffer) {
+    const LetterIndex* map = CodeIndexMap(source);
+    if (map == nullptr || !IsValidFormat(dest)) {
+        return ConvertPerCharacterPlain(text, source, dest, buffer);
+    }
+    const LetterWriter writer(dest);
+    buffer.resize(text.size() * writer.MaxLength());
+    char16_t* out = buffer.data();
+    for (const char16_t unit : text) {
+        const LetterIndex index = unit < kCodeIndexSize ? map[unit] : 0;
+        if (index == 0) {
+            *out++ = unit;
+        } else {
+            out = writer.Write(index, out);
+        }
+    }
+    buffer.resize(static_cast<std::size_t>(out - buffer.data()));
+}
 
-void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
+using PerCharacterPath = void (*)(std::u16string_view, TextFormat, TextFormat, std::u16string&);
+
+void Convert(TextFormat source, TextFormat dest, std::u16string& text, PerCharacterPath perChar) {
     if (source == dest) return;
     const InvalidTableOnce once;
 
@@ -79,11 +133,11 @@ void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
     // The work buffer holds what has been written; the part never written counts as spaces and
     // disappears when the result is assembled, as do spaces at either end of the written run.
     std::u16string buffer;
-    buffer.reserve(dest == kTranslit ? body.size() * 2 : body.size());
     if (source == kTranslit) {
+        buffer.reserve(body.size());
         ReadTranslit(body, dest, buffer);
     } else {
-        ConvertPerCharacter(body, source, dest, buffer);
+        perChar(body, source, dest, buffer);
     }
 
     std::u16string_view run(buffer);
@@ -100,6 +154,16 @@ void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
     result.append(run);
     result.append(trailing, u' ');
     text = std::move(result);
+}
+
+}  // namespace
+
+void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
+    Convert(source, dest, text, ConvertPerCharacter);
+}
+
+void ConvertTextPlain(TextFormat source, TextFormat dest, std::u16string& text) {
+    Convert(source, dest, text, ConvertPerCharacterPlain);
 }
 
 }  // namespace litvorot

@@ -36,4 +36,32 @@ std::size_t CountTrailingSpaces(std::u16string_view text);
 // Unicode unit, or a Latin string. Returns false, writing nothing, when `dest` is no valid format.
 bool WriteLetter(TextFormat dest, LetterIndex index, std::u16string& out);
 
+// How every letter is written in one destination format under the code page in use, taken once
+// from TableValue so that writing a letter needs no lookup. Gives exactly what WriteLetter gives.
+class LetterWriter {
+  public:
+    explicit LetterWriter(TextFormat dest);
+
+    // The longest form of a letter, in UTF-16 units (4 for Translit, else 1).
+    std::size_t MaxLength() const { return maxLength_; }
+
+    // Writes letter `index` (1..66) at `out` and returns the position behind it; returns nullptr,
+    // writing nothing, when the destination is no valid format.
+    char16_t* Write(LetterIndex index, char16_t* out) const;
+    bool Write(LetterIndex index, std::u16string& out) const;
+
+  private:
+    struct Form {
+        char16_t units[4] = {};
+        unsigned char length = 0;
+    };
+    bool valid_;
+    std::size_t maxLength_ = 1;
+    Form forms_[kLetterCount + 1];
+};
+
+// The same conversion as ConvertText, through a table lookup for every character; kept as the
+// reference that the faster path is checked against.
+void ConvertTextPlain(TextFormat source, TextFormat dest, std::u16string& text);
+
 }  // namespace litvorot

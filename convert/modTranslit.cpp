@@ -11,7 +11,12 @@ constexpr int kEnd = -1;  // what a read beyond the end of the text gives
 class TranslitReader {
   public:
     TranslitReader(std::u16string_view text, TextFormat dest, std::u16string& out)
-        : text_(text), dest_(dest), out_(out) {}
+        : text_(text), writer_(dest), out_(out) {
+        // The letters that stand alone, as the table's first match gives them.
+        for (const char16_t c : std::u16string_view(u"abvgdelmnoprufyABVGDELMNOPRUFY\"'")) {
+            single_[c] = TableIndex(kTranslit, std::u16string_view(&c, 1));
+        }
+    }
 
     void Run() {
         // The first step is always made; after that, the last character never starts a rule.
@@ -37,7 +42,7 @@ class TranslitReader {
     // Writes letter `index` for the rule that began at `start`. A destination that cannot write
     // letters gets the rule's own characters back unchanged.
     void WriteLetterOf(LetterIndex index, std::size_t start) {
-        if (!WriteLetter(dest_, index, out_)) {
+        if (!writer_.Write(index, out_)) {
             out_.append(text_.substr(start - 1, position_ - start));
         }
     }
@@ -78,8 +83,7 @@ class TranslitReader {
             case u'Y':
             case u'"':
             case u'\'': {
-                const char16_t single = static_cast<char16_t>(c);
-                const LetterIndex index = TableIndex(kTranslit, std::u16string_view(&single, 1));
+                const LetterIndex index = single_[c];
                 if (index == 0) {
                     Write(c);
                 } else {
@@ -201,7 +205,8 @@ class TranslitReader {
     }
 
     std::u16string_view text_;
-    TextFormat dest_;
+    LetterWriter writer_;
+    LetterIndex single_[128] = {};
     std::u16string& out_;
     std::size_t position_ = 1;
 };

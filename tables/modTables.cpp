@@ -49,6 +49,22 @@ std::array<std::uint8_t, kLetterCount + 1> g_cp1251Table{};
 std::array<std::u16string_view, kLetterCount + 1> g_translitTable{};
 std::array<std::int16_t, kLetterCount + 1> g_unicodeTable{};
 
+// Unit -> index maps for the numeric formats (KOI8, CP 1251, Unicode), valid once built.
+std::array<std::array<LetterIndex, kCodeIndexSize>, 3> g_codeIndex{};
+bool g_codeIndexBuilt = false;
+
+template <typename Table>
+bool BuildCodeIndex(const Table& table, std::array<LetterIndex, kCodeIndexSize>& map) {
+    map.fill(0);
+    // Downwards, so that a value shared by several entries ends up with the lowest index.
+    for (LetterIndex i = kLetterCount; i >= 1; --i) {
+        const auto code = static_cast<std::int64_t>(table[static_cast<std::size_t>(i)]);
+        if (code < 0 || code >= static_cast<std::int64_t>(kCodeIndexSize)) return false;
+        map[static_cast<std::size_t>(code)] = i;
+    }
+    return true;
+}
+
 thread_local int t_onceDepth = 0;
 thread_local bool t_reported = false;
 
@@ -61,6 +77,23 @@ void BuildTables() {
         g_cp1251Table[i + 1] = letter.cp1251;
         g_translitTable[i + 1] = letter.translit;
         g_unicodeTable[i + 1] = static_cast<std::int16_t>(letter.unicode);
+    }
+    g_codeIndexBuilt = BuildCodeIndex(g_koiTable, g_codeIndex[0]) &&
+                       BuildCodeIndex(g_cp1251Table, g_codeIndex[1]) &&
+                       BuildCodeIndex(g_unicodeTable, g_codeIndex[2]);
+}
+
+const LetterIndex* CodeIndexMap(TextFormat format) {
+    if (!g_codeIndexBuilt) return nullptr;
+    switch (format) {
+        case kKoi8:
+            return g_codeIndex[0].data();
+        case kCp1251:
+            return g_codeIndex[1].data();
+        case kUnicode:
+            return g_codeIndex[2].data();
+        default:
+            return nullptr;
     }
 }
 

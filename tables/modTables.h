@@ -2,6 +2,7 @@
 // formats. Filled once by BuildTables and read-only afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <variant>
@@ -45,6 +46,13 @@ LetterIndex TableIndex(TextFormat format, std::int16_t code);
 // The first index whose Translit entry equals `value` exactly (whole string, case-sensitive).
 // Formats 1, 2 and 4 never match a string; a format outside 1..4 shows "Invalid table" and gives 0.
 LetterIndex TableIndex(TextFormat format, std::u16string_view value);
+
+// The letter index of every UTF-16 unit below kCodeIndexSize in format 1, 2 or 4, built from the
+// tables whenever BuildTables writes them: for each unit the same first match that TableIndex
+// finds, without the scan (no entry of those formats lies at or above kCodeIndexSize, so every
+// other unit is no letter). Null for any other format, and before BuildTables has run.
+inline constexpr std::size_t kCodeIndexSize = 0x500;
+const LetterIndex* CodeIndexMap(TextFormat format);
 
 // Reports "Invalid table". Inside a conversion (see InvalidTableOnce) it is shown only once.
 void ReportInvalidTable();

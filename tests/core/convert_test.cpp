@@ -10,6 +10,7 @@ namespace {
 
 using test::Terminated;
 using test::U16;
+using namespace std::string_literals;
 
 class ConvertTest : public ::testing::Test {
   protected:
@@ -148,6 +149,48 @@ TEST_F(ConvertTest, RandomTextsNeverGrowBeyondFourTimesAndNonLettersSurvive) {
         for (char16_t c : text) digits += static_cast<char16_t>(u'0' + c % 10);
         EXPECT_EQ(Convert(kUnicode, kTranslit, digits), digits);
         EXPECT_EQ(Convert(kTranslit, kKoi8, digits + u'\0'), digits);
+    }
+}
+
+TEST_F(ConvertTest, FastPathGivesExactlyThePlainResults) {
+    std::mt19937 rng(42);
+    // Mostly letters of every format, with spaces, marks, NULs and arbitrary units mixed in.
+    const std::u16string pool =
+        u"абвгдеёжзийклмнопрстуфхцчшщъыьэюяАЁЯЩ ÁÂ×ÒÉðÿ\xa3\xb3\xb8\xa8"
+        u"shchzhkhtsiaiuSHCH\\.e_<*>\"' \0\r\n12"s;
+    std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+    std::uniform_int_distribution<int> any(0, 0xFFFF);
+    for (int cp : {1251, 1252}) {
+        test::CodePageScope scope(cp);
+        for (int round = 0; round < 300; ++round) {
+            std::u16string text;
+            for (int i = 0, n = round % 40; i < n; ++i) {
+                text += round % 5 == 0 ? static_cast<char16_t>(any(rng)) : pool[pick(rng)];
+            }
+            for (TextFormat from = 0; from <= 5; ++from) {
+                for (TextFormat to = 0; to <= 5; ++to) {
+                    std::u16string fast = text, plain = text;
+                    ConvertText(from, to, fast);
+                    ConvertTextPlain(from, to, plain);
+                    ASSERT_EQ(fast, plain) << "cp " << cp << " " << from << "->" << to;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ConvertTest, LetterWriterWritesWhatWriteLetterWrites) {
+    for (int cp : {1251, 1252}) {
+        test::CodePageScope scope(cp);
+        for (TextFormat dest = 1; dest <= 4; ++dest) {
+            const LetterWriter writer(dest);
+            for (LetterIndex i = 1; i <= kLetterCount; ++i) {
+                std::u16string viaWriter, viaLookup;
+                ASSERT_TRUE(writer.Write(i, viaWriter));
+                ASSERT_TRUE(WriteLetter(dest, i, viaLookup));
+                EXPECT_EQ(viaWriter, viaLookup) << dest << " " << i;
+            }
+        }
     }
 }
 
