@@ -59,8 +59,8 @@ desktop_start() {
     desktop_log "desktop on $DISPLAY"
 }
 
-desktop_has_wm() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-desktop_has_tray() { xwininfo -root -tree | grep -q '("panel" "trayer")'; }
+desktop_has_wm() { LC_ALL=C xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+desktop_has_tray() { LC_ALL=C xwininfo -root -tree | grep -q '("panel" "trayer")'; }
 
 # Starts a background process that desktop_stop ends; its pid is in $DESKTOP_LAST_PID.
 desktop_spawn() {
@@ -94,13 +94,14 @@ clip_wait_for() { wait_until "${2:-5}" clip_is "$1"; }
 clip_is() { [ "$(clip_get)" = "$1" ]; }
 
 # The absolute top left corner and size "X Y W H" of the tray icon embedded for CLASS (the
-# program's window class), as shown by xwininfo; nothing when it is not embedded.
+# program's window class), as shown by xwininfo; nothing when it is not embedded. The icon is the
+# small window of that class inside the tray host.
 tray_icon_geometry() {
     local class=$1
-    xwininfo -root -tree | awk -v cls="\"$class\"" '
+    LC_ALL=C xwininfo -root -tree 2>/dev/null | awk -v cls="(\"$class\" \"$class\")" '
         index($0, cls) && match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
             split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
-            if (f[1] <= 32 && f[2] <= 32) { print f[5], f[6], f[1], f[2]; exit }
+            if (f[1] >= 8 && f[1] <= 64 && f[2] >= 8 && f[2] <= 64) { print f[5], f[6], f[1], f[2]; exit }
         }'
 }
 
