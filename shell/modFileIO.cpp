@@ -58,11 +58,8 @@ std::optional<double> ParseNumber(std::string_view text) {
     const char* begin = text.data() + mantissa;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ptr != end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        return std::nullopt;
-    }
-    if (ec == std::errc::result_out_of_range && std::fabs(value) < 1) value = 0;  // underflow
-    if (!std::isfinite(value)) return std::nullopt;
+    // Numbers beyond what a double holds (1e999, 1e-999) are refused, like any other surprise.
+    if (ptr != end || ec != std::errc() || !std::isfinite(value)) return std::nullopt;
     return negative ? -value : value;
 }
 

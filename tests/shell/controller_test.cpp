@@ -1,0 +1,291 @@
+// The controller frmSplash with a clipboard in memory and a hot key the test presses itself.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QSignalSpy>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "FakeClipboard.h"
+#include "shell/frmSplash.h"
+#include "shell/modSystemTray.h"
+#include "tables/modMessages.h"
+#include "windows/dlgStatus.h"
+
+namespace litvorot {
+namespace {
+namespace fs = std::filesystem;
+
+class FakeHotKey : public HotKey {
+  public:
+    bool RegisterAppHotKey(std::uint32_t mods, std::uint32_t code, Handler onPress) override {
+        ++registrations;
+        if (handler) return false;
+        modifiers = mods;
+        key = code;
+        handler = std::move(onPress);
+        return true;
+    }
+    void UnregisterAppHotKey() override { active = false; }
+    void Press() {
+        if (handler && active) handler();
+    }
+    int registrations = 0;
+    std::uint32_t modifiers = 0;
+    std::uint32_t key = 0;
+    bool active = true;
+    Handler handler;
+};
+
+class ControllerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/litvorot-controller-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        previousHook_ =
+            SetMessageHook([this](std::string_view text) { messages_.emplace_back(text); });
+    }
+    void TearDown() override {
+        delete form_.data();
+        if (dlgStatus* status = dlgStatus::Instance()) delete status;
+        SetMessageHook(previousHook_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    frmSplash& Start() {
+        form_ = new frmSplash(clipboard_, hotKey_, dir_, dir_ / "config");
+        form_->Form_Load(0);
+        return *form_;
+    }
+    void WriteSettings(const std::string& bytes) {
+        std::ofstream(dir_ / "settings.ini", std::ios::binary) << bytes;
+    }
+    std::string SettingsBytes() {
+        std::ifstream in(dir_ / "settings.ini", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static std::string Checked(QMenu* menu) {
+        std::string marks;
+        for (QAction* action : menu->actions()) marks += action->isChecked() ? 'x' : '.';
+        return marks;
+    }
+    static QStringList Captions(QMenu* menu) {
+        QStringList captions;
+        for (QAction* action : menu->actions()) captions << action->text();
+        return captions;
+    }
+
+    fs::path dir_;
+    test::FakeClipboard clipboard_;
+    FakeHotKey hotKey_;
+    QPointer<frmSplash> form_;
+    std::vector<std::string> messages_;
+    MessageHook previousHook_;
+};
+
+TEST_F(ControllerTest, MenuTreeCaptionsAndOrder) {
+    frmSplash& form = Start();
+    EXPECT_EQ(Captions(form.PopupMenu()),
+              QStringList({"Options", "Go", "", "Show Table", "", "Help", "About...", "Exit"}));
+    EXPECT_TRUE(form.mnuSep1->isSeparator());
+    EXPECT_TRUE(form.mnuSep2->isSeparator());
+    EXPECT_EQ(Captions(form.mnuOptions),
+              QStringList({"Source Format", "Destination Format", "Display Status"}));
+    const QStringList formats{"Translit", "KOI8", "CP 1251", "Unicode"};
+    EXPECT_EQ(Captions(form.mnuSource), formats);
+    EXPECT_EQ(Captions(form.mnuDest), formats);
+    for (QAction* action : form.PopupMenu()->actions()) {
+        EXPECT_TRUE(action->isEnabled());
+        EXPECT_TRUE(action->shortcut().isEmpty());
+    }
+}
+
+TEST_F(ControllerTest, FirstStartTakesTheDefaultsAndSetsUpTheHotKey) {
+    frmSplash& form = Start();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.size(), QSize(426, 210));
+    EXPECT_EQ(form.SourceFormat(), kTranslit);
+    EXPECT_EQ(form.DestFormat(), kCp1251);
+    EXPECT_FALSE(form.DisplayStatus());
+    EXPECT_EQ(Checked(form.mnuSource), "x...");
+    EXPECT_EQ(Checked(form.mnuDest), "..x.");
+    EXPECT_FALSE(form.mnuDisplayStatus->isChecked());
+    EXPECT_EQ(hotKey_.modifiers, kModControl);
+    EXPECT_EQ(hotKey_.key, kKeySpace);
+    EXPECT_TRUE(form.HotKeyRegistered());
+    ASSERT_NE(TrayIcon(), nullptr);
+    EXPECT_EQ(TrayIcon()->toolTip(), "Litvorot");
+    EXPECT_FALSE(TrayIcon()->icon().isNull());
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ControllerTest, MenuChoicesMoveTheSingleCheckMark) {
+    frmSplash& form = Start();
+    form.mnuSourceUnicode->trigger();
+    EXPECT_EQ(form.SourceFormat(), kUnicode);
+    EXPECT_EQ(Checked(form.mnuSource), "...x");
+    form.mnuSourceUnicode->trigger();  // already checked: nothing changes
+    EXPECT_EQ(Checked(form.mnuSource), "...x");
+    form.mnuSourceKOI8->trigger();
+    EXPECT_EQ(form.SourceFormat(), kKoi8);
+    EXPECT_EQ(Checked(form.mnuSource), ".x..");
+
+    form.mnuDestTranslit->trigger();
+    EXPECT_EQ(form.DestFormat(), kTranslit);
+    EXPECT_EQ(Checked(form.mnuDest), "x...");
+
+    form.mnuDisplayStatus->trigger();
+    EXPECT_TRUE(form.DisplayStatus());
+    EXPECT_TRUE(form.mnuDisplayStatus->isChecked());
+    form.mnuDisplayStatus->trigger();
+    EXPECT_FALSE(form.DisplayStatus());
+    EXPECT_FALSE(form.mnuDisplayStatus->isChecked());
+
+    // A value no item stands for is stored and leaves the marks as they were.
+    form.SetDestFormat(9);
+    EXPECT_EQ(form.DestFormat(), 9);
+    EXPECT_EQ(Checked(form.mnuDest), "x...");
+}
+
+TEST_F(ControllerTest, HotKeyAndGoConvertTheClipboard) {
+    frmSplash& form = Start();
+    form.mnuSourceTranslit->trigger();
+    form.mnuDestUnicode->trigger();
+    clipboard_.Put(u"privet");
+    hotKey_.Press();
+    EXPECT_EQ(clipboard_.written, u"привет");
+    EXPECT_EQ(dlgStatus::Instance(), nullptr);
+
+    form.mnuSourceUnicode->trigger();
+    form.mnuDestTranslit->trigger();
+    form.mnuDisplayStatus->trigger();
+    form.mnuGo->trigger();
+    EXPECT_EQ(clipboard_.written, u"privet");
+    ASSERT_NE(dlgStatus::Instance(), nullptr);
+    EXPECT_TRUE(dlgStatus::Instance()->isVisible());
+}
+
+TEST_F(ControllerTest, APressDuringAConversionRunsAfterIt) {
+    frmSplash& form = Start();
+    form.mnuDestUnicode->trigger();
+    int depth = 0;
+    int deepest = 0;
+    clipboard_.Put(u"a");
+    clipboard_.onRead = [&] {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (clipboard_.reads == 1) hotKey_.Press();  // as if a message box let it in
+        --depth;
+    };
+    hotKey_.Press();
+    EXPECT_EQ(clipboard_.reads, 2);
+    EXPECT_EQ(deepest, 1);
+}
+
+TEST_F(ControllerTest, SettingsFileIsAppliedAndWrittenBackAtExit) {
+    WriteSettings(" 7 \r\n-1 \r\ntrue\r\nfourth line\r\n");
+    frmSplash& form = Start();
+    EXPECT_EQ(form.SourceFormat(), 7);
+    EXPECT_EQ(form.DestFormat(), -1);
+    EXPECT_EQ(Checked(form.mnuSource), "....");
+    EXPECT_EQ(Checked(form.mnuDest), "....");
+    EXPECT_TRUE(form.mnuDisplayStatus->isChecked());
+    EXPECT_TRUE(messages_.empty());
+
+    QSignalSpy done(&form, &frmSplash::ShutdownDone);
+    form.mnuExit->trigger();
+    EXPECT_EQ(SettingsBytes(), " 7 \r\n-1 \r\nTrue\r\n");
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_FALSE(hotKey_.active);
+    EXPECT_EQ(TrayIcon(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form_.isNull());
+}
+
+TEST_F(ControllerTest, EveryCombinationSurvivesARestart) {
+    for (int source = 0; source < 4; ++source) {
+        for (int dest = 0; dest < 4; ++dest) {
+            for (bool status : {false, true}) {
+                frmSplash& form = Start();
+                form.mnuSource->actions()[source]->trigger();
+                form.mnuDest->actions()[dest]->trigger();
+                if (form.DisplayStatus() != status) form.mnuDisplayStatus->trigger();
+                const std::string source1 = Checked(form.mnuSource);
+                const std::string dest1 = Checked(form.mnuDest);
+                form.Shutdown();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                hotKey_ = FakeHotKey();
+
+                frmSplash& again = Start();
+                EXPECT_EQ(Checked(again.mnuSource), source1);
+                EXPECT_EQ(Checked(again.mnuDest), dest1);
+                EXPECT_EQ(again.mnuDisplayStatus->isChecked(), status);
+                delete form_.data();
+                hotKey_ = FakeHotKey();
+            }
+        }
+    }
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ControllerTest, ABadSettingsFileIsReportedOnceAndStartUpGoesOn) {
+    WriteSettings(" 4 \r\nfour\r\nTrue\r\n");
+    frmSplash& form = Start();
+    EXPECT_EQ(form.SourceFormat(), kUnicode);
+    EXPECT_EQ(form.DestFormat(), kCp1251);
+    EXPECT_FALSE(form.DisplayStatus());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find((dir_ / "settings.ini").string()), std::string::npos);
+    EXPECT_NE(messages_[0].find("line 2"), std::string::npos);
+    EXPECT_TRUE(form.HotKeyRegistered());
+}
+
+TEST_F(ControllerTest, AnUnwritableSettingsFileIsReportedAndExitCompletes) {
+    // The executable's directory lies under an ordinary file, so nothing can be written there.
+    std::ofstream(dir_ / "plain") << "x";
+    form_ = new frmSplash(clipboard_, hotKey_, dir_ / "plain" / "bin", fs::path());
+    form_->Form_Load(0);
+    QSignalSpy done(form_.data(), &frmSplash::ShutdownDone);
+    form_->Shutdown();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find((dir_ / "plain" / "bin" / "settings.ini").string()),
+              std::string::npos);
+    EXPECT_FALSE(hotKey_.active);
+    EXPECT_EQ(TrayIcon(), nullptr);
+    EXPECT_EQ(done.count(), 1);
+}
+
+TEST_F(ControllerTest, OnlyRightPressAndLeftDoubleClickOpenTheMenu) {
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Context), 2);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::DoubleClick), 2);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Trigger), 0);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::MiddleClick), 0);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Unknown), 0);
+
+    frmSplash& form = Start();
+    emit TrayIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(form.PopupMenu()->isVisible());
+    emit TrayIcon()->activated(QSystemTrayIcon::Context);
+    EXPECT_TRUE(form.PopupMenu()->isVisible());
+    form.PopupMenu()->hide();
+    emit TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(form.PopupMenu()->isVisible());
+    form.PopupMenu()->hide();
+}
+
+}  // namespace
+}  // namespace litvorot
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "shell/modFileIO.h"
+
+namespace litvorot {
+namespace {
+namespace fs = std::filesystem;
+
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/litvorot-settings-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        file_ = dir_ / "settings.ini";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_, ec);
+    }
+    void Write(const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    SettingsRead ReadBytes(const std::string& bytes) {
+        Write(file_, bytes);
+        return ReadSettingsFile(file_);
+    }
+    static bool RunningAsRoot() { return ::geteuid() == 0; }
+
+    fs::path dir_;
+    fs::path file_;
+};
+
+TEST_F(SettingsFileTest, DefaultsAreSeventeenBytes) {
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{}), "");
+    EXPECT_EQ(Read(file_), " 3 \r\n 2 \r\nFalse\r\n");
+    EXPECT_EQ(Read(file_).size(), 17u);
+}
+
+TEST_F(SettingsFileTest, EveryCombinationRoundTrips) {
+    for (TextFormat source = 1; source <= 4; ++source) {
+        for (TextFormat dest = 1; dest <= 4; ++dest) {
+            for (bool status : {false, true}) {
+                ASSERT_EQ(SaveSettingsFile(file_, Settings{source, dest, status}), "");
+                const SettingsRead read = ReadSettingsFile(file_);
+                ASSERT_EQ(read.outcome, SettingsRead::Outcome::Read);
+                EXPECT_EQ(read.sourceFormat, source);
+                EXPECT_EQ(read.destFormat, dest);
+                EXPECT_EQ(read.displayStatus, status);
+            }
+        }
+    }
+    EXPECT_EQ(Read(file_), " 4 \r\n 4 \r\nTrue\r\n");
+    EXPECT_FALSE(fs::exists(dir_ / "settings.ini.tmp"));
+}
+
+TEST_F(SettingsFileTest, OddValuesAreKeptAndWrittenInTheNumberForm) {
+    const SettingsRead read = ReadBytes(" 7 \r\n-1 \r\nTRUE\r\n");
+    EXPECT_EQ(read.outcome, SettingsRead::Outcome::Read);
+    EXPECT_EQ(read.sourceFormat, 7);
+    EXPECT_EQ(read.destFormat, -1);
+    EXPECT_EQ(read.displayStatus, true);
+    EXPECT_EQ(FormatSettings(Settings{7, -1, true}), " 7 \r\n-1 \r\nTrue\r\n");
+    EXPECT_EQ(FormatSettings(Settings{-32768, 32767, false}), "-32768 \r\n 32767 \r\nFalse\r\n");
+}
+
+TEST_F(SettingsFileTest, LineEndsAndTrailingContent) {
+    // A fourth line of any content is ignored; CR alone ends a line; the last line may end at
+    // the end of the file.
+    for (const char* bytes :
+         {" 3 \r\n 2 \r\nFalse\r\nanything\r\nmore", "1\r4\rtrue", " 1 \r\n 4 \r\ntrue"}) {
+        EXPECT_EQ(ReadBytes(bytes).outcome, SettingsRead::Outcome::Read) << bytes;
+    }
+    EXPECT_EQ(ReadBytes("1\r4\rtrue").destFormat, 4);
+    // A lone LF belongs to the line, so a file with LF line ends is one bad first line.
+    const SettingsRead lf = ReadBytes("3\n2\nFalse\n");
+    EXPECT_EQ(lf.outcome, SettingsRead::Outcome::Bad);
+    EXPECT_FALSE(lf.sourceFormat.has_value());
+}
+
+TEST_F(SettingsFileTest, NumberLines) {
+    EXPECT_EQ(ParseFormatLine("  3  "), 3);
+    EXPECT_EQ(ParseFormatLine("+4"), 4);
+    EXPECT_EQ(ParseFormatLine("2.5"), 2);  // halves go to the even neighbour
+    EXPECT_EQ(ParseFormatLine("3.5"), 4);
+    EXPECT_EQ(ParseFormatLine("-2.5"), -2);
+    EXPECT_EQ(ParseFormatLine("1e1"), 10);
+    EXPECT_EQ(ParseFormatLine("-32768"), -32768);
+    EXPECT_EQ(ParseFormatLine("32767.4"), 32767);
+    for (const char* bad : {"", "   ", "32768", "-32769", "32767.5", "abc", "3a", "3 4", "0x3",
+                            "inf", "nan", ".", "1e", "1e999", "\t3"}) {
+        EXPECT_FALSE(ParseFormatLine(bad).has_value()) << '"' << bad << '"';
+    }
+}
+
+TEST_F(SettingsFileTest, TruthLines) {
+    for (const char* yes : {"True", "true", "TRUE", " tRuE ", "1", "-1", "0.5", "7"}) {
+        EXPECT_EQ(ParseStatusLine(yes), true) << yes;
+    }
+    for (const char* no : {"False", "false", "FALSE", "0", " 0.0 "}) {
+        EXPECT_EQ(ParseStatusLine(no), false) << no;
+    }
+    for (const char* bad : {"", "yes", "Truee", "T"}) EXPECT_FALSE(ParseStatusLine(bad)) << bad;
+}
+
+TEST_F(SettingsFileTest, ABadLineKeepsTheLinesBeforeItAndNamesFileAndLine) {
+    const SettingsRead bad = ReadBytes(" 4 \r\n\r\nTrue\r\n");
+    EXPECT_EQ(bad.outcome, SettingsRead::Outcome::Bad);
+    EXPECT_EQ(bad.sourceFormat, 4);
+    EXPECT_FALSE(bad.destFormat.has_value());
+    EXPECT_FALSE(bad.displayStatus.has_value());
+    EXPECT_NE(bad.message.find(file_.string()), std::string::npos) << bad.message;
+    EXPECT_NE(bad.message.find("line 2"), std::string::npos) << bad.message;
+
+    const SettingsRead shortFile = ReadBytes(" 1 \r\n 4 \r\n");
+    EXPECT_EQ(shortFile.outcome, SettingsRead::Outcome::Bad);
+    EXPECT_EQ(shortFile.destFormat, 4);
+    EXPECT_NE(shortFile.message.find("line 3"), std::string::npos) << shortFile.message;
+
+    EXPECT_EQ(ReadBytes("").outcome, SettingsRead::Outcome::Bad);
+    EXPECT_EQ(ReadBytes(std::string(" 1 \r\n 2 \r\nFa\0se\r\n", 16)).outcome,
+              SettingsRead::Outcome::Bad);
+    EXPECT_EQ(ReadBytes(std::string(100000, '3')).outcome, SettingsRead::Outcome::Bad);
+}
+
+TEST_F(SettingsFileTest, OnlyVisibleOrdinaryFilesCount) {
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_FALSE(FileExists(file_));
+    EXPECT_EQ(ReadSettingsFile(file_).outcome, SettingsRead::Outcome::NoFile);
+
+    Write(dir_ / ".settings.ini", " 1 \r\n 1 \r\nTrue\r\n");
+    EXPECT_FALSE(FileExists(dir_ / ".settings.ini"));
+    EXPECT_EQ(ReadSettingsFile(dir_ / ".settings.ini").outcome, SettingsRead::Outcome::NoFile);
+
+    fs::create_directory(file_);
+    EXPECT_FALSE(FileExists(file_));
+    EXPECT_EQ(ReadSettingsFile(file_).outcome, SettingsRead::Outcome::NoFile);
+    // Saving over a directory fails and says so; the directory is left alone.
+    const std::string error = SaveSettingsFile(file_, Settings{});
+    EXPECT_NE(error.find(file_.string()), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(file_));
+    EXPECT_FALSE(fs::exists(dir_ / "settings.ini.tmp"));
+}
+
+TEST_F(SettingsFileTest, SavingReplacesTheWholeFileAndCreatesTheDirectory) {
+    Write(file_, " 1 \r\n 1 \r\nTrue\r\nan old fourth line that is long\r\n");
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{2, 3, false}), "");
+    EXPECT_EQ(Read(file_), " 2 \r\n 3 \r\nFalse\r\n");
+
+    const fs::path nested = dir_ / "config" / "litvorot" / "settings.ini";
+    ASSERT_EQ(SaveSettingsFile(nested, Settings{}), "");
+    EXPECT_EQ(Read(nested), " 3 \r\n 2 \r\nFalse\r\n");
+}
+
+TEST_F(SettingsFileTest, AnUnwritablePlaceIsReportedWithPathAndReason) {
+    // A directory that cannot exist: its parent is an ordinary file.
+    Write(dir_ / "plain", "x");
+    const fs::path impossible = dir_ / "plain" / "settings.ini";
+    const std::string error = SaveSettingsFile(impossible, Settings{});
+    EXPECT_NE(error.find(impossible.string()), std::string::npos) << error;
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;  // "Not a directory"
+}
+
+TEST_F(SettingsFileTest, ReadOnlyDirectoryAndFileAreLeftAlone) {
+    if (RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
+    Write(file_, " 1 \r\n 1 \r\nTrue\r\n");
+    fs::permissions(file_, fs::perms::owner_read);
+    std::string error = SaveSettingsFile(file_, Settings{});
+    EXPECT_NE(error.find(file_.string()), std::string::npos) << error;
+    EXPECT_EQ(Read(file_), " 1 \r\n 1 \r\nTrue\r\n");
+
+    fs::remove(file_);
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    error = SaveSettingsFile(file_, Settings{});
+    EXPECT_NE(error.find("ermission denied"), std::string::npos) << error;
+    EXPECT_FALSE(DirectoryWritable(dir_));
+    EXPECT_EQ(SettingsPath(dir_, "/home/u/.config"), "/home/u/.config/litvorot/settings.ini");
+}
+
+TEST_F(SettingsFileTest, WhereTheSettingsLive) {
+    // Beside the executable when the directory is writable or the file is there already.
+    EXPECT_EQ(SettingsPath(dir_, "/home/u/.config"), file_);
+    // Otherwise in the user's config directory.
+    const fs::path missing = dir_ / "no-such-dir";
+    EXPECT_FALSE(DirectoryWritable(missing));
+    EXPECT_EQ(SettingsPath(missing, "/home/u/.config"), "/home/u/.config/litvorot/settings.ini");
+    EXPECT_EQ(SettingsPath(missing, ""), missing / "settings.ini");
+
+    EXPECT_EQ(UserConfigHome("/x/cfg", "/home/u"), "/x/cfg");
+    EXPECT_EQ(UserConfigHome("relative", "/home/u"), "/home/u/.config");
+    EXPECT_EQ(UserConfigHome("", "/home/u"), "/home/u/.config");
+    EXPECT_EQ(UserConfigHome(nullptr, nullptr), "");
+}
+
+}  // namespace
+}  // namespace litvorot
