@@ -4,16 +4,39 @@
 
 #include "tables/modTables.h"
 
-// Announces a finished conversion with the two formats it used. At most one exists.
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// Announces a finished conversion with the two formats it used. At most one exists; it is built
+// on first use, destroyed when closed, and does not depend on the tray program's main window.
 class dlgStatus : public QDialog {
     Q_OBJECT
-public:
-    // Creates the dialog on first use (its load step names the formats), then shows it.
+  public:
+    // Creates the dialog on first use (its load step names the formats), then shows it. A dialog
+    // that is already open keeps the formats it was opened with.
     static dlgStatus* Open(litvorot::TextFormat source, litvorot::TextFormat dest);
     // The open dialog, or nullptr.
     static dlgStatus* Instance();
     ~dlgStatus() override;
 
-private:
+    // The name the dialog gives a format ("KOI8", "CP 1251", "Transliteration", "Unicode"), or
+    // an empty text for a code outside 1..4.
+    static QString FormatName(litvorot::TextFormat format);
+
+    void cmdClose_Click();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
     dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest);
+    void Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest);
+    void FitToFont();
+
+    QLabel* labStatus = nullptr;
+    QFrame* Line1 = nullptr;
+    QLabel* labSource = nullptr;
+    QLabel* labDest = nullptr;
+    QPushButton* cmdClose = nullptr;
 };

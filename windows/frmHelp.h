@@ -1,15 +1,36 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
-// Shows help.html in a browser that fills the window. At most one exists.
+class QTextBrowser;
+
+// Shows help.html from beside the executable in a browser that fills the window. At most one
+// exists; it is built on first use, destroyed when closed, and does not depend on the tray
+// program's main window.
 class frmHelp : public QWidget {
     Q_OBJECT
-public:
+  public:
+    // Creates the window on first use (its load step opens the page), then shows it. A window that
+    // is already open keeps whatever page the user has browsed to.
     static frmHelp* Open();
+    // The open window, or nullptr.
     static frmHelp* Instance();
     ~frmHelp() override;
 
-private:
+    // help.html in the directory of the running executable.
+    static QString HelpPagePath();
+
+    // Stretches the browser over the whole client area.
+    void Form_Resize();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
     frmHelp();
+    void Form_Load();
+    void Navigate(const QString& path);
+
+    QTextBrowser* WebBrowser1 = nullptr;
 };

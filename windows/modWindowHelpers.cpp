@@ -1,0 +1,65 @@
+#include "windows/modWindowHelpers.h"
+
+#include <QCursor>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+namespace litvorot::windows {
+
+Qt::WindowFlags FixedDialogFlags() {
+    return Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/litvorot/icon-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/litvorot/icon-32.png"), QSize(32, 32));
+    return icon;
+}
+
+QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect place) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(false);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(place);
+    FitLabel(label);
+    return label;
+}
+
+void FitLabel(QLabel* label) {
+    const QSize needed = label->sizeHint();
+    const QRect place = label->geometry();
+    label->resize(std::max(place.width(), needed.width()),
+                  std::max(place.height(), needed.height()));
+}
+
+QFrame* AddLine(QWidget* parent, const char* name, int x1, int x2, int y, const QColor& color) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    line->setMidLineWidth(0);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, color);
+    line->setPalette(palette);
+    line->setGeometry(x1, y, x2 - x1 + 1, 1);
+    return line;
+}
+
+void CentreOnScreen(QWidget* window) {
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.center() - window->rect().center());
+}
+
+}  // namespace litvorot::windows
