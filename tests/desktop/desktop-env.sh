@@ -101,7 +101,9 @@ tray_icon_geometry() {
     LC_ALL=C xwininfo -root -tree 2>/dev/null | awk -v cls="(\"$class\" \"$class\")" '
         index($0, cls) && match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
             split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
-            if (f[1] >= 8 && f[1] <= 64 && f[2] >= 8 && f[2] <= 64) { print f[5], f[6], f[1], f[2]; exit }
+            if (!found && f[1] >= 8 && f[1] <= 64 && f[2] >= 8 && f[2] <= 64) {
+                print f[5], f[6], f[1], f[2]; found = 1   # read on: no SIGPIPE under pipefail
+            }
         }'
 }
 
@@ -114,9 +116,65 @@ tray_icon_centre() {
     echo $(($1 + $3 / 2)) $(($2 + $4 / 2))
 }
 
-# Number of mapped windows of CLASS (override-redirect popups such as menus included).
-visible_windows_of_class() {
-    xwininfo -root -tree | grep -c "\"$1\"" || true
-}
 
 desktop_screenshot() { import -window root "$1"; }
+
+# ---- The tray program under test ----
+
+# app_start BINARY [ENV=VALUE...]: runs a copy of BINARY from $DESKTOP_DIR/app (its settings.ini
+# lives there) and waits until its tray icon is embedded. The pid is in $APP_PID.
+app_start() {
+    local binary=$1
+    shift
+    APP_DIR="$DESKTOP_DIR/app"
+    mkdir -p "$APP_DIR"
+    [ -x "$APP_DIR/litvorot" ] || cp "$binary" "$APP_DIR/litvorot"
+    desktop_spawn env "$@" "$APP_DIR/litvorot" 2>>"$DESKTOP_DIR/app.log"
+    APP_PID=$DESKTOP_LAST_PID
+    if ! wait_until 20 tray_icon_centre litvorot; then
+        desktop_log "the tray icon did not appear"; cat "$DESKTOP_DIR/app.log" >&2; return 1
+    fi
+    # The hot key is set up right after the icon; give the event loop a moment to start.
+    sleep 0.3
+}
+
+# app_wait_exit [TIMEOUT]: waits until the program has ended.
+app_wait_exit() { wait_until "${1:-10}" app_gone; }
+app_gone() { ! kill -0 "$APP_PID" 2>/dev/null; }
+
+# Opens the tray menu with a right-button press on the icon and waits until it shows.
+tray_menu_open() {
+    local before
+    before=$(visible_windows litvorot)
+    set -- $(tray_icon_centre litvorot)
+    xdotool mousemove "$1" "$2" click 3
+    wait_until 5 test "$(visible_windows litvorot)" -gt "$before"
+}
+
+# Number of viewable windows of CLASS (the tray icon and open menus among them).
+visible_windows() { xdotool search --onlyvisible --class "$1" 2>/dev/null | wc -l; }
+
+# tray_menu_keys KEY...: opens the menu and types the keys, with a pause for submenus to open.
+tray_menu_keys() {
+    tray_menu_open || return 1
+    local key
+    for key in "$@"; do
+        xdotool key "$key"
+        sleep 0.15
+    done
+}
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "$DESKTOP_DIR" ] && desktop_screenshot "${TMPDIR:-/tmp}/litvorot-fail-$$.png" 2>/dev/null &&
+        echo "screenshot: ${TMPDIR:-/tmp}/litvorot-fail-$$.png" >&2
+    exit 1
+}
+
+# Exits with CTest's skip code when a tool the desktop tests need is missing.
+require_tools() {
+    local tool
+    for tool in Xvfb openbox trayer xdotool xclip xwininfo xprop import setxkbmap "$@"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
+    done
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# A picture on the clipboard survives Ctrl+Space: with no text to read nothing is written.
+# Usage: picture_test.sh PATH/TO/litvorot
+set -uo pipefail
+source "$(dirname "$0")/desktop-env.sh"
+require_tools convert cmp
+desktop_start || exit 1
+app_start "$1" LANG=ru_RU.UTF-8 || exit 1
+
+convert -size 8x8 xc:red "$DESKTOP_DIR/red.png"
+clip_set_file "$DESKTOP_DIR/red.png" image/png
+wait_until 5 sh -c 'xclip -selection clipboard -o -t TARGETS | grep -q image/png' ||
+    fail "xclip did not take the picture"
+xdotool key ctrl+space
+sleep 0.5
+clip_targets | grep -q image/png || fail "the picture left the clipboard: $(clip_targets)"
+xclip -selection clipboard -o -t image/png >"$DESKTOP_DIR/back.png" 2>/dev/null
+cmp -s "$DESKTOP_DIR/red.png" "$DESKTOP_DIR/back.png" || fail "the picture changed"
+# "Go" from the menu leaves it alone as well.
+tray_menu_keys Down Down Return
+sleep 0.5
+clip_targets | grep -q image/png || fail "Go took the picture away"
+echo "PASS"
