@@ -1,6 +1,8 @@
 #include "convert/modTextRoutines.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <type_traits>
 #include <variant>
 
@@ -96,27 +98,6 @@ void ConvertPerCharacterPlain(std::u16string_view text, TextFormat source, TextF
     }
 }
 
-// The same through the unit -> index map and the letter writer, once both formats are valid.
-void ConvertPerCharacter(std::u16string_view text, TextFormat source, TextFormat dest,
-                         std::u16string& buffer) {
-    const LetterIndex* map = CodeIndexMap(source);
-    if (map == nullptr || !IsValidFormat(dest)) {
-        return ConvertPerCharacterPlain(text, source, dest, buffer);
-    }
-    const LetterWriter writer(dest);
-    buffer.resize(text.size() * writer.MaxLength());
-    char16_t* out = buffer.data();
-    for (const char16_t unit : text) {
-        const LetterIndex index = unit < kCodeIndexSize ? map[unit] : 0;
-        if (index == 0) {
-            *out++ = unit;
-        } else {
-            out = writer.Write(index, out);
-        }
-    }
-    buffer.resize(static_cast<std::size_t>(out - buffer.data()));
-}
-
 using PerCharacterPath = void (*)(std::u16string_view, TextFormat, TextFormat, std::u16string&);
 
 void Convert(TextFormat source, TextFormat dest, std::u16string& text, PerCharacterPath perChar) {
@@ -156,10 +137,83 @@ void Convert(TextFormat source, TextFormat dest, std::u16string& text, PerCharac
     text = std::move(result);
 }
 
+// KOI8, CP 1251 or Unicode source with a valid destination, through the unit -> index map. The
+// body's first and last characters are no spaces and convert into no spaces (letters are written
+// as letters or marks, everything else is copied), so the converted run needs no trimming and the
+// result is built in its final place: where the body stands when every letter is one unit, else
+// in one string of the exact length. False when the formats do not allow this path.
+bool ConvertMapped(TextFormat source, TextFormat dest, std::u16string& text) {
+    const LetterIndex* map = CodeIndexMap(source);
+    if (source == kTranslit || map == nullptr || !IsValidFormat(dest)) return false;
+    const LetterWriter writer(dest);
+
+    const std::size_t leading = CountLeadingSpaces(text);
+    const std::u16string_view rest = std::u16string_view(text).substr(leading);
+    const std::size_t trailing = CountTrailingSpaces(rest);
+    const std::size_t last = rest.find_last_not_of(u' ');
+    const std::u16string_view body =
+        rest.substr(0, last == std::u16string_view::npos ? 0 : last + 1);
+
+    if (writer.MaxLength() == 1) {
+        std::array<char16_t, kCodeIndexSize> units{};
+        for (std::size_t u = 0; u < kCodeIndexSize; ++u) {
+            units[u] = map[u] == 0 ? static_cast<char16_t>(u) : writer.First(map[u]);
+        }
+        char16_t* const data = text.data();
+        for (std::size_t i = leading, end = leading + body.size(); i < end; ++i) {
+            const char16_t unit = data[i];
+            if (unit < kCodeIndexSize) data[i] = units[unit];
+        }
+        text.resize(leading + body.size());
+        text.append(trailing, u' ');
+        return true;
+    }
+
+    // Every unit below kCodeIndexSize as it is written: a letter's form, or the unit itself.
+    struct Form {
+        char16_t units[4];
+        std::size_t length;
+    };
+    std::array<Form, kCodeIndexSize> forms{};
+    for (std::size_t u = 0; u < kCodeIndexSize; ++u) {
+        Form& form = forms[u];
+        form.units[0] = static_cast<char16_t>(u);
+        form.length = 1;
+        if (map[u] != 0)
+            form.length = static_cast<std::size_t>(writer.Write(map[u], form.units) - form.units);
+    }
+
+    std::size_t length = leading + trailing;
+    for (const char16_t unit : body) length += unit < kCodeIndexSize ? forms[unit].length : 1;
+
+    // Every unit becomes at least one, so the converted run is written from its end backwards in
+    // the text itself: each form lands at or behind the unit it comes from, over units already
+    // read. The spaces of the end go first, behind everything the body will need.
+    const std::size_t bodyLength = body.size();
+    const std::size_t runEnd = length - trailing;
+    text.resize(std::max(text.size(), length));
+    char16_t* const data = text.data();
+    std::fill(data + runEnd, data + length, u' ');
+    char16_t* out = data + runEnd;
+    for (std::size_t i = leading + bodyLength; i-- > leading;) {
+        const char16_t unit = data[i];
+        if (unit < kCodeIndexSize) {
+            const Form& form = forms[unit];
+            out -= form.length;
+            std::copy_n(form.units, form.length, out);
+        } else {
+            *--out = unit;
+        }
+    }
+    text.resize(length);
+    return true;
+}
+
 }  // namespace
 
 void ConvertText(TextFormat source, TextFormat dest, std::u16string& text) {
-    Convert(source, dest, text, ConvertPerCharacter);
+    if (source == dest || ConvertMapped(source, dest, text)) return;
+    Convert(source, dest, text, ConvertPerCharacterPlain);
 }
 
 void ConvertTextPlain(TextFormat source, TextFormat dest, std::u16string& text) {

@@ -48,6 +48,9 @@ class LetterWriter {
     // Writes letter `index` (1..66) at `out` and returns the position behind it; returns nullptr,
     // writing nothing, when the destination is no valid format.
     char16_t* Write(LetterIndex index, char16_t* out) const;
+    // The first unit of letter `index`'s form (all of it when MaxLength() is 1).
+    char16_t First(LetterIndex index) const { return forms_[index].units[0]; }
+    std::size_t Length(LetterIndex index) const { return forms_[index].length; }
     bool Write(LetterIndex index, std::u16string& out) const;
 
   private:

@@ -8,12 +8,13 @@ what=${1:-build}
 build_pkgs=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev libgl-dev libxcb1-dev libxcb-keysyms1-dev
-    libcli11-dev libutfcpp-dev
+    libcli11-dev libutfcpp-dev libicu-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_pkgs=(
     xvfb xauth xdotool xclip trayer openbox x11-apps x11-utils x11-xkb-utils
     imagemagick fonts-dejavu-core
+    hyperfine icu-devtools python3
 )
 
 pkgs=("${build_pkgs[@]}")

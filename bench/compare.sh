@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Times litvorot-convert against the tools a user would reach for instead, on the same Russian
+# text, and checks that the time per megabyte stays flat from 1 MB to 100 MB.
+# Usage: bench/compare.sh [path/to/litvorot-convert]
+# Needs iconv (libc-bin), uconv (icu-devtools) and hyperfine.
+set -euo pipefail
+
+conv=${1:-build/default/converter/litvorot-convert}
+conv=$(realpath "$conv")
+for tool in iconv uconv hyperfine; do
+    command -v "$tool" >/dev/null || { echo "compare.sh: $tool is missing" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Russian prose with punctuation and line breaks, cut at a line end near the size asked for.
+make_text() { # MEGABYTES FILE
+    { yes 'Съешь же ещё этих мягких французских булок, да выпей чаю. Широкая электрификация южных губерний даст мощный толчок подъёму сельского хозяйства.' || true; } |
+        head -c "$(($1 * 1000000))" | sed '$d' >"$2"
+}
+make_text 10 "$work/ru10.txt"
+iconv -f UTF-8 -t KOI8-R "$work/ru10.txt" >"$work/ru10.koi8"
+
+# median_ms COMMAND...: median wall time of 15 runs after 3 warm-ups, in milliseconds.
+median_ms() {
+    hyperfine -N --warmup 3 --runs 15 --output=null --export-json "$work/t.json" "$*" >/dev/null 2>&1
+    python3 -c 'import json,sys; print("%.2f" % (json.load(open(sys.argv[1]))["results"][0]["median"] * 1000))' "$work/t.json"
+}
+
+status=0
+compare() { # LABEL LIMIT OURS... -- THEIRS...
+    local label=$1 limit=$2
+    shift 2
+    local ours=() theirs=()
+    while [ "$1" != "--" ]; do ours+=("$1"); shift; done
+    shift
+    theirs=("$@")
+    local a b ratio
+    a=$(median_ms "${ours[@]}")
+    b=$(median_ms "${theirs[@]}")
+    ratio=$(python3 -c "print('%.3f' % ($a / $b))")
+    local verdict=ok
+    python3 -c "import sys; sys.exit(0 if $ratio <= $limit else 1)" || { verdict="OVER $limit"; status=1; }
+    printf '%-44s ours %8s ms  theirs %8s ms  ratio %s  %s\n' "$label" "$a" "$b" "$ratio" "$verdict"
+}
+
+echo "10 MB Russian text ($(wc -c <"$work/ru10.txt") bytes), medians of 15 runs:"
+compare "unicode -> koi8 vs iconv UTF-8 -> KOI8-R" 1.0 \
+    "$conv" --from unicode --to koi8 --bytes-out "$work/ru10.txt" -- \
+    iconv -f UTF-8 -t KOI8-R "$work/ru10.txt"
+compare "koi8 -> cp1251 vs iconv KOI8-R -> CP1251" 1.0 \
+    "$conv" --from koi8 --to cp1251 --bytes-in --bytes-out "$work/ru10.koi8" -- \
+    iconv -f KOI8-R -t CP1251 "$work/ru10.koi8"
+compare "unicode -> translit vs uconv Russian-Latin/BGN" 0.05 \
+    "$conv" --from unicode --to translit "$work/ru10.txt" -- \
+    uconv -x Russian-Latin/BGN "$work/ru10.txt"
+
+echo "Growth, unicode -> translit (time per MB must stay within 20 % of the 1 MB figure):"
+base=""
+for mb in 1 10 100; do
+    make_text "$mb" "$work/g.txt"
+    t=$(median_ms "$conv" --from unicode --to translit "$work/g.txt")
+    per=$(python3 -c "print('%.3f' % ($t / $mb))")
+    [ -n "$base" ] || base=$per
+    dev=$(python3 -c "print('%+.1f' % (($per / $base - 1) * 100))")
+    verdict=ok
+    python3 -c "import sys; sys.exit(0 if abs($dev) <= 20 else 1)" || { verdict="OVER 20 %"; status=1; }
+    printf '%4d MB  %9s ms  %7s ms/MB  %s %%  %s\n' "$mb" "$t" "$per" "$dev" "$verdict"
+done
+rm -f "$work/g.txt"
+exit $status
