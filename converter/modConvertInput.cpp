@@ -1,0 +1,144 @@
+#include "converter/modConvertInput.h"
+
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+#include "convert/modTextRoutines.h"
+
+namespace litvorot {
+
+namespace {
+
+// A large buffer is asked to be backed by huge pages before it is first touched: a 10 MB text
+// otherwise costs thousands of page faults, a good part of the whole run.
+void AdviseHugePages(const void* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHuge = 2u << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t end = begin + bytes;
+    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
+    if (end > from + kHuge) {
+        ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+void Reserve(std::u16string& text, std::size_t units) {
+    if (text.capacity() >= units) return;
+    text.reserve(units);
+    AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+}
+
+std::string Hex(unsigned value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "U+%04X", value);
+    return buffer;
+}
+
+}  // namespace
+
+void OutputBuffer::Reserve(std::size_t bytes) {
+    if (capacity_ >= bytes) return;
+    data_.reset(new char[bytes]);
+    capacity_ = bytes;
+    AdviseHugePages(data_.get(), bytes);
+}
+
+// The byte offset of the first malformed UTF-8 sequence in `data` (ICU's own decoder decides).
+std::size_t FirstInvalidOffset(std::string_view data) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
+    const auto length = static_cast<std::int32_t>(data.size());
+    for (std::int32_t i = 0; i < length;) {
+        const std::int32_t start = i;
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return static_cast<std::size_t>(start);
+    }
+    return data.size();
+}
+
+std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std::string_view data,
+                                             std::u16string& text, OutputBuffer& out,
+                                             std::string& error) {
+    if (data.size() > static_cast<std::size_t>(INT32_MAX / 2)) {
+        error = ("too large (more than 1 GiB)");
+        return std::nullopt;
+    }
+    if (options.bytesIn) {
+        Reserve(text, data.size() + 1);
+        text.resize(data.size());
+        std::transform(data.begin(), data.end(), text.begin(),
+                       [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+    } else {
+        // Every character starts with one byte that is no continuation byte, and only the
+        // four-byte ones need two UTF-16 units: the exact length of valid input.
+        std::size_t units = 0;
+        for (const char c : data) {
+            const auto byte = static_cast<unsigned char>(c);
+            units += static_cast<std::size_t>((byte & 0xC0) != 0x80) + (byte >= 0xF0);
+        }
+        // Room for Translit output too, which is converted where the text stands.
+        Reserve(text, (options.to == kTranslit ? units * 4 : units) + 1);
+        text.resize(units);
+        UErrorCode error = U_ZERO_ERROR;
+        std::int32_t length = 0;
+        u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, data.data(),
+                      static_cast<std::int32_t>(data.size()), &error);
+        if (U_FAILURE(error)) {
+            error = ("invalid UTF-8 at byte offset " + std::to_string(FirstInvalidOffset(data)));
+            return std::nullopt;
+        }
+        text.resize(static_cast<std::size_t>(length));
+    }
+
+    text.push_back(u'\0');
+    ConvertText(options.from, options.to, text);
+    text.resize(std::min(text.size(), text.find(u'\0')));
+
+    if (options.bytesOut) {
+        const auto wide =
+            std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+        if (wide != text.end()) {
+            error = ("character " + Hex(*wide) + " at position " +
+                     std::to_string(wide - text.begin() + 1) + " of the output is no byte");
+            return std::nullopt;
+        }
+        // Narrowed where the text stands: byte i lands at or before unit i, which is read first.
+        char* const bytes = reinterpret_cast<char*>(text.data());
+        for (std::size_t i = 0; i < text.size(); ++i) bytes[i] = static_cast<char>(text[i]);
+        return std::string_view(bytes, text.size());
+    }
+
+    // At most three bytes for each unit; the pages beyond what is written are never touched.
+    const std::size_t capacity = text.size() * 3;
+    if (capacity > static_cast<std::size_t>(INT32_MAX)) {
+        error = ("output too large (more than 2 GiB)");
+        return std::nullopt;
+    }
+    out.Reserve(capacity);
+    UErrorCode error = U_ZERO_ERROR;
+    std::int32_t length = 0;
+    u_strToUTF8(out.Data(), static_cast<std::int32_t>(capacity), &length, text.data(),
+                static_cast<std::int32_t>(text.size()), &error);
+    if (U_FAILURE(error)) {
+        // Only a lone surrogate can do this, and valid input holds none.
+        error = ("the output is no valid Unicode text");
+        return std::nullopt;
+    }
+    return std::string_view(out.Data(), static_cast<std::size_t>(length));
+}
+
+}  // namespace litvorot
