@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace litvorot::windows {
 
