@@ -72,9 +72,9 @@ std::size_t FirstInvalidOffset(std::string_view data) {
 
 std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std::string_view data,
                                              std::u16string& text, OutputBuffer& out,
-                                             std::string& error) {
+                                             std::string& message) {
     if (data.size() > static_cast<std::size_t>(INT32_MAX / 2)) {
-        error = ("too large (more than 1 GiB)");
+        message = "too large (more than 1 GiB)";
         return std::nullopt;
     }
     if (options.bytesIn) {
@@ -98,7 +98,7 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
         u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, data.data(),
                       static_cast<std::int32_t>(data.size()), &error);
         if (U_FAILURE(error)) {
-            error = ("invalid UTF-8 at byte offset " + std::to_string(FirstInvalidOffset(data)));
+            message = "invalid UTF-8 at byte offset " + std::to_string(FirstInvalidOffset(data));
             return std::nullopt;
         }
         text.resize(static_cast<std::size_t>(length));
@@ -112,8 +112,8 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
         const auto wide =
             std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
         if (wide != text.end()) {
-            error = ("character " + Hex(*wide) + " at position " +
-                     std::to_string(wide - text.begin() + 1) + " of the output is no byte");
+            message = "character " + Hex(*wide) + " at position " +
+                      std::to_string(wide - text.begin() + 1) + " of the output is no byte";
             return std::nullopt;
         }
         // Narrowed where the text stands: byte i lands at or before unit i, which is read first.
@@ -125,7 +125,7 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
     // At most three bytes for each unit; the pages beyond what is written are never touched.
     const std::size_t capacity = text.size() * 3;
     if (capacity > static_cast<std::size_t>(INT32_MAX)) {
-        error = ("output too large (more than 2 GiB)");
+        message = "output too large (more than 2 GiB)";
         return std::nullopt;
     }
     out.Reserve(capacity);
@@ -135,7 +135,7 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
                 static_cast<std::int32_t>(text.size()), &error);
     if (U_FAILURE(error)) {
         // Only a lone surrogate can do this, and valid input holds none.
-        error = ("the output is no valid Unicode text");
+        message = "the output is no valid Unicode text";
         return std::nullopt;
     }
     return std::string_view(out.Data(), static_cast<std::size_t>(length));

@@ -31,11 +31,11 @@ class OutputBuffer {
 };
 
 // Converts `data`. On success gives the output bytes, which lie in `text` or `out` (both are kept
-// between calls so that their memory is reused). On failure gives nothing and sets `error` to a
-// message such as "invalid UTF-8 at byte offset 12".
+// between calls so that their memory is reused). On failure gives nothing and sets `message` to
+// a text such as "invalid UTF-8 at byte offset 12".
 std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std::string_view data,
                                              std::u16string& text, OutputBuffer& out,
-                                             std::string& error);
+                                             std::string& message);
 
 // The byte offset of the first malformed UTF-8 sequence in `data`, or its size when it has none.
 std::size_t FirstInvalidOffset(std::string_view data);
