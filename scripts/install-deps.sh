@@ -15,6 +15,7 @@ test_pkgs=(
     xvfb xauth xdotool xclip trayer openbox x11-apps x11-utils x11-xkb-utils
     imagemagick fonts-dejavu-core
     hyperfine icu-devtools python3
+    clang
 )
 
 pkgs=("${build_pkgs[@]}")
@@ -24,17 +25,23 @@ case "$what" in
     *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
 esac
 
-missing=()
-for p in "${pkgs[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-echo "Installing: ${missing[*]}"
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
-"${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
+install_missing() {
+    local missing=() p
+    for p in "$@"; do installed "$p" || missing+=("$p"); done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}"
+}
+
+install_missing "${pkgs[@]}"
+
+# The sanitizer and fuzzer runtimes of whichever clang the distribution has.
+if [ "$what" != build ] && command -v clang >/dev/null; then
+    install_missing "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
+fi
