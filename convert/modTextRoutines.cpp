@@ -199,8 +199,21 @@ bool ConvertMapped(TextFormat source, TextFormat dest, std::u16string& text) {
         const char16_t unit = data[i];
         if (unit < kCodeIndexSize) {
             const Form& form = forms[unit];
+            // One to four units, copied without a call to memcpy.
             out -= form.length;
-            std::copy_n(form.units, form.length, out);
+            switch (form.length) {
+                case 4:
+                    out[3] = form.units[3];
+                    [[fallthrough]];
+                case 3:
+                    out[2] = form.units[2];
+                    [[fallthrough]];
+                case 2:
+                    out[1] = form.units[1];
+                    [[fallthrough]];
+                default:
+                    out[0] = form.units[0];
+            }
         } else {
             *--out = unit;
         }

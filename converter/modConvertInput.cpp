@@ -48,6 +48,22 @@ std::string Hex(unsigned value) {
     return buffer;
 }
 
+// The position of the first NUL unit in `text`, or its size. Blocks of 16 are tested whole, so
+// the compiler can compare them in parallel.
+std::size_t FirstNul(std::u16string_view text) {
+    constexpr std::size_t kBlock = 16;
+    std::size_t i = 0;
+    for (; i + kBlock <= text.size(); i += kBlock) {
+        bool nul = false;
+        for (std::size_t k = 0; k < kBlock; ++k) nul |= text[i + k] == u'\0';
+        if (nul) break;
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] == u'\0') return i;
+    }
+    return text.size();
+}
+
 }  // namespace
 
 void OutputBuffer::Reserve(std::size_t bytes) {
@@ -106,7 +122,7 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
 
     text.push_back(u'\0');
     ConvertText(options.from, options.to, text);
-    text.resize(std::min(text.size(), text.find(u'\0')));
+    text.resize(FirstNul(text));
 
     if (options.bytesOut) {
         const auto wide =
