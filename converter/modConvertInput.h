@@ -22,12 +22,20 @@ struct ConvertOptions {
 // Output bytes: memory that is not filled before it is written.
 class OutputBuffer {
   public:
+    // Makes room for `bytes` in all, dropping what the buffer holds.
     void Reserve(std::size_t bytes);
     char* Data() { return data_.get(); }
+
+    // Appending: Clear, then Room for the space the next piece may take, then Commit what it took.
+    void Clear() { size_ = 0; }
+    char* Room(std::size_t bytes);
+    void Commit(std::size_t bytes) { size_ += bytes; }
+    std::string_view View() const { return {data_.get(), size_}; }
 
   private:
     std::unique_ptr<char[]> data_;
     std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
 };
 
 // Converts `data`. On success gives the output bytes, which lie in `text` or `out` (both are kept
