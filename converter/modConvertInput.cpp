@@ -154,6 +154,14 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
             const auto wide =
                 std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
             if (wide != text.end()) {
+                // Malformed UTF-8 further on is reported first, as for a whole text.
+                if (!options.bytesIn) {
+                    const std::size_t invalid = FirstInvalidOffset(data.substr(start));
+                    if (invalid < data.size() - start) {
+                        message = "invalid UTF-8 at byte offset " + std::to_string(start + invalid);
+                        return std::nullopt;
+                    }
+                }
                 message =
                     "character " + Hex(*wide) + " at position " +
                     std::to_string(written + static_cast<std::size_t>(wide - text.begin()) + 1) +

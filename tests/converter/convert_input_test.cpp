@@ -88,6 +88,11 @@ TEST(ConvertInput, ErrorsNameTheFirstBadPlaceWhateverTheBlock) {
     data = std::string(70000, 'b') + "\xd0\xb6";
     EXPECT_FALSE(ConvertInput({kUnicode, kUnicode, false, true}, data, text, out, message));
     EXPECT_EQ(message, "character U+0436 at position 70001 of the output is no byte");
+    // Malformed UTF-8 anywhere outranks a character that cannot be written as a byte (found by
+    // fuzzing: the blocks had reported the character first).
+    data = std::string("\xc7\x92\0\xb6", 4);
+    EXPECT_FALSE(ConvertInput({kKoi8, kKoi8, false, true}, data, text, out, message));
+    EXPECT_EQ(message, "invalid UTF-8 at byte offset 3");
 }
 
 }  // namespace
