@@ -178,3 +178,22 @@ require_tools() {
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
     done
 }
+
+# ---- Selection helpers built with the tests (tests/desktop/selection_watch.c) ----
+
+# owner_watch_start WATCHER FILE: runs `WATCHER count` in the background, writing a line for every
+# change of the clipboard's owner to FILE, and waits until it watches.
+owner_watch_start() {
+    desktop_spawn "$1" count >"$2"
+    wait_until 10 grep -q '^ready' "$2"
+}
+# owner_changes FILE: the number of owner changes seen so far.
+owner_changes() { grep -c '^owner' "$1"; }
+# owner_changes_reach FILE N: true once at least N changes were seen.
+owner_changes_reach() { [ "$(owner_changes "$1")" -ge "$2" ]; }
+
+# The menu's last item: Exit.
+tray_menu_exit() { tray_menu_keys Down Down Down Down Down Down Return; }
+
+# now_ms: a clock in milliseconds for timing steps.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }

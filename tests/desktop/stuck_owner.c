@@ -1,0 +1,77 @@
+/* A clipboard owner that never answers: takes the CLIPBOARD selection and ignores every request
+ * for it, as a hung program would. With --answer-targets it answers TARGETS (offering
+ * UTF8_STRING) but never sends the text itself. Prints its window id ("0x...") once it owns the
+ * selection, then runs until it is killed; it prints "lost" if another client takes the
+ * selection.
+ * Usage: stuck_owner [--answer-targets]   (DISPLAY names the X server) */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <xcb/xcb.h>
+
+static xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
+    xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+    free(reply);
+    return atom;
+}
+
+int main(int argc, char** argv) {
+    const int answerTargets = argc > 1 && strcmp(argv[1], "--answer-targets") == 0;
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(NULL, &screenNumber);
+    if (xcb_connection_has_error(c)) {
+        fprintf(stderr, "stuck_owner: cannot open the display\n");
+        return 1;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
+    const xcb_atom_t clipboard = Atom(c, "CLIPBOARD");
+    const xcb_atom_t targets = Atom(c, "TARGETS");
+    const xcb_atom_t utf8 = Atom(c, "UTF8_STRING");
+
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), NULL);
+    if (owner == NULL || owner->owner != window) {
+        fprintf(stderr, "stuck_owner: could not take the clipboard\n");
+        return 1;
+    }
+    free(owner);
+    printf("0x%08x\n", window);
+    fflush(stdout);
+
+    xcb_generic_event_t* event;
+    while ((event = xcb_wait_for_event(c)) != NULL) {
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_CLEAR) {
+            printf("lost\n");
+            fflush(stdout);
+        } else if (type == XCB_SELECTION_REQUEST && answerTargets) {
+            const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
+            if (request->target == targets) {
+                const xcb_atom_t offered[] = {targets, utf8};
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                                    XCB_ATOM_ATOM, 32, 2, offered);
+                xcb_selection_notify_event_t notify;
+                memset(&notify, 0, sizeof notify);
+                notify.response_type = XCB_SELECTION_NOTIFY;
+                notify.time = request->time;
+                notify.requestor = request->requestor;
+                notify.selection = request->selection;
+                notify.target = request->target;
+                notify.property = request->property;
+                xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+                               (const char*)&notify);
+                xcb_flush(c);
+            }
+            /* Requests for the text itself stay unanswered. */
+        }
+        free(event);
+    }
+    return 0;
+}
