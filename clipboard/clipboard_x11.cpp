@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QString>
+#include <QStringList>
 
 namespace litvorot {
 
@@ -11,8 +12,15 @@ std::u16string X11Clipboard::GetClipboardText() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) return {};
     const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
-    // Pictures and files offer no text; asking for it would only give the empty string.
-    if (data == nullptr || !data->hasText()) return {};
+    if (data == nullptr) return {};
+    // Pictures offer no text; asking for it would only give the empty string. The formats are
+    // asked for once: QMimeData::hasText() asks twice (plain text, then URLs), and each question
+    // to a clipboard owner that never answers costs Qt's whole clipboard timeout.
+    const QStringList formats = data->formats();
+    if (!formats.contains(QStringLiteral("text/plain")) &&
+        !formats.contains(QStringLiteral("text/uri-list"))) {
+        return {};
+    }
     const QString text = data->text();
     std::u16string result(reinterpret_cast<const char16_t*>(text.utf16()),
                           static_cast<std::size_t>(text.size()));

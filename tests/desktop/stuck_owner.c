@@ -2,11 +2,13 @@
  * for it, as a hung program would. With --answer-targets it answers TARGETS (offering
  * UTF8_STRING) but never sends the text itself. Prints its window id ("0x...") once it owns the
  * selection, then runs until it is killed; it prints "lost" if another client takes the
- * selection.
+ * selection, and "request TARGET MS" for every request (MS: milliseconds since it took the
+ * selection).
  * Usage: stuck_owner [--answer-targets]   (DISPLAY names the X server) */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <xcb/xcb.h>
 
 static xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
@@ -15,6 +17,12 @@ static xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
     xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
     free(reply);
     return atom;
+}
+
+static long long NowMs(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
 int main(int argc, char** argv) {
@@ -44,6 +52,7 @@ int main(int argc, char** argv) {
     free(owner);
     printf("0x%08x\n", window);
     fflush(stdout);
+    const long long start = NowMs();
 
     xcb_generic_event_t* event;
     while ((event = xcb_wait_for_event(c)) != NULL) {
@@ -51,9 +60,15 @@ int main(int argc, char** argv) {
         if (type == XCB_SELECTION_CLEAR) {
             printf("lost\n");
             fflush(stdout);
-        } else if (type == XCB_SELECTION_REQUEST && answerTargets) {
+        } else if (type == XCB_SELECTION_REQUEST) {
             const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
-            if (request->target == targets) {
+            xcb_get_atom_name_reply_t* name =
+                xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request->target), NULL);
+            printf("request %.*s %lld\n", name ? xcb_get_atom_name_name_length(name) : 0,
+                   name ? xcb_get_atom_name_name(name) : "", NowMs() - start);
+            fflush(stdout);
+            free(name);
+            if (answerTargets && request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8};
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
                                     XCB_ATOM_ATOM, 32, 2, offered);
