@@ -7,7 +7,7 @@ what=${1:-build}
 
 build_pkgs=(
     cmake ninja-build g++ ccache pkg-config
-    qt6-base-dev libgl-dev libxcb1-dev libxcb-keysyms1-dev
+    qt6-base-dev libgl-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev
     libcli11-dev libutfcpp-dev libicu-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
