@@ -4,6 +4,7 @@
 #
 #   litvorot.svg -> icon-32.png   the program icon (also the desktop's scalable icon)
 #   icon-16.svg  -> icon-16.png   the same icon redrawn on whole pixels for 16 x 16
+#   litvorot.svg -> icon-48.png, icon-64.png, icon-128.png, icon-256.png   for the icon theme
 #   splash.svg   -> splash.png    426 x 210, shown at startup
 #   (this script) -> table.png    187 x 263, one bit per pixel, the transliteration card
 #
@@ -23,6 +24,10 @@ rsvg-convert -w 32 -h 32 litvorot.svg -o "$tmp/icon-32.png"
 png "$tmp/icon-32.png" PNG32:icon-32.png
 rsvg-convert -w 16 -h 16 icon-16.svg -o "$tmp/icon-16.png"
 png "$tmp/icon-16.png" PNG32:icon-16.png
+for size in 48 64 128 256; do
+    rsvg-convert -w "$size" -h "$size" litvorot.svg -o "$tmp/icon-$size.png"
+    png "$tmp/icon-$size.png" "PNG32:icon-$size.png"
+done
 
 rsvg-convert splash.svg -o "$tmp/splash.png"
 png "$tmp/splash.png" -background white -alpha remove -alpha off PNG24:splash.png
@@ -47,4 +52,4 @@ for i in "${!left[@]}"; do row 9 57 $((16 + 15 * i)) "${left[$i]}"; done
 for i in "${!right[@]}"; do row 106 154 $((17 + 15 * i)) "${right[$i]}"; done
 png "${args[@]}" -type Bilevel table.png
 
-file icon-16.png icon-32.png splash.png table.png
+file icon-*.png splash.png table.png

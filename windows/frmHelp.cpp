@@ -45,8 +45,25 @@ frmHelp* frmHelp::Open() {
 
 frmHelp* frmHelp::Instance() { return g_instance; }
 
+QStringList frmHelp::HelpPageCandidates() {
+    const QString exeDir = QCoreApplication::applicationDirPath();
+    QStringList paths{exeDir + QStringLiteral("/help.html")};
+#if defined(LITVOROT_HELP_RELATIVE_DIR) && defined(LITVOROT_HELP_INSTALLED_DIR)
+    // An installed copy: the data directory seen from the executable's directory (so that the
+    // installed tree can be moved as a whole), then where it was installed to.
+    paths << QDir::cleanPath(exeDir + QStringLiteral("/" LITVOROT_HELP_RELATIVE_DIR "/help.html"))
+          << QStringLiteral(LITVOROT_HELP_INSTALLED_DIR "/help.html");
+    paths.removeDuplicates();
+#endif
+    return paths;
+}
+
 QString frmHelp::HelpPagePath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/help.html");
+    const QStringList paths = HelpPageCandidates();
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isFile()) return path;
+    }
+    return paths.front();  // nowhere: the notice names the place beside the executable
 }
 
 frmHelp::frmHelp() : QWidget(nullptr, Qt::Window) {

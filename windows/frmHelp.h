@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QTextBrowser;
 
-// Shows help.html from beside the executable in a browser that fills the window. At most one
-// exists; it is built on first use, destroyed when closed, and does not depend on the tray
+// Shows help.html (beside the executable, or installed) in a browser that fills the window. At most
+// one exists; it is built on first use, destroyed when closed, and does not depend on the tray
 // program's main window.
 class frmHelp : public QWidget {
     Q_OBJECT
@@ -18,7 +19,10 @@ class frmHelp : public QWidget {
     static frmHelp* Instance();
     ~frmHelp() override;
 
-    // help.html in the directory of the running executable.
+    // Where help.html is looked for, in this order: the directory of the running executable (a
+    // portable copy), then the installed data directory.
+    static QStringList HelpPageCandidates();
+    // The first of those that is a file, or the one beside the executable when none is.
     static QString HelpPagePath();
 
     // Stretches the browser over the whole client area.

@@ -1,11 +1,13 @@
 // Widget tests of the secondary windows on the offscreen platform: texts, geometry, frames,
 // keyboard, and the open-once / destroy-on-close lifecycle.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
@@ -76,6 +78,7 @@ class WindowsTest : public QObject {
 
     void helpShowsThePageBesideTheExecutable();
     void helpWithoutPageShowsNotice();
+    void helpFindsTheInstalledPage();
     void helpBrowserFollowsResizing();
     void helpSecondOpenDoesNotReload();
 
@@ -94,7 +97,8 @@ void WindowsTest::cleanup() {
         return !dlgStatus::Instance() && !dlgTable::Instance() && !frmHelp::Instance() &&
                !frmAbout::Instance();
     });
-    QFile::remove(frmHelp::HelpPagePath());
+    // Only the copies the help cases made: never an installed page.
+    QFile::remove(frmHelp::HelpPageCandidates().front());
 }
 
 // ---- status dialog ----
@@ -316,7 +320,8 @@ void WindowsTest::tableOpensOnceAndIsRebuiltOnTop() {
 // ---- help window ----
 
 void WindowsTest::helpShowsThePageBesideTheExecutable() {
-    QVERIFY(QFile::copy(QStringLiteral(LITVOROT_HELP_SOURCE), frmHelp::HelpPagePath()));
+    const QString besideExe = frmHelp::HelpPageCandidates().front();
+    QVERIFY(QFile::copy(QStringLiteral(LITVOROT_HELP_SOURCE), besideExe));
     frmHelp* help = frmHelp::Open();
     QCOMPARE(help->windowTitle(), QStringLiteral("Help on Litvorot"));
     // An ordinary resizable window with minimise and maximise buttons, in the taskbar.
@@ -329,7 +334,7 @@ void WindowsTest::helpShowsThePageBesideTheExecutable() {
     QVERIFY(!help->windowIcon().isNull());
 
     auto* browser = Child<QTextBrowser>(help, "WebBrowser1");
-    QCOMPARE(browser->source(), QUrl::fromLocalFile(frmHelp::HelpPagePath()));
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(besideExe));
     const QString text = browser->toPlainText();
     // The page loaded as UTF-8 and covers its subjects.
     for (const char* words :
@@ -339,13 +344,44 @@ void WindowsTest::helpShowsThePageBesideTheExecutable() {
 }
 
 void WindowsTest::helpWithoutPageShowsNotice() {
-    QVERIFY(!QFile::exists(frmHelp::HelpPagePath()));
+    if (QFile::exists(frmHelp::HelpPagePath())) QSKIP("Litvorot is installed on this machine");
     frmHelp* help = frmHelp::Open();
     QVERIFY(help->isVisible());
     QCOMPARE(help->windowTitle(), QStringLiteral("Help on Litvorot"));
     const QString text = Child<QTextBrowser>(help, "WebBrowser1")->toPlainText();
     QVERIFY(text.contains(QStringLiteral("could not be opened")));
     QVERIFY(text.contains(QStringLiteral("help.html")));
+}
+
+void WindowsTest::helpFindsTheInstalledPage() {
+    // Beside the executable, then share/litvorot seen from bin/, then the absolute data directory.
+    const QStringList paths = frmHelp::HelpPageCandidates();
+    QCOMPARE(paths.size(), 3);
+    QCOMPARE(paths[0], QCoreApplication::applicationDirPath() + QStringLiteral("/help.html"));
+    QCOMPARE(paths[1], QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                       QStringLiteral("/../share/litvorot/help.html")));
+    QVERIFY(QDir::isAbsolutePath(paths[2]));
+    QVERIFY(paths[2].endsWith(QStringLiteral("/share/litvorot/help.html")));
+
+    // A tree laid out as installed, around this test's executable.
+    const QString dataDir = QFileInfo(paths[1]).absolutePath();
+    QVERIFY(!QFileInfo::exists(dataDir));
+    QVERIFY(QDir().mkpath(dataDir));
+    const auto removeTree = qScopeGuard([&] {
+        QDir(dataDir).removeRecursively();
+        QDir().rmdir(QFileInfo(dataDir).absolutePath());  // share/, when nothing else is in it
+    });
+    QVERIFY(QFile::copy(QStringLiteral(LITVOROT_HELP_SOURCE), paths[1]));
+    QCOMPARE(frmHelp::HelpPagePath(), paths[1]);
+    frmHelp* help = frmHelp::Open();
+    auto* browser = Child<QTextBrowser>(help, "WebBrowser1");
+    QCOMPARE(browser->source(), QUrl::fromLocalFile(paths[1]));
+    QVERIFY(browser->toPlainText().contains(QStringLiteral("Ctrl+Space")));
+    QVERIFY(CloseAndWait(help));
+
+    // A page beside the executable wins: a portable copy keeps its own page.
+    QVERIFY(QFile::copy(QStringLiteral(LITVOROT_HELP_SOURCE), paths[0]));
+    QCOMPARE(frmHelp::HelpPagePath(), paths[0]);
 }
 
 void WindowsTest::helpBrowserFollowsResizing() {

@@ -1,0 +1,55 @@
+# Installing on Linux and other freedesktop systems: the launcher, the manual pages, the optional
+# autostart entry, and the Debian package (cpack -G DEB). The programs, the help page, the pictures
+# and the icon theme entries are installed by their own folders.
+
+set(man_pages litvorot-convert)
+if(LITVOROT_GUI)
+    list(APPEND man_pages litvorot)
+    # The launcher for application menus.
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/litvorot.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+endif()
+
+# Start with the desktop session, for every user. XDG autostart directories are
+# $XDG_CONFIG_DIRS/autostart, which is /etc/xdg/autostart whatever the installation prefix.
+option(LITVOROT_INSTALL_AUTOSTART "Install an XDG autostart entry that starts Litvorot at log-in"
+    OFF)
+set(LITVOROT_AUTOSTART_DIR "/etc/xdg/autostart" CACHE PATH
+    "Where LITVOROT_INSTALL_AUTOSTART puts the autostart entry")
+if(LITVOROT_GUI AND LITVOROT_INSTALL_AUTOSTART)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/litvorot.desktop
+        DESTINATION ${LITVOROT_AUTOSTART_DIR})
+endif()
+
+# Manual pages, with the version filled in.
+set(LITVOROT_MAN_DATE "December 2026")
+foreach(page ${man_pages})
+    configure_file(${PROJECT_SOURCE_DIR}/man/${page}.1.in ${PROJECT_BINARY_DIR}/man/${page}.1 @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+# The Debian package: litvorot_<version>_<arch>.deb, its dependencies computed by dpkg-shlibdeps
+# (package dpkg-dev).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME litvorot)
+set(CPACK_PACKAGE_VENDOR "Litvorot developers")
+set(CPACK_PACKAGE_CONTACT "Litvorot developers <litvorot@litvorot.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
+# The tray needs a notification area; GNOME Shell has one only with this extension.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "${PROJECT_DESCRIPTION}
+Litvorot lives in the system tray and converts Russian text on the clipboard
+between Translit (Russian written in Latin letters), KOI8, CP 1251 and
+Unicode when Ctrl+Space is pressed. The package also holds litvorot-convert,
+which converts files and standard input the same way.")
+include(CPack)
