@@ -2,8 +2,8 @@
 # kill -9 at any moment of Exit never leaves a broken settings file: settings.ini is afterwards
 # byte for byte either the old file or the new one, and no temporary files pile up.
 # Each round flips Display Status in the menu, chooses Exit and kills the program 0 to 14 ms
-# after starting the key press (the program ends about 5 ms after xdotool starts).
-# Usage: kill_exit_test.sh LITVOROT [ROUNDS]
+# after xdotool starts pressing Return (xdotool takes a few ms to start, Exit a few more).
+# Usage: kill_exit_test.sh LITVOROT   (KILL_EXIT_ROUNDS=N for another number of rounds)
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
 require_tools cmp
