@@ -19,6 +19,12 @@ set(LITVOROT_AUTOSTART_DIR "/etc/xdg/autostart" CACHE PATH
 if(LITVOROT_GUI AND LITVOROT_INSTALL_AUTOSTART)
     install(FILES ${PROJECT_SOURCE_DIR}/resources/litvorot.desktop
         DESTINATION ${LITVOROT_AUTOSTART_DIR})
+    # A file under /etc in a Debian package is the administrator's: dpkg keeps their changes.
+    if(LITVOROT_AUTOSTART_DIR MATCHES "^/etc/")
+        file(WRITE ${PROJECT_BINARY_DIR}/debian/conffiles
+            "${LITVOROT_AUTOSTART_DIR}/litvorot.desktop\n")
+        set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/conffiles)
+    endif()
 endif()
 
 # Manual pages, with the version filled in.
@@ -46,10 +52,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The tray needs a notification area; GNOME Shell has one only with this extension.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${PROJECT_DESCRIPTION}
-Litvorot lives in the system tray and converts Russian text on the clipboard
+# The long description; the summary above is its first line.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Litvorot lives in the system tray and converts Russian text on the clipboard
 between Translit (Russian written in Latin letters), KOI8, CP 1251 and
 Unicode when Ctrl+Space is pressed. The package also holds litvorot-convert,
 which converts files and standard input the same way.")
 include(CPack)
+
+if(BUILD_TESTING AND LITVOROT_GUI)
+    add_subdirectory(tests/install)
+endif()

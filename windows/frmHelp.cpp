@@ -19,14 +19,23 @@ QPointer<frmHelp> g_instance;
 constexpr int kClientWidth = 538;
 constexpr int kClientHeight = 441;
 
+QString Places() {
+    QString items;
+    for (const QString& place : frmHelp::HelpPageCandidates()) {
+        items += QStringLiteral("<li>") + QDir::toNativeSeparators(place).toHtmlEscaped() +
+                 QStringLiteral("</li>");
+    }
+    return items;
+}
+
 // What the browser shows when the page cannot be read.
 QString MissingPageNotice(const QString& path) {
     return QStringLiteral(
                "<h2>The help page could not be opened</h2>"
                "<p>The file <b>%1</b> is missing or cannot be read.</p>"
-               "<p>It belongs in the same folder as the program. Reinstalling Litvorot puts it "
-               "back.</p>")
-        .arg(QDir::toNativeSeparators(path).toHtmlEscaped());
+               "<p>Litvorot looks for it in these places, in this order:</p><ul>%2</ul>"
+               "<p>Reinstalling Litvorot puts it back.</p>")
+        .arg(QDir::toNativeSeparators(path).toHtmlEscaped(), Places());
 }
 
 }  // namespace

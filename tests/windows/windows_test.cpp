@@ -351,6 +351,9 @@ void WindowsTest::helpWithoutPageShowsNotice() {
     const QString text = Child<QTextBrowser>(help, "WebBrowser1")->toPlainText();
     QVERIFY(text.contains(QStringLiteral("could not be opened")));
     QVERIFY(text.contains(QStringLiteral("help.html")));
+    // It names every place looked in.
+    for (const QString& place : frmHelp::HelpPageCandidates())
+        QVERIFY2(text.contains(place), qPrintable(place));
 }
 
 void WindowsTest::helpFindsTheInstalledPage() {
