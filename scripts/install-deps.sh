@@ -16,6 +16,7 @@ test_pkgs=(
     imagemagick fonts-dejavu-core
     hyperfine icu-devtools python3
     clang
+    dpkg-dev desktop-file-utils man-db groff-base file
 )
 
 pkgs=("${build_pkgs[@]}")
