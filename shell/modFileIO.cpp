@@ -136,9 +136,24 @@ fs::path UserConfigHome(const char* xdgConfigHome, const char* home) {
     return {};
 }
 
+fs::path InstalledDataDir(const fs::path& exeDir) {
+#ifdef LITVOROT_DATA_RELATIVE_DIR
+    return (exeDir / LITVOROT_DATA_RELATIVE_DIR).lexically_normal();
+#else
+    (void)exeDir;
+    return {};
+#endif
+}
+
 fs::path SettingsPath(const fs::path& exeDir, const fs::path& configHome) {
     const fs::path beside = exeDir / kSettingsFileName;
-    if (FileExists(beside) || DirectoryWritable(exeDir) || configHome.empty()) return beside;
+    if (FileExists(beside) || configHome.empty()) return beside;
+    // An installed program keeps the user's settings out of its bin/ even where it could write
+    // there, as root or in a prefix the user owns.
+    std::error_code ec;
+    const fs::path dataDir = InstalledDataDir(exeDir);
+    const bool installed = !dataDir.empty() && fs::is_directory(dataDir, ec);
+    if (DirectoryWritable(exeDir) && !installed) return beside;
     return configHome / "litvorot" / kSettingsFileName;
 }
 

@@ -1,6 +1,6 @@
 // The settings file: three CR LF lines (source format, destination format, status option) in
-// settings.ini beside the executable, or in the user's config directory when the executable's
-// directory cannot be written. No Qt here, so that every front end shares it.
+// settings.ini beside the executable, or in the user's config directory for an installed copy or
+// when the executable's directory cannot be written. No Qt here, so that every front end shares it.
 #pragma once
 
 #include <filesystem>
@@ -32,8 +32,14 @@ bool DirectoryWritable(const std::filesystem::path& directory);
 // $HOME/.config; empty when neither is known. Null arguments count as unset.
 std::filesystem::path UserConfigHome(const char* xdgConfigHome, const char* home);
 
-// Where the settings live: settings.ini beside the executable when it exists there or the
-// directory is writable; otherwise <configHome>/litvorot/settings.ini (when configHome is known).
+// The data directory of an installed copy as seen from its executable's directory
+// (<exeDir>/../share/litvorot); empty where the program installs none (Windows).
+std::filesystem::path InstalledDataDir(const std::filesystem::path& exeDir);
+
+// Where the settings live: settings.ini beside the executable when it exists there, or when the
+// directory is writable and not an installed copy's (its InstalledDataDir exists: a program in
+// /usr/bin run as root, or one installed in ~/.local); otherwise <configHome>/litvorot/settings.ini
+// (when configHome is known).
 std::filesystem::path SettingsPath(const std::filesystem::path& exeDir,
                                    const std::filesystem::path& configHome);
 

@@ -109,8 +109,6 @@ got=$(printf 'privet, mir' | "$root/usr/bin/litvorot-convert" -f translit -t uni
 [ "$got" = "привет, мир" ] || fail "litvorot-convert gave '$got'"
 
 desktop_start || exit 1
-# The installed program's settings go to the user's configuration folder when bin/ is read-only;
-# here bin/ is the test's own, so they may land there: neither matters to this test.
 start_installed() {
     desktop_spawn env LANG=C.UTF-8 "$root/usr/bin/litvorot" 2>>"$DESKTOP_DIR/app.log"
     APP_PID=$DESKTOP_LAST_PID
@@ -163,7 +161,10 @@ echo "missing page: dark share of the lower part $ink" >&2
 awk -v v="$ink" 'BEGIN { exit !(v < 0.002) }' || fail "a page showed although none is installed ($ink)"
 close_help
 
-# Exit from the tray menu ends the installed program.
+# Exit from the tray menu ends the installed program. It saves the settings in the user's config
+# folder, not in bin/, although this bin/ is writable (as /usr/bin is for root).
 tray_menu_exit || fail "the tray menu did not open for Exit"
 app_wait_exit 10 || fail "Exit did not end the installed program"
+[ ! -e "$root/usr/bin/settings.ini" ] || fail "the installed program wrote settings.ini into bin/"
+[ -f "$XDG_CONFIG_HOME/litvorot/settings.ini" ] || fail "no settings in \$XDG_CONFIG_HOME/litvorot"
 echo "PASS"

@@ -196,6 +196,19 @@ TEST_F(SettingsFileTest, WhereTheSettingsLive) {
     EXPECT_EQ(SettingsPath(missing, "/home/u/.config"), "/home/u/.config/litvorot/settings.ini");
     EXPECT_EQ(SettingsPath(missing, ""), missing / "settings.ini");
 
+    // An installed copy (its data directory beside bin/) writes to the user's config directory
+    // although bin/ is writable; a settings.ini already beside it still wins.
+    const fs::path bin = dir_ / "bin";
+    const fs::path data = InstalledDataDir(bin);
+    ASSERT_FALSE(data.empty());
+    fs::create_directories(bin);
+    EXPECT_EQ(SettingsPath(bin, "/home/u/.config"), bin / "settings.ini");
+    fs::create_directories(data);
+    EXPECT_EQ(SettingsPath(bin, "/home/u/.config"), "/home/u/.config/litvorot/settings.ini");
+    EXPECT_EQ(SettingsPath(bin, ""), bin / "settings.ini");
+    Write(bin / "settings.ini", " 3 \r\n 2 \r\nFalse\r\n");
+    EXPECT_EQ(SettingsPath(bin, "/home/u/.config"), bin / "settings.ini");
+
     EXPECT_EQ(UserConfigHome("/x/cfg", "/home/u"), "/x/cfg");
     EXPECT_EQ(UserConfigHome("relative", "/home/u"), "/home/u/.config");
     EXPECT_EQ(UserConfigHome("", "/home/u"), "/home/u/.config");
