@@ -54,6 +54,12 @@ exec_line=$(sed -n 's/^Exec=//p' "$launcher")
 icon_name=$(sed -n 's/^Icon=//p' "$launcher")
 [ -f "$usr/share/icons/hicolor/scalable/apps/$icon_name.svg" ] || fail "no icon named $icon_name"
 
+# The autostart entry, when the build installs one (-DLITVOROT_INSTALL_AUTOSTART=ON).
+autostart=$(find "$stage" -path '*/autostart/litvorot.desktop' | head -n 1)
+if [ -n "$autostart" ]; then
+    desktop-file-validate "$autostart" || fail "desktop-file-validate rejected $autostart"
+fi
+
 # The manual pages render without warnings, with the version filled in.
 for page in litvorot litvorot-convert; do
     src="$usr/share/man/man1/$page.1"
