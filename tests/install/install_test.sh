@@ -115,6 +115,7 @@ got=$(printf 'privet, mir' | "$root/usr/bin/litvorot-convert" -f translit -t uni
 [ "$got" = "привет, мир" ] || fail "litvorot-convert gave '$got'"
 
 desktop_start || exit 1
+trap cleanup EXIT  # desktop_start set its own
 start_installed() {
     desktop_spawn env LANG=C.UTF-8 "$root/usr/bin/litvorot" 2>>"$DESKTOP_DIR/app.log"
     APP_PID=$DESKTOP_LAST_PID
