@@ -1,0 +1,37 @@
+// Identifiers shared by the Windows resource script and the program.
+#pragma once
+
+#define IDI_LITVOROT 1
+
+#define IDB_SPLASH 101
+#define IDB_TABLE 102
+
+#define IDR_MENU 200
+#define IDM_SOURCE_TRANSLIT 1001
+#define IDM_SOURCE_KOI8 1002
+#define IDM_SOURCE_CP1251 1003
+#define IDM_SOURCE_UNICODE 1004
+#define IDM_DEST_TRANSLIT 1011
+#define IDM_DEST_KOI8 1012
+#define IDM_DEST_CP1251 1013
+#define IDM_DEST_UNICODE 1014
+#define IDM_DISPLAY_STATUS 1020
+#define IDM_GO 1021
+#define IDM_SHOW_TABLE 1022
+#define IDM_HELP 1023
+#define IDM_ABOUT 1024
+#define IDM_EXIT 1025
+
+#define IDD_STATUS 300
+#define IDD_TABLE 301
+#define IDD_HELP 302
+#define IDD_ABOUT 303
+
+#define IDC_LABSTATUS 401
+#define IDC_LABSOURCE 402
+#define IDC_LABDEST 403
+#define IDC_CMDCLOSE 404
+#define IDC_IMGTABLE 410
+#define IDC_WEBBROWSER1 420
+#define IDC_LBLTITLE 430
+#define IDC_LBLVERSION 431

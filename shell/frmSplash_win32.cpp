@@ -1,0 +1,251 @@
+#include "shell/frmSplash_win32.h"
+
+#include <string>
+#include <utility>
+
+#include "resources/litvorot_rc.h"
+#include "shell/modConversion.h"
+#include "shell/modFileIO.h"
+#include "shell/modHotKey_win32.h"
+#include "shell/modMiscRoutines.h"
+#include "shell/modSystemTray_win32.h"
+#include "tables/modMessages.h"
+#include "windows/dlgStatus_win32.h"
+#include "windows/dlgTable_win32.h"
+#include "windows/frmAbout_win32.h"
+#include "windows/frmHelp_win32.h"
+#include "windows/modWindows_win32.h"
+
+using namespace litvorot;
+
+namespace {
+
+frmSplash* current = nullptr;
+constexpr wchar_t kClassName[] = L"frmSplash";
+constexpr int kSplashWidth = 426;
+constexpr int kSplashHeight = 210;
+constexpr std::array<UINT, 4> kSourceItems{IDM_SOURCE_KOI8, IDM_SOURCE_CP1251, IDM_SOURCE_TRANSLIT,
+                                           IDM_SOURCE_UNICODE};
+constexpr std::array<UINT, 4> kDestItems{IDM_DEST_KOI8, IDM_DEST_CP1251, IDM_DEST_TRANSLIT,
+                                         IDM_DEST_UNICODE};
+
+}  // namespace
+
+frmSplash::frmSplash(std::filesystem::path exeDir) : exeDir_(std::move(exeDir)) { current = this; }
+
+frmSplash::~frmSplash() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (menuBar_ != nullptr) DestroyMenu(menuBar_);
+    if (current == this) current = nullptr;
+}
+
+frmSplash* frmSplash::Current() { return current; }
+
+bool frmSplash::Form_Load(int splashSeconds) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.hInstance = AppInstance();
+    windowClass.hIcon = ProgramIcon(32);
+    windowClass.hIconSm = ProgramIcon(16);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+    // Borderless, and a tool window so that it has no taskbar button.
+    hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Litvorot", WS_POPUP, 0, 0, kSplashWidth,
+                            kSplashHeight, nullptr, nullptr, AppInstance(), this);
+    if (hwnd_ == nullptr) return false;
+    AddAppWindow();
+    clipboard_.SetOwner(hwnd_);
+
+    imgSplash =
+        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0,
+                        kSplashWidth, kSplashHeight, hwnd_, nullptr, AppInstance(), nullptr);
+    HANDLE picture = LoadImageW(AppInstance(), MAKEINTRESOURCEW(IDB_SPLASH), IMAGE_BITMAP, 0, 0,
+                                LR_DEFAULTCOLOR);
+    SendMessageW(imgSplash, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+    imgSmallIcon = ProgramIcon(16);
+    menuBar_ = LoadMenuW(AppInstance(), MAKEINTRESOURCEW(IDR_MENU));
+    mnuPopup = GetSubMenu(menuBar_, 0);
+
+    // 1-4: the splash picture, centred, for about a second; then hidden for good.
+    SetWindowPos(hwnd_, nullptr, 0, 0, kSplashWidth, kSplashHeight, SWP_NOMOVE | SWP_NOZORDER);
+    CentreOnScreen(hwnd_);
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+    Pause(splashSeconds);
+    ShowWindow(hwnd_, SW_HIDE);
+
+    // 5-8: tray icon, letter tables, settings, hot key.
+    AddTrayIcon("Litvorot", hwnd_, imgSmallIcon);
+    BuildTables();
+    if (!ReadSettings()) {
+        SetSourceFormat(kTranslit);
+        SetDestFormat(kCp1251);
+        SetDisplayStatus(false);
+    }
+    RegisterAppHotKey(hwnd_, MOD_CONTROL, VK_SPACE, &HotKeyPressed);
+    resident_ = true;
+    return true;
+}
+
+void frmSplash::CheckFormat(const std::array<UINT, 4>& items, TextFormat format) {
+    if (!IsValidFormat(format)) return;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const bool checked = static_cast<TextFormat>(i + 1) == format;
+        CheckMenuItem(menuBar_, items[i], MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void frmSplash::SetSourceFormat(TextFormat format) {
+    SourceFormat_ = format;
+    CheckFormat(kSourceItems, format);
+}
+
+void frmSplash::SetDestFormat(TextFormat format) {
+    DestFormat_ = format;
+    CheckFormat(kDestItems, format);
+}
+
+void frmSplash::SetDisplayStatus(bool flag) {
+    DisplayStatus_ = flag;
+    CheckMenuItem(menuBar_, IDM_DISPLAY_STATUS, MF_BYCOMMAND | (flag ? MF_CHECKED : MF_UNCHECKED));
+}
+
+std::filesystem::path frmSplash::SettingsFilePath() const {
+    return SettingsPath(exeDir_, std::filesystem::path());
+}
+
+bool frmSplash::ReadSettings() {
+    const SettingsRead read = ReadSettingsFile(SettingsFilePath());
+    if (read.outcome == SettingsRead::Outcome::NoFile) return false;
+    const Settings defaults;
+    SetSourceFormat(read.sourceFormat.value_or(defaults.sourceFormat));
+    SetDestFormat(read.destFormat.value_or(defaults.destFormat));
+    SetDisplayStatus(read.displayStatus.value_or(defaults.displayStatus));
+    if (read.outcome == SettingsRead::Outcome::Bad) ShowMessage(read.message);
+    return true;
+}
+
+bool frmSplash::SaveSettings() {
+    const std::string failure =
+        SaveSettingsFile(SettingsFilePath(), Settings{SourceFormat_, DestFormat_, DisplayStatus_});
+    if (failure.empty()) return true;
+    ShowMessage(failure);
+    return false;
+}
+
+void frmSplash::mnuGo_Click() {
+    if (converting_) {
+        ++pendingConversions_;
+        return;
+    }
+    converting_ = true;
+    for (;;) {
+        const ConversionResult result =
+            RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
+        if (result.openStatus) dlgStatus::Open(SourceFormat_, DestFormat_);
+        if (pendingConversions_ == 0) break;
+        --pendingConversions_;
+    }
+    converting_ = false;
+}
+
+void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
+void frmSplash::mnuHelp_Click() { frmHelp::Open(); }
+void frmSplash::mnuAbout_Click() { frmAbout::Open(); }
+
+void frmSplash::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    // A settings file that cannot be written has been reported; the program ends all the same.
+    SaveSettings();
+    UnregisterAppHotKey();
+    RemoveTrayIcon();
+    DestroyWindow(hwnd_);
+}
+
+void frmSplash::Form_MouseMove(LPARAM lParam) {
+    if (TrayMouseMessage(lParam) != 2 || shutDown_) return;
+    SetForegroundWindow(hwnd_);
+    POINT at{};
+    GetCursorPos(&at);
+    TrackPopupMenu(mnuPopup, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    // Lets the menu close when the user clicks elsewhere after it was dismissed once.
+    PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void frmSplash::HotKeyPressed() {
+    if (current != nullptr) current->mnuGo_Click();
+}
+
+void frmSplash::OnCommand(UINT id) {
+    switch (id) {
+        case IDM_SOURCE_TRANSLIT:
+            SetSourceFormat(kTranslit);
+            break;
+        case IDM_SOURCE_KOI8:
+            SetSourceFormat(kKoi8);
+            break;
+        case IDM_SOURCE_CP1251:
+            SetSourceFormat(kCp1251);
+            break;
+        case IDM_SOURCE_UNICODE:
+            SetSourceFormat(kUnicode);
+            break;
+        case IDM_DEST_TRANSLIT:
+            SetDestFormat(kTranslit);
+            break;
+        case IDM_DEST_KOI8:
+            SetDestFormat(kKoi8);
+            break;
+        case IDM_DEST_CP1251:
+            SetDestFormat(kCp1251);
+            break;
+        case IDM_DEST_UNICODE:
+            SetDestFormat(kUnicode);
+            break;
+        case IDM_DISPLAY_STATUS:
+            SetDisplayStatus(!DisplayStatus_);
+            break;
+        case IDM_GO:
+            mnuGo_Click();
+            break;
+        case IDM_SHOW_TABLE:
+            mnuShowTable_Click();
+            break;
+        case IDM_HELP:
+            mnuHelp_Click();
+            break;
+        case IDM_ABOUT:
+            mnuAbout_Click();
+            break;
+        case IDM_EXIT:
+            mnuExit_Click();
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    frmSplash* self = current;
+    switch (message) {
+        case kTrayCallbackMessage:
+            if (self != nullptr && window == self->hwnd_) self->Form_MouseMove(lParam);
+            return 0;
+        case WM_COMMAND:
+            if (self != nullptr && HIWORD(wParam) == 0) self->OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_CLOSE:  // another program asking the resident window to close: the exit sequence
+            if (self != nullptr && self->resident_) self->Shutdown();
+            return 0;
+        case WM_NCDESTROY:
+            if (self != nullptr && window == self->hwnd_) self->hwnd_ = nullptr;
+            ReleaseAppWindow();
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

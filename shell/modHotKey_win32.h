@@ -1,0 +1,34 @@
+// The global hot key on Windows: RegisterHotKey for the main window, with the window's procedure
+// replaced by one that turns the hot-key message into the conversion command and passes every
+// other message on unchanged.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace litvorot {
+
+inline constexpr char kHotKeyAtomName[] = "LVHotKey";
+
+using HotKeyCommand = void (*)();
+
+// Registers `modifiers` + `key` for `window` under the global atom "LVHotKey" and replaces the
+// window's procedure (also when the system refuses the combination, for instance because another
+// program holds it). Each press then calls `command` inside the window's message dispatch. True
+// when the system accepted the combination; false, changing nothing, while a window is already
+// registered.
+bool RegisterAppHotKey(HWND window, UINT modifiers, UINT key, HotKeyCommand command);
+
+// Removes the hot key and puts the previous window procedure back. Does nothing when no window is
+// registered; afterwards RegisterAppHotKey may be called again.
+void UnregisterAppHotKey();
+
+// The hot key's identifier: the atom read as a signed 16-bit number and widened with its sign
+// (string atoms lie in 0xC000..0xFFFF, so it is negative). 0 before RegisterAppHotKey.
+int HotKeyId();
+
+// The replacement window procedure.
+LRESULT CALLBACK HotKeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace litvorot

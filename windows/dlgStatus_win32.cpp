@@ -1,0 +1,100 @@
+#include "windows/dlgStatus_win32.h"
+
+#include <utility>
+
+#include "resources/litvorot_rc.h"
+#include "windows/modWindows_win32.h"
+
+using namespace litvorot;
+
+namespace {
+HWND instance = nullptr;
+}  // namespace
+
+HWND dlgStatus::Instance() { return instance; }
+
+std::wstring dlgStatus::FormatName(TextFormat format) {
+    switch (format) {
+        case kKoi8:
+            return L"KOI8";
+        case kCp1251:
+            return L"CP 1251";
+        case kTranslit:
+            return L"Transliteration";
+        case kUnicode:
+            return L"Unicode";
+        default:
+            return {};
+    }
+}
+
+HWND dlgStatus::Open(TextFormat source, TextFormat dest) {
+    if (instance == nullptr) {
+        std::pair<TextFormat, TextFormat> formats{source, dest};
+        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_STATUS), HiddenOwner(), &DialogProc,
+                           reinterpret_cast<LPARAM>(&formats));
+    }
+    if (instance != nullptr) {
+        ShowWindow(instance, SW_SHOWNORMAL);
+        SetForegroundWindow(instance);
+    }
+    return instance;
+}
+
+void dlgStatus::Form_Load(HWND dialog, TextFormat source, TextFormat dest) {
+    if (const std::wstring name = FormatName(source); !name.empty()) {
+        SetDlgItemTextW(dialog, IDC_LABSOURCE, (L"Source format: " + name).c_str());
+    }
+    if (const std::wstring name = FormatName(dest); !name.empty()) {
+        SetDlgItemTextW(dialog, IDC_LABDEST, (L"Destination format: " + name).c_str());
+    }
+}
+
+void dlgStatus::cmdClose_Click(HWND dialog) { DestroyWindow(dialog); }
+
+INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            instance = dialog;
+            AddAppWindow();
+            AddModelessDialog(dialog);
+            SetWindowIcons(dialog);
+            SetClientSize(dialog, 164, 109);
+            PlaceControl(dialog, IDC_LABSTATUS, 4, 12, 149, 13);
+            PlaceControl(dialog, IDC_LABSOURCE, 4, 44, 153, 13);
+            PlaceControl(dialog, IDC_LABDEST, 4, 60, 153, 13);
+            PlaceControl(dialog, IDC_CMDCLOSE, 12, 80, 137, 21);
+            CentreOnScreen(dialog);
+            const auto* formats =
+                reinterpret_cast<const std::pair<TextFormat, TextFormat>*>(lParam);
+            Form_Load(dialog, formats->first, formats->second);
+            return TRUE;
+        }
+        case WM_PAINT: {  // Line1: 1 pixel in the window-text colour
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(dialog, &paint);
+            HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
+            HGDIOBJ old = SelectObject(dc, pen);
+            MoveToEx(dc, 4, 32, nullptr);
+            LineTo(dc, 157, 32);
+            SelectObject(dc, old);
+            DeleteObject(pen);
+            EndPaint(dialog, &paint);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            // Close is neither the default nor the cancel button: Enter and Escape do nothing.
+            if (LOWORD(wParam) == IDC_CMDCLOSE) cmdClose_Click(dialog);
+            return TRUE;
+        case WM_CLOSE:
+            cmdClose_Click(dialog);
+            return TRUE;
+        case WM_NCDESTROY:
+            instance = nullptr;
+            RemoveModelessDialog(dialog);
+            ReleaseAppWindow();
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

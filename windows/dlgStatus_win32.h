@@ -1,0 +1,26 @@
+// The status dialog on Windows: announces a finished conversion with the two formats it used. At
+// most one exists; it is built on first use, destroyed when closed, and outlives the main window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tables/modTables.h"
+
+class dlgStatus {
+  public:
+    // Creates the dialog on first use (its load step names the formats), then shows it. A dialog
+    // that is already open keeps the formats it was opened with.
+    static HWND Open(litvorot::TextFormat source, litvorot::TextFormat dest);
+    // The open dialog, or nullptr.
+    static HWND Instance();
+
+    // "KOI8", "CP 1251", "Transliteration", "Unicode"; empty for a code outside 1..4.
+    static std::wstring FormatName(litvorot::TextFormat format);
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    static void Form_Load(HWND dialog, litvorot::TextFormat source, litvorot::TextFormat dest);
+    static void cmdClose_Click(HWND dialog);
+};

@@ -1,0 +1,305 @@
+#include "windows/frmHelp_win32.h"
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "resources/litvorot_rc.h"
+#include "windows/modWindows_win32.h"
+
+using namespace litvorot;
+
+namespace {
+
+HWND instance = nullptr;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string LowerName(std::string_view text) {
+    std::string name;
+    for (char c : text) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '!')) break;
+        name += Lower(c);
+    }
+    return name;
+}
+
+bool IsBlock(std::string_view name) {
+    static constexpr std::array<std::string_view, 22> kBlocks{
+        "p",  "br", "div",   "h1",  "h2",         "h3", "h4", "h5", "h6", "li",    "ul",
+        "ol", "tr", "table", "pre", "blockquote", "dl", "dt", "dd", "hr", "title", "section"};
+    for (std::string_view block : kBlocks) {
+        if (name == block) return true;
+    }
+    return false;
+}
+
+void AppendCodePoint(std::u32string& out, std::uint32_t code) {
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+    out += static_cast<char32_t>(code);
+}
+
+// Decodes UTF-8; a malformed byte becomes U+FFFD.
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int extra = byte < 0x80           ? 0
+                          : (byte >> 5) == 0x06 ? 1
+                          : (byte >> 4) == 0x0E ? 2
+                          : (byte >> 3) == 0x1E ? 3
+                                                : -1;
+        if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) {
+            out += U'\xFFFD';
+            ++i;
+            continue;
+        }
+        std::uint32_t code = extra == 0 ? byte : byte & (0x3Fu >> extra);
+        bool good = true;
+        for (int k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((next & 0xC0) != 0x80) {
+                good = false;
+                break;
+            }
+            code = (code << 6) | (next & 0x3Fu);
+        }
+        if (!good) {
+            out += U'\xFFFD';
+            ++i;
+            continue;
+        }
+        AppendCodePoint(out, code);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+// Decodes the character reference that starts at text[i] ('&'); advances i past it. An unknown
+// reference stays as it is.
+void DecodeReference(std::u32string_view text, std::size_t& i, std::u32string& out) {
+    const std::size_t end = text.find(U';', i);
+    if (end == std::u32string_view::npos || end - i > 10) {
+        out += text[i++];
+        return;
+    }
+    const std::u32string_view name = text.substr(i + 1, end - i - 1);
+    static constexpr std::array<std::pair<std::u32string_view, char32_t>, 8> kNamed{
+        {{U"amp", U'&'},
+         {U"lt", U'<'},
+         {U"gt", U'>'},
+         {U"quot", U'"'},
+         {U"apos", U'\''},
+         {U"nbsp", U'\xA0'},
+         {U"laquo", U'\xAB'},
+         {U"raquo", U'\xBB'}}};
+    for (const auto& [key, value] : kNamed) {
+        if (name == key) {
+            out += value;
+            i = end + 1;
+            return;
+        }
+    }
+    if (name.size() >= 2 && name[0] == U'#') {
+        const bool hex = name[1] == U'x' || name[1] == U'X';
+        std::uint32_t code = 0;
+        bool good = name.size() > (hex ? 2u : 1u);
+        for (std::size_t k = hex ? 2 : 1; k < name.size() && good; ++k) {
+            const char32_t c = name[k];
+            std::uint32_t digit = 0;
+            if (c >= U'0' && c <= U'9')
+                digit = static_cast<std::uint32_t>(c - U'0');
+            else if (hex && c >= U'a' && c <= U'f')
+                digit = static_cast<std::uint32_t>(c - U'a' + 10);
+            else if (hex && c >= U'A' && c <= U'F')
+                digit = static_cast<std::uint32_t>(c - U'A' + 10);
+            else
+                good = false;
+            code = code * (hex ? 16u : 10u) + digit;
+            if (code > 0x10FFFF) code = 0x110000;  // stays out of range, no overflow
+        }
+        if (good) {
+            AppendCodePoint(out, code);
+            i = end + 1;
+            return;
+        }
+    }
+    out += text[i++];
+}
+
+std::wstring ToWide(std::u32string_view text) {
+    std::wstring out;
+    for (char32_t c : text) {
+        if (c == U'\n') {
+            out += L"\r\n";
+        } else if (c >= 0x10000) {
+            const auto v = static_cast<std::uint32_t>(c) - 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (v >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (v & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::wstring frmHelp::HtmlToText(std::string_view html) {
+    const std::u32string text = DecodeUtf8(html);
+    std::u32string out;
+    bool inPre = false;
+    std::string skipUntil;  // "/script", "/style", "/head" while inside those
+    auto newLine = [&out](int count) {
+        while (!out.empty() && out.back() == U' ') out.pop_back();
+        int have = 0;
+        for (auto it = out.rbegin(); it != out.rend() && *it == U'\n'; ++it) ++have;
+        if (out.empty()) return;
+        for (; have < count; ++have) out += U'\n';
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = text[i];
+        if (c == U'<') {
+            const std::size_t start = i;
+            const std::size_t close = text.find(U'>', i);
+            if (close == std::u32string::npos) break;
+            std::string tag;
+            for (std::size_t k = i + 1; k < close; ++k) {
+                tag += text[k] < 0x80 ? static_cast<char>(text[k]) : '?';
+            }
+            i = close + 1;
+            if (tag.starts_with("!--")) {  // a comment may hold '>'
+                const std::size_t end = text.find(U"-->", start + 4);
+                i = end == std::u32string::npos ? text.size() : end + 3;
+                continue;
+            }
+            const std::string name = LowerName(tag);
+            if (!skipUntil.empty()) {
+                if (name == skipUntil) skipUntil.clear();
+                continue;
+            }
+            if (name == "script" || name == "style" || name == "head") {
+                skipUntil = "/" + name;
+                continue;
+            }
+            const bool closing = name.starts_with('/');
+            const std::string bare = closing ? name.substr(1) : name;
+            if (bare == "pre") inPre = !closing;
+            if (bare == "li" && !closing) {
+                newLine(1);
+                out += U"\x2022 ";
+            } else if (bare == "br") {
+                out += U'\n';
+            } else if (bare == "td" || bare == "th") {
+                if (!closing) out += U'\t';
+            } else if (IsBlock(bare)) {
+                newLine(bare == "p" || bare.starts_with('h') || bare == "pre" ? 2 : 1);
+            }
+            continue;
+        }
+        if (!skipUntil.empty()) {
+            ++i;
+            continue;
+        }
+        if (c == U'&') {
+            DecodeReference(text, i, out);
+            continue;
+        }
+        if (!inPre && (c == U' ' || c == U'\t' || c == U'\r' || c == U'\n')) {
+            if (!out.empty() && out.back() != U' ' && out.back() != U'\n') out += U' ';
+        } else if (c != U'\r') {
+            out += c;
+        }
+        ++i;
+    }
+    while (!out.empty() && (out.back() == U' ' || out.back() == U'\n')) out.pop_back();
+    return ToWide(out);
+}
+
+std::filesystem::path frmHelp::PagePath() {
+    std::wstring module(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (length < module.size()) {
+            module.resize(length);
+            break;
+        }
+        module.resize(module.size() * 2);
+    }
+    return std::filesystem::path(module).parent_path() / L"help.html";
+}
+
+HWND frmHelp::Instance() { return instance; }
+
+HWND frmHelp::Open() {
+    if (instance == nullptr) {
+        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_HELP), nullptr, &DialogProc, 0);
+    }
+    if (instance != nullptr) {
+        ShowWindow(instance, SW_SHOWNORMAL);
+        SetForegroundWindow(instance);
+    }
+    return instance;
+}
+
+void frmHelp::Navigate(HWND dialog, const std::filesystem::path& page) {
+    std::ifstream in(page, std::ios::binary);
+    std::wstring text;
+    if (in) {
+        std::ostringstream content;
+        content << in.rdbuf();
+        text = HtmlToText(content.str());
+    } else {
+        text = L"The page could not be shown:\r\n" + page.wstring();
+    }
+    HWND viewer = GetDlgItem(dialog, IDC_WEBBROWSER1);
+    SendMessageW(viewer, EM_SETLIMITTEXT, 0, 0);
+    SetWindowTextW(viewer, text.c_str());
+}
+
+void frmHelp::Form_Load(HWND dialog) {
+    SetWindowTextW(dialog, L"Help on Litvorot");
+    Navigate(dialog, PagePath());
+}
+
+void frmHelp::Form_Resize(HWND dialog) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    MoveWindow(GetDlgItem(dialog, IDC_WEBBROWSER1), 0, 0, client.right, client.bottom, TRUE);
+}
+
+INT_PTR CALLBACK frmHelp::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            instance = dialog;
+            AddAppWindow();
+            AddModelessDialog(dialog);
+            SetWindowIcons(dialog);
+            SetClientSize(dialog, 538, 441);
+            CentreOnScreen(dialog);
+            Form_Load(dialog);
+            Form_Resize(dialog);
+            SetFocus(GetDlgItem(dialog, IDC_WEBBROWSER1));
+            SendDlgItemMessageW(dialog, IDC_WEBBROWSER1, EM_SETSEL, 0, 0);
+            return FALSE;  // the focus is set
+        case WM_SIZE:
+            Form_Resize(dialog);
+            return TRUE;
+        case WM_COMMAND:  // Enter and Escape do nothing; only the title bar closes the window
+            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(dialog);
+            return TRUE;
+        case WM_NCDESTROY:
+            instance = nullptr;
+            RemoveModelessDialog(dialog);
+            ReleaseAppWindow();
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

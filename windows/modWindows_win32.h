@@ -1,0 +1,47 @@
+// What the Windows program's windows share: the count of open windows (the program ends when the
+// last one closes), the hidden owner that keeps dialogs out of the taskbar, the modeless dialogs'
+// keyboard handling, and pixel layout at 96 dots per inch.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace litvorot {
+
+// The module that holds the resources (the executable).
+HINSTANCE AppInstance();
+
+// A window of the program was created / destroyed. When the count drops to zero the message loop
+// is told to quit.
+void AddAppWindow();
+void ReleaseAppWindow();
+int AppWindowCount();
+
+// A never-shown window that owns the program's dialogs: owned windows have no taskbar button, and
+// this owner lives until the process ends, so the dialogs outlive the main window.
+HWND HiddenOwner();
+
+// Modeless dialogs get Tab, Enter and Escape through IsAppDialogMessage in the message loop.
+void AddModelessDialog(HWND dialog);
+void RemoveModelessDialog(HWND dialog);
+bool IsAppDialogMessage(MSG& message);
+
+// Dispatches one message the way the program's message loop does.
+void DispatchAppMessage(MSG& message);
+
+// Layout in pixels: the client area's size, a control's rectangle, centring on the work area.
+void SetClientSize(HWND window, int width, int height);
+void PlaceControl(HWND dialog, int id, int left, int top, int width, int height);
+void CentreOnScreen(HWND window);
+
+// The program icon in `size` x `size` pixels (16 or 32), shared and never destroyed.
+HICON ProgramIcon(int size);
+void SetWindowIcons(HWND window);
+
+// UTF-8 (the core's messages, paths) to UTF-16 for the wide Win32 calls, and back.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view text);
+
+}  // namespace litvorot
