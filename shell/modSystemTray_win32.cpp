@@ -15,7 +15,7 @@ bool AddTrayIcon(const char* tip, HWND window, HICON icon) {
     TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     TrayIconData.uCallbackMessage = kTrayCallbackMessage;
     TrayIconData.hIcon = icon;
-    constexpr std::size_t kTipBytes = sizeof(TrayIconData.szTip);
+    constexpr std::size_t kTipBytes = 64;  // the first version's tip; later ones have 128
     std::memset(TrayIconData.szTip, ' ', kTipBytes);
     const std::size_t length = strnlen(tip, kTipBytes - 1);
     std::memcpy(TrayIconData.szTip, tip, length);

@@ -181,7 +181,23 @@ std::wstring frmHelp::HtmlToText(std::string_view html) {
                 if (name == skipUntil) skipUntil.clear();
                 continue;
             }
-            if (name == "script" || name == "style" || name == "head") {
+            if (name == "script" || name == "style") {
+                // Raw text up to the closing tag, whatever '<' it holds.
+                const std::u32string closing = U"</" + std::u32string(name.begin(), name.end());
+                std::size_t end = i;
+                for (; end + closing.size() <= text.size(); ++end) {
+                    bool same = true;
+                    for (std::size_t k = 0; k < closing.size() && same; ++k) {
+                        const char32_t got = text[end + k];
+                        same = (got >= U'A' && got <= U'Z' ? got + 32 : got) == closing[k];
+                    }
+                    if (same) break;
+                }
+                const std::size_t rawEnd = text.find(U'>', end);
+                i = rawEnd == std::u32string::npos ? text.size() : rawEnd + 1;
+                continue;
+            }
+            if (name == "head") {
                 skipUntil = "/" + name;
                 continue;
             }

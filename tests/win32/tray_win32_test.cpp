@@ -23,7 +23,7 @@ TEST(TrayWin32Test, TheRecordIsTheFirstVersionWithAPaddedTip) {
     EXPECT_EQ(TrayIconData.uFlags, 7u);
     EXPECT_EQ(TrayIconData.uCallbackMessage, 0x200u);
     EXPECT_EQ(TrayIconData.hIcon, icon);
-    const std::string tip(TrayIconData.szTip, sizeof(TrayIconData.szTip));
+    const std::string tip(TrayIconData.szTip, 64);
     EXPECT_EQ(tip, std::string("Litvorot") + '\0' + std::string(55, ' '));
     RemoveTrayIcon();
 

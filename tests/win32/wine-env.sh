@@ -34,7 +34,7 @@ wine_prefix_ready() {
             wineboot --init && wineserver -w &&
                 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
                 wineserver -w
-        } </dev/null >"$WINE_STATE_DIR/prefix.log" 2>&1 || {
+        } </dev/null >"$WINE_STATE_DIR/prefix.log" 2>&1 9>&- || {
             cat "$WINE_STATE_DIR/prefix.log" >&2
             exit 1
         }
@@ -53,7 +53,7 @@ wine_keep_alive() {
         echo $! >"$pidfile"
         # Wait for the session (wineserver and the services) to be up, started with harmless
         # output; the first start of a prefix takes some seconds.
-        wine cmd.exe /c exit </dev/null >>"$WINE_STATE_DIR/idle.log" 2>&1 || true
+        wine cmd.exe /c exit </dev/null >>"$WINE_STATE_DIR/idle.log" 2>&1 9>&- || true
         # ... and for the idle process's first window, which starts the desktop process.
         local i
         for ((i = 0; i < 100; i++)); do
