@@ -19,10 +19,15 @@ test_pkgs=(
     dpkg-dev desktop-file-utils man-db groff-base file
 )
 
+# The Windows program: cross compiler, resource compiler and Wine to run its tests.
+mingw_pkgs=(
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 imagemagick
+)
+
 pkgs=("${build_pkgs[@]}")
 case "$what" in
     build) ;;
-    test | all) pkgs+=("${test_pkgs[@]}") ;;
+    test | all) pkgs+=("${test_pkgs[@]}" "${mingw_pkgs[@]}") ;;
     *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
 esac
 

@@ -16,3 +16,8 @@ echo "== Sanitizers (ASan + UBSan) and fuzzing"
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+
+# The Windows program: cross-built with mingw-w64, its tests run under Wine.
+cmake --preset mingw
+cmake --build --preset mingw
+ctest --preset mingw

@@ -1,2 +1,0 @@
-#!/usr/bin/env bash
-exit 0
