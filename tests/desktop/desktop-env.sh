@@ -52,10 +52,17 @@ desktop_start() {
     DESKTOP_PIDS+=($!)
     wait_until 20 desktop_has_wm || { desktop_log "openbox did not start"; return 1; }
 
-    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-        >"$DESKTOP_DIR/trayer.log" 2>&1 &
-    DESKTOP_PIDS+=($!)
-    wait_until 20 desktop_has_tray || { desktop_log "trayer did not start"; return 1; }
+    # trayer now and then dies while it starts on a loaded machine: give it three tries.
+    local try
+    for try in 1 2 3; do
+        trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+            >>"$DESKTOP_DIR/trayer.log" 2>&1 &
+        DESKTOP_PIDS+=($!)
+        wait_until 10 desktop_has_tray && break
+        desktop_log "trayer did not start (try $try): $(tail -n 3 "$DESKTOP_DIR/trayer.log")"
+        kill "$!" 2>/dev/null
+        ((try < 3)) || return 1
+    done
     desktop_log "desktop on $DISPLAY"
 }
 
