@@ -31,7 +31,9 @@ case "$action" in
         wine_prefix_ready
         # shellcheck source=../desktop/desktop-env.sh
         source "$here/../desktop/desktop-env.sh"
-        desktop_start
+        # No window manager: Wine routes the mouse to its icons in trayer only when no window
+        # manager had framed the tray before the icons docked.
+        DESKTOP_WM=none desktop_start
         trap - EXIT
         {
             echo "DISPLAY=$DISPLAY"

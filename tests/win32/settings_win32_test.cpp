@@ -1,0 +1,55 @@
+// The settings file on Windows: folders whose names the ANSI code page cannot hold, and the
+// hidden attribute, which hides the file from the program as it does from a directory listing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "shell/modFileIO.h"
+
+using namespace litvorot;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsWin32Test : public testing::Test {
+  protected:
+    void SetUp() override {
+        // "Пётр 東京": neither code page 1251 nor 1252 holds all of it.
+        folder_ = fs::temp_directory_path() / L"\u041f\u0451\u0442\u0440 \u6771\u4eac";
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    fs::path folder_;
+};
+
+TEST_F(SettingsWin32Test, AFolderOutsideTheAnsiCodePageKeepsTheSettings) {
+    const fs::path file = folder_ / kSettingsFileName;
+    ASSERT_EQ(SaveSettingsFile(file, Settings{4, 1, true}), "");
+    const SettingsRead read = ReadSettingsFile(file);
+    ASSERT_EQ(read.outcome, SettingsRead::Outcome::Read);
+    EXPECT_EQ(read.sourceFormat, 4);
+    EXPECT_EQ(read.destFormat, 1);
+    EXPECT_EQ(read.displayStatus, true);
+
+    // A message naming such a folder is whole UTF-8, not a thrown conversion error.
+    std::ofstream(folder_ / L"\u0434\u0438\u0440") << "a file where a folder should be";
+    const std::string failure =
+        SaveSettingsFile(folder_ / L"\u0434\u0438\u0440" / kSettingsFileName, Settings{});
+    EXPECT_NE(failure.find("\xd0\x9f\xd1\x91\xd1\x82\xd1\x80"), std::string::npos) << failure;
+}
+
+TEST_F(SettingsWin32Test, AHiddenSettingsFileIsNotRead) {
+    const fs::path file = folder_ / kSettingsFileName;
+    ASSERT_EQ(SaveSettingsFile(file, Settings{1, 4, false}), "");
+    ASSERT_TRUE(FileExists(file));
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_EQ(ReadSettingsFile(file).outcome, SettingsRead::Outcome::NoFile);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
