@@ -11,6 +11,8 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 namespace litvorot {
@@ -21,7 +23,12 @@ namespace {
 // A line longer than this cannot hold a sensible value.
 constexpr std::size_t kMaxLineLength = 256;
 
-std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+// Messages are UTF-8. On Windows path::string() would go through the ANSI code page, which
+// cannot hold every folder name (and throws on the ones it cannot).
+std::string Quoted(const fs::path& path) {
+    const std::u8string name = path.u8string();
+    return "\"" + std::string(name.begin(), name.end()) + "\"";
+}
 
 std::string_view TrimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -104,8 +111,17 @@ void AppendNumber(std::string& out, TextFormat value) {
 
 bool FileExists(const fs::path& path) {
     if (path.empty()) return false;
-    const std::string name = path.filename().string();
+    // Hidden files are not found, as a directory listing without hidden entries would not show
+    // them: a leading dot here, the hidden or system attribute on Windows.
+    const fs::path::string_type name = path.filename().native();
     if (name.empty() || name.front() == '.') return false;
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        return false;
+    }
+#endif
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     return !ec && fs::is_regular_file(status);
@@ -265,7 +281,7 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
     }
 #else
     {
-        std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
+        std::FILE* file = _wfopen(temporary.c_str(), L"wb");
         if (file == nullptr) return failure(ErrnoText(errno));
         const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
                         std::fflush(file) == 0;

@@ -22,7 +22,8 @@ struct Settings {
 };
 
 // True when `path` is not empty and names an ordinary file that is not hidden (its name does not
-// start with a dot). Directories, hidden files and anything that cannot be looked up give false.
+// start with a dot; on Windows, no hidden or system attribute). Directories, hidden files and
+// anything that cannot be looked up give false.
 bool FileExists(const std::filesystem::path& path);
 
 // True when files can be created in `directory`.
