@@ -27,7 +27,22 @@ trap cleanup EXIT
 cp "$exe" "$DESKTOP_DIR/litvorot.exe"
 
 # Wine's tray icons are windows of explorer.exe embedded in trayer; this program's is the only one.
-icon_centre() { tray_icon_centre explorer.exe; }
+# "X Y W H" of the explorer.exe window inside trayer's panel (explorer has other windows).
+icon_geometry() {
+    LC_ALL=C xwininfo -root -tree 2>/dev/null | awk '
+        function indent(line) { match(line, /^ */); return RLENGTH }
+        /\("panel" "trayer"\)/ { panel = indent($0); next }
+        panel && indent($0) <= panel { panel = 0 }
+        panel && /\("explorer\.exe" "explorer\.exe"\)/ &&
+            match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
+            split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
+            if (!found && f[1] >= 8 && f[2] >= 8) { print f[5], f[6], f[1], f[2]; found = 1 }
+        }'
+}
+icon_centre() {
+    set -- $(icon_geometry)
+    [ $# -eq 4 ] && echo $(($1 + $3 / 2)) $(($2 + $4 / 2))
+}
 # The program's viewable windows without a name: its open menus.
 menus_open() { LC_ALL=C xwininfo -root -tree | grep -c '(has no name): ("litvorot.exe" "litvorot.exe")  [0-9][0-9]'; }
 menus_more_than() { [ "$(menus_open)" -gt "$1" ]; }
@@ -47,9 +62,9 @@ wine "$DESKTOP_DIR/litvorot.exe" </dev/null >"$DESKTOP_DIR/app.log" 2>&1 &
 APP_PID=$!
 wait_until 30 icon_centre || fail "the tray icon did not dock"
 
-# The icon is drawn (the red and blue letters, not an empty square) once the tray paints it.
+# The icon is drawn (the red and blue letters, not an empty square) once Wine paints it.
 icon_colours() {
-    set -- $(tray_icon_geometry explorer.exe)
+    set -- $(icon_geometry)
     import -window root -crop "$3x$4+$1+$2" png:- | convert png:- -format %k info:
 }
 icon_drawn() { [ "$(icon_colours)" -ge 4 ]; }
