@@ -10,11 +10,8 @@
 #include <QScreen>
 #include <utility>
 
-#include "shell/modConversion.h"
-#include "shell/modFileIO.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray.h"
-#include "tables/modMessages.h"
 #include "windows/dlgStatus.h"
 #include "windows/dlgTable.h"
 #include "windows/frmAbout.h"
@@ -31,10 +28,8 @@ const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
                      std::filesystem::path configHome)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint),
-      clipboard_(clipboard),
-      hotKey_(hotKey),
-      exeDir_(std::move(exeDir)),
-      configHome_(std::move(configHome)) {
+      frmSplashBase(clipboard, std::move(exeDir), std::move(configHome)),
+      hotKey_(hotKey) {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowIcon(QIcon(QStringLiteral(":/litvorot/icon-32.png")));
 
@@ -132,67 +127,19 @@ void frmSplash::Form_Load(int splashSeconds) {
     });
 }
 
-void frmSplash::CheckFormat(const FormatItems& items, TextFormat format) {
-    if (!IsValidFormat(format)) return;  // no item stands for it: the marks stay as they are
+void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
+    const FormatItems items =
+        menu == FormatMenu::Source
+            ? FormatItems{mnuSourceKOI8, mnuSourceCP1251, mnuSourceTranslit, mnuSourceUnicode}
+            : FormatItems{mnuDestKOI8, mnuDestCP1251, mnuDestTranslit, mnuDestUnicode};
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i]->setChecked(static_cast<int>(i) + 1 == format);
     }
 }
 
-void frmSplash::SetSourceFormat(TextFormat format) {
-    SourceFormat_ = format;
-    CheckFormat({mnuSourceKOI8, mnuSourceCP1251, mnuSourceTranslit, mnuSourceUnicode}, format);
-}
+void frmSplash::CheckDisplayStatusItem(bool checked) { mnuDisplayStatus->setChecked(checked); }
 
-void frmSplash::SetDestFormat(TextFormat format) {
-    DestFormat_ = format;
-    CheckFormat({mnuDestKOI8, mnuDestCP1251, mnuDestTranslit, mnuDestUnicode}, format);
-}
-
-void frmSplash::SetDisplayStatus(bool flag) {
-    DisplayStatus_ = flag;
-    mnuDisplayStatus->setChecked(flag);
-}
-
-std::filesystem::path frmSplash::SettingsFilePath() const {
-    return litvorot::SettingsPath(exeDir_, configHome_);
-}
-
-bool frmSplash::ReadSettings() {
-    const SettingsRead read = ReadSettingsFile(SettingsFilePath());
-    if (read.outcome == SettingsRead::Outcome::NoFile) return false;
-    const Settings defaults;
-    SetSourceFormat(read.sourceFormat.value_or(defaults.sourceFormat));
-    SetDestFormat(read.destFormat.value_or(defaults.destFormat));
-    SetDisplayStatus(read.displayStatus.value_or(defaults.displayStatus));
-    if (read.outcome == SettingsRead::Outcome::Bad) ShowMessage(read.message);
-    return true;
-}
-
-bool frmSplash::SaveSettings() {
-    const std::string error =
-        SaveSettingsFile(SettingsFilePath(), Settings{SourceFormat_, DestFormat_, DisplayStatus_});
-    if (!error.empty()) ShowMessage(error);
-    return error.empty();
-}
-
-void frmSplash::mnuGo_Click() {
-    if (converting_) {
-        ++pendingConversions_;
-        return;
-    }
-    converting_ = true;
-    QPointer<frmSplash> self(this);
-    for (;;) {
-        const ConversionResult result =
-            RunConversion(clipboard_, SourceFormat_, DestFormat_, mnuDisplayStatus->isChecked());
-        if (result.openStatus) dlgStatus::Open(SourceFormat_, DestFormat_);
-        if (!self) return;  // a message box let Exit run meanwhile
-        if (pendingConversions_ == 0) break;
-        --pendingConversions_;
-    }
-    converting_ = false;
-}
+void frmSplash::OpenStatusDialog() { dlgStatus::Open(SourceFormat(), DestFormat()); }
 
 void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
 void frmSplash::mnuHelp_Click() { frmHelp::Open(); }

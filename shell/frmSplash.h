@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "clipboard/Clipboard.h"
+#include "shell/frmSplashBase.h"
 #include "shell/modHotKey.h"
 #include "tables/modTables.h"
 
@@ -17,7 +18,7 @@ class QAction;
 class QLabel;
 class QMenu;
 
-class frmSplash : public QWidget {
+class frmSplash : public QWidget, public frmSplashBase {
     Q_OBJECT
   public:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -30,37 +31,11 @@ class frmSplash : public QWidget {
     // the settings and the hot key.
     void Form_Load(int splashSeconds = 1);
 
-    void SetSourceFormat(litvorot::TextFormat format);
-    void SetDestFormat(litvorot::TextFormat format);
-    void SetDisplayStatus(bool flag);
-    litvorot::TextFormat SourceFormat() const { return SourceFormat_; }
-    litvorot::TextFormat DestFormat() const { return DestFormat_; }
-    bool DisplayStatus() const { return DisplayStatus_; }
-
-    // Applies the settings file; false when there is none. A file that ends early or holds a bad
-    // line applies the lines before it, gives the rest their defaults and says so in a message.
-    bool ReadSettings();
-    // Writes the settings file; a failure is shown in a message naming the path and the reason.
-    bool SaveSettings();
-    std::filesystem::path SettingsFilePath() const;
-
     QIcon SmallIcon() const;
     QMenu* PopupMenu() const { return mnuPopup; }
     bool HotKeyRegistered() const { return hotKeyRegistered_; }
 
-    // Menu commands.
-    void mnuSourceTranslit_Click() { SetSourceFormat(litvorot::kTranslit); }
-    void mnuSourceKOI8_Click() { SetSourceFormat(litvorot::kKoi8); }
-    void mnuSourceCP1251_Click() { SetSourceFormat(litvorot::kCp1251); }
-    void mnuSourceUnicode_Click() { SetSourceFormat(litvorot::kUnicode); }
-    void mnuDestTranslit_Click() { SetDestFormat(litvorot::kTranslit); }
-    void mnuDestKOI8_Click() { SetDestFormat(litvorot::kKoi8); }
-    void mnuDestCP1251_Click() { SetDestFormat(litvorot::kCp1251); }
-    void mnuDestUnicode_Click() { SetDestFormat(litvorot::kUnicode); }
-    void mnuDisplayStatus_Click() { SetDisplayStatus(!DisplayStatus_); }
-    // The conversion command; the hot key runs it too. A run asked for while one is in progress
-    // (a message box is open inside it) follows when that one has finished.
-    void mnuGo_Click();
+    // Menu commands of this window; the settings' and Go are frmSplashBase's.
     void mnuShowTable_Click();
     void mnuHelp_Click();
     void mnuAbout_Click();
@@ -102,22 +77,15 @@ class frmSplash : public QWidget {
     void BuildMenu();
     // The four items of a format submenu in TextFormat order (KOI8, CP 1251, Translit, Unicode).
     using FormatItems = std::array<QAction*, 4>;
-    static void CheckFormat(const FormatItems& items, litvorot::TextFormat format);
+    void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) override;
+    void CheckDisplayStatusItem(bool checked) override;
+    void OpenStatusDialog() override;
 
-    litvorot::Clipboard& clipboard_;
     litvorot::HotKey& hotKey_;
-    std::filesystem::path exeDir_;
-    std::filesystem::path configHome_;
-
-    litvorot::TextFormat SourceFormat_ = 0;
-    litvorot::TextFormat DestFormat_ = 0;
-    bool DisplayStatus_ = false;
 
     QLabel* imgSplash = nullptr;
     QLabel* imgSmallIcon = nullptr;
 
     bool hotKeyRegistered_ = false;
-    bool converting_ = false;
-    int pendingConversions_ = 0;
     bool shutDown_ = false;
 };

@@ -4,12 +4,9 @@
 #include <utility>
 
 #include "resources/litvorot_rc.h"
-#include "shell/modConversion.h"
-#include "shell/modFileIO.h"
 #include "shell/modHotKey_win32.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray_win32.h"
-#include "tables/modMessages.h"
 #include "windows/dlgStatus_win32.h"
 #include "windows/dlgTable_win32.h"
 #include "windows/frmAbout_win32.h"
@@ -31,7 +28,11 @@ constexpr std::array<UINT, 4> kDestItems{IDM_DEST_KOI8, IDM_DEST_CP1251, IDM_DES
 
 }  // namespace
 
-frmSplash::frmSplash(std::filesystem::path exeDir) : exeDir_(std::move(exeDir)) { current = this; }
+// The clipboard member is only referred to while the base is built; it is used after.
+frmSplash::frmSplash(std::filesystem::path exeDir)
+    : frmSplashBase(clipboard_, std::move(exeDir), std::filesystem::path()) {
+    current = this;
+}
 
 frmSplash::~frmSplash() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -90,67 +91,20 @@ bool frmSplash::Form_Load(int splashSeconds) {
     return true;
 }
 
-void frmSplash::CheckFormat(const std::array<UINT, 4>& items, TextFormat format) {
-    if (!IsValidFormat(format)) return;
+void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
+    const std::array<UINT, 4>& items = menu == FormatMenu::Source ? kSourceItems : kDestItems;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const bool checked = static_cast<TextFormat>(i + 1) == format;
         CheckMenuItem(menuBar_, items[i], MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     }
 }
 
-void frmSplash::SetSourceFormat(TextFormat format) {
-    SourceFormat_ = format;
-    CheckFormat(kSourceItems, format);
+void frmSplash::CheckDisplayStatusItem(bool checked) {
+    CheckMenuItem(menuBar_, IDM_DISPLAY_STATUS,
+                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void frmSplash::SetDestFormat(TextFormat format) {
-    DestFormat_ = format;
-    CheckFormat(kDestItems, format);
-}
-
-void frmSplash::SetDisplayStatus(bool flag) {
-    DisplayStatus_ = flag;
-    CheckMenuItem(menuBar_, IDM_DISPLAY_STATUS, MF_BYCOMMAND | (flag ? MF_CHECKED : MF_UNCHECKED));
-}
-
-std::filesystem::path frmSplash::SettingsFilePath() const {
-    return SettingsPath(exeDir_, std::filesystem::path());
-}
-
-bool frmSplash::ReadSettings() {
-    const SettingsRead read = ReadSettingsFile(SettingsFilePath());
-    if (read.outcome == SettingsRead::Outcome::NoFile) return false;
-    const Settings defaults;
-    SetSourceFormat(read.sourceFormat.value_or(defaults.sourceFormat));
-    SetDestFormat(read.destFormat.value_or(defaults.destFormat));
-    SetDisplayStatus(read.displayStatus.value_or(defaults.displayStatus));
-    if (read.outcome == SettingsRead::Outcome::Bad) ShowMessage(read.message);
-    return true;
-}
-
-bool frmSplash::SaveSettings() {
-    const std::string failure =
-        SaveSettingsFile(SettingsFilePath(), Settings{SourceFormat_, DestFormat_, DisplayStatus_});
-    if (failure.empty()) return true;
-    ShowMessage(failure);
-    return false;
-}
-
-void frmSplash::mnuGo_Click() {
-    if (converting_) {
-        ++pendingConversions_;
-        return;
-    }
-    converting_ = true;
-    for (;;) {
-        const ConversionResult result =
-            RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
-        if (result.openStatus) dlgStatus::Open(SourceFormat_, DestFormat_);
-        if (pendingConversions_ == 0) break;
-        --pendingConversions_;
-    }
-    converting_ = false;
-}
+void frmSplash::OpenStatusDialog() { dlgStatus::Open(SourceFormat(), DestFormat()); }
 
 void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
 void frmSplash::mnuHelp_Click() { frmHelp::Open(); }
@@ -183,31 +137,31 @@ void frmSplash::HotKeyPressed() {
 void frmSplash::OnCommand(UINT id) {
     switch (id) {
         case IDM_SOURCE_TRANSLIT:
-            SetSourceFormat(kTranslit);
+            mnuSourceTranslit_Click();
             break;
         case IDM_SOURCE_KOI8:
-            SetSourceFormat(kKoi8);
+            mnuSourceKOI8_Click();
             break;
         case IDM_SOURCE_CP1251:
-            SetSourceFormat(kCp1251);
+            mnuSourceCP1251_Click();
             break;
         case IDM_SOURCE_UNICODE:
-            SetSourceFormat(kUnicode);
+            mnuSourceUnicode_Click();
             break;
         case IDM_DEST_TRANSLIT:
-            SetDestFormat(kTranslit);
+            mnuDestTranslit_Click();
             break;
         case IDM_DEST_KOI8:
-            SetDestFormat(kKoi8);
+            mnuDestKOI8_Click();
             break;
         case IDM_DEST_CP1251:
-            SetDestFormat(kCp1251);
+            mnuDestCP1251_Click();
             break;
         case IDM_DEST_UNICODE:
-            SetDestFormat(kUnicode);
+            mnuDestUnicode_Click();
             break;
         case IDM_DISPLAY_STATUS:
-            SetDisplayStatus(!DisplayStatus_);
+            mnuDisplayStatus_Click();
             break;
         case IDM_GO:
             mnuGo_Click();

@@ -1,0 +1,69 @@
+#include "shell/frmSplashBase.h"
+
+#include <utility>
+
+#include "shell/modConversion.h"
+#include "shell/modFileIO.h"
+#include "tables/modMessages.h"
+
+using namespace litvorot;
+
+frmSplashBase::frmSplashBase(Clipboard& clipboard, std::filesystem::path exeDir,
+                             std::filesystem::path configHome)
+    : clipboard_(clipboard), exeDir_(std::move(exeDir)), configHome_(std::move(configHome)) {}
+
+void frmSplashBase::SetSourceFormat(TextFormat format) {
+    SourceFormat_ = format;
+    if (IsValidFormat(format)) CheckFormatItem(FormatMenu::Source, format);
+}
+
+void frmSplashBase::SetDestFormat(TextFormat format) {
+    DestFormat_ = format;
+    if (IsValidFormat(format)) CheckFormatItem(FormatMenu::Dest, format);
+}
+
+void frmSplashBase::SetDisplayStatus(bool flag) {
+    DisplayStatus_ = flag;
+    CheckDisplayStatusItem(flag);
+}
+
+std::filesystem::path frmSplashBase::SettingsFilePath() const {
+    return SettingsPath(exeDir_, configHome_);
+}
+
+bool frmSplashBase::ReadSettings() {
+    const SettingsRead read = ReadSettingsFile(SettingsFilePath());
+    if (read.outcome == SettingsRead::Outcome::NoFile) return false;
+    const Settings defaults;
+    SetSourceFormat(read.sourceFormat.value_or(defaults.sourceFormat));
+    SetDestFormat(read.destFormat.value_or(defaults.destFormat));
+    SetDisplayStatus(read.displayStatus.value_or(defaults.displayStatus));
+    if (read.outcome == SettingsRead::Outcome::Bad) ShowMessage(read.message);
+    return true;
+}
+
+bool frmSplashBase::SaveSettings() {
+    const std::string failure =
+        SaveSettingsFile(SettingsFilePath(), Settings{SourceFormat_, DestFormat_, DisplayStatus_});
+    if (!failure.empty()) ShowMessage(failure);
+    return failure.empty();
+}
+
+void frmSplashBase::mnuGo_Click() {
+    if (converting_) {
+        ++pendingConversions_;
+        return;
+    }
+    converting_ = true;
+    const std::weak_ptr<bool> alive = alive_;
+    for (;;) {
+        const ConversionResult result =
+            RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
+        if (alive.expired()) return;
+        if (result.openStatus) OpenStatusDialog();
+        if (alive.expired()) return;
+        if (pendingConversions_ == 0) break;
+        --pendingConversions_;
+    }
+    converting_ = false;
+}

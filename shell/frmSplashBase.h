@@ -1,0 +1,73 @@
+// What the main window is on every platform, without its toolkit: the three user settings and
+// the menu commands that change them, the settings file, and the conversion command. The Qt and
+// the Win32 frmSplash derive from it and add the window, the menu, the tray icon and the hot key.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "clipboard/Clipboard.h"
+#include "tables/modTables.h"
+
+class frmSplashBase {
+  public:
+    frmSplashBase(const frmSplashBase&) = delete;
+    frmSplashBase& operator=(const frmSplashBase&) = delete;
+
+    // Each setter stores the value and puts the menu's check marks in step with it; a format
+    // code outside 1..4 is stored, and no item is marked for it.
+    void SetSourceFormat(litvorot::TextFormat format);
+    void SetDestFormat(litvorot::TextFormat format);
+    void SetDisplayStatus(bool flag);
+    litvorot::TextFormat SourceFormat() const { return SourceFormat_; }
+    litvorot::TextFormat DestFormat() const { return DestFormat_; }
+    bool DisplayStatus() const { return DisplayStatus_; }
+
+    // Applies the settings file; false when there is none. A file that ends early or holds a bad
+    // line applies the lines before it, gives the rest their defaults and says so in a message.
+    bool ReadSettings();
+    // Writes the settings file; a failure is shown in a message naming the path and the reason.
+    bool SaveSettings();
+    std::filesystem::path SettingsFilePath() const;
+
+    // Menu commands.
+    void mnuSourceTranslit_Click() { SetSourceFormat(litvorot::kTranslit); }
+    void mnuSourceKOI8_Click() { SetSourceFormat(litvorot::kKoi8); }
+    void mnuSourceCP1251_Click() { SetSourceFormat(litvorot::kCp1251); }
+    void mnuSourceUnicode_Click() { SetSourceFormat(litvorot::kUnicode); }
+    void mnuDestTranslit_Click() { SetDestFormat(litvorot::kTranslit); }
+    void mnuDestKOI8_Click() { SetDestFormat(litvorot::kKoi8); }
+    void mnuDestCP1251_Click() { SetDestFormat(litvorot::kCp1251); }
+    void mnuDestUnicode_Click() { SetDestFormat(litvorot::kUnicode); }
+    void mnuDisplayStatus_Click() { SetDisplayStatus(!DisplayStatus_); }
+    // The conversion command; the hot key runs it too. A run asked for while one is in progress
+    // (a message box is open inside it) follows when that one has finished.
+    void mnuGo_Click();
+
+  protected:
+    // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
+    // settings file when the executable's directory cannot be written; empty on Windows).
+    frmSplashBase(litvorot::Clipboard& clipboard, std::filesystem::path exeDir,
+                  std::filesystem::path configHome);
+    virtual ~frmSplashBase() = default;
+
+    enum class FormatMenu { Source, Dest };
+    // Marks the item of `format` (1..4) in the submenu and clears the other three.
+    virtual void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) = 0;
+    virtual void CheckDisplayStatusItem(bool checked) = 0;
+    virtual void OpenStatusDialog() = 0;
+
+  private:
+    litvorot::Clipboard& clipboard_;
+    std::filesystem::path exeDir_;
+    std::filesystem::path configHome_;
+
+    litvorot::TextFormat SourceFormat_ = 0;
+    litvorot::TextFormat DestFormat_ = 0;
+    bool DisplayStatus_ = false;
+
+    bool converting_ = false;
+    int pendingConversions_ = 0;
+    // Lets a conversion see that a message box inside it let Exit delete the window.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
