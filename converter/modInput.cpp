@@ -5,11 +5,13 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <utility>
 
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
@@ -23,11 +25,10 @@
 
 namespace litvorot {
 
-namespace {
-
-// Reads a whole file ("-" is standard input) in as few reads as its size allows. Returns false
-// with errno set on failure.
-bool ReadAll(const std::string& path, std::string& data) {
+// Reads a whole file ("-" is standard input) in as few reads as its size allows: one read of a
+// regular file's size, and one more that sees its end.
+bool Input::Load(const std::string& path) {
+    size_ = 0;
     const int fd =
         path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
     if (fd < 0) return false;
@@ -36,63 +37,30 @@ bool ReadAll(const std::string& path, std::string& data) {
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         chunk = static_cast<std::size_t>(info.st_size) + 1;  // +1: the read that sees the end
     }
-    data.clear();
     bool ok = true;
-    std::size_t used = 0;
     for (;;) {
-        if (data.size() - used < chunk) data.resize(used + chunk);
-        const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+        Reserve(chunk);
+        const ssize_t got = ::read(fd, data_.get() + size_, capacity_ - size_);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             ok = got == 0;
             break;
         }
-        used += static_cast<std::size_t>(got);
+        size_ += static_cast<std::size_t>(got);
     }
     const int error = errno;
-    data.resize(used);
     if (fd != STDIN_FILENO) ::close(fd);
     errno = error;
     return ok;
 }
 
-}  // namespace
-
-Input::~Input() { Unmap(); }
-
-bool Input::Load(const std::string& path) {
-    Unmap();
-#ifndef _WIN32
-    if (path != "-") {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-            const auto size = static_cast<std::size_t>(info.st_size);
-            void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            ::close(fd);
-            if (map == MAP_FAILED) return false;
-            map_ = map;
-            mapSize_ = size;
-            return true;
-        }
-        ::close(fd);
-    }
-#endif
-    return ReadAll(path, buffer_);
-}
-
-std::string_view Input::Bytes() const {
-    if (map_ != nullptr) return {static_cast<const char*>(map_), mapSize_};
-    return buffer_;
-}
-
-void Input::Unmap() {
-#ifndef _WIN32
-    if (map_ != nullptr) ::munmap(map_, mapSize_);
-#endif
-    map_ = nullptr;
-    mapSize_ = 0;
+void Input::Reserve(std::size_t more) {
+    if (capacity_ - size_ >= more) return;
+    const std::size_t capacity = std::max(size_ + more, capacity_ * 2);
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
 }
 
 }  // namespace litvorot
