@@ -48,6 +48,16 @@ std::string Hex(unsigned value) {
     return buffer;
 }
 
+std::string InvalidUtf8Message(std::size_t offset) {
+    return "invalid UTF-8 at byte offset " + std::to_string(offset);
+}
+
+// `position` counts the output's characters from 1.
+std::string NoByteMessage(char16_t c, std::size_t position) {
+    return "character " + Hex(c) + " at position " + std::to_string(position) +
+           " of the output is no byte";
+}
+
 // The position of the first NUL unit in `text`, or its size. Blocks of 16 are tested whole, so
 // the compiler can compare them in parallel.
 std::size_t FirstNul(std::u16string_view text) {
@@ -62,6 +72,39 @@ std::size_t FirstNul(std::u16string_view text) {
         if (text[i] == u'\0') return i;
     }
     return text.size();
+}
+
+// Decodes `bytes` (the whole input `data` or a block of it) into `text`, whose size must already
+// be room enough for them, and converts it as a clipboard text: terminated, converted where it
+// stands and cut at its first NUL. Malformed UTF-8 gives false, with `message` naming its place
+// in `data`.
+bool DecodeAndConvert(const ConvertOptions& options, std::string_view data, std::string_view bytes,
+                      std::u16string& text, std::string& message) {
+    if (options.bytesIn) {
+        std::transform(bytes.begin(), bytes.end(), text.begin(),
+                       [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+        text.resize(bytes.size());
+    } else {
+        UErrorCode error = U_ZERO_ERROR;
+        std::int32_t length = 0;
+        u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, bytes.data(),
+                      static_cast<std::int32_t>(bytes.size()), &error);
+        if (U_FAILURE(error)) {
+            message = InvalidUtf8Message(FirstInvalidOffset(data));
+            return false;
+        }
+        text.resize(static_cast<std::size_t>(length));
+    }
+    text.push_back(u'\0');
+    ConvertText(options.from, options.to, text);
+    text.resize(FirstNul(text));
+    return true;
+}
+
+// The index of the first character of `text` that is no byte (above U+00FF), or its size.
+std::size_t FirstNonByte(std::u16string_view text) {
+    return static_cast<std::size_t>(
+        std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; }) - text.begin());
 }
 
 }  // namespace
@@ -129,43 +172,20 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
         start = end;
 
         text.resize(block.size() * 4 + 1);
-        if (options.bytesIn) {
-            std::transform(block.begin(), block.end(), text.begin(), [](char c) {
-                return static_cast<char16_t>(static_cast<unsigned char>(c));
-            });
-            text.resize(block.size());
-        } else {
-            UErrorCode error = U_ZERO_ERROR;
-            std::int32_t length = 0;
-            u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length,
-                          block.data(), static_cast<std::int32_t>(block.size()), &error);
-            if (U_FAILURE(error)) {
-                message =
-                    "invalid UTF-8 at byte offset " + std::to_string(FirstInvalidOffset(data));
-                return std::nullopt;
-            }
-            text.resize(static_cast<std::size_t>(length));
-        }
-        text.push_back(u'\0');
-        ConvertText(options.from, options.to, text);
-        text.resize(FirstNul(text));
+        if (!DecodeAndConvert(options, data, block, text, message)) return std::nullopt;
 
         if (options.bytesOut) {
-            const auto wide =
-                std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-            if (wide != text.end()) {
+            const std::size_t wide = FirstNonByte(text);
+            if (wide != text.size()) {
                 // Malformed UTF-8 further on is reported first, as for a whole text.
                 if (!options.bytesIn) {
                     const std::size_t invalid = FirstInvalidOffset(data.substr(start));
                     if (invalid < data.size() - start) {
-                        message = "invalid UTF-8 at byte offset " + std::to_string(start + invalid);
+                        message = InvalidUtf8Message(start + invalid);
                         return std::nullopt;
                     }
                 }
-                message =
-                    "character " + Hex(*wide) + " at position " +
-                    std::to_string(written + static_cast<std::size_t>(wide - text.begin()) + 1) +
-                    " of the output is no byte";
+                message = NoByteMessage(text[wide], written + wide + 1);
                 return std::nullopt;
             }
             char* const bytes = out.Room(text.size());
@@ -189,7 +209,7 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
     if (!options.bytesIn && body.size() < data.size()) {
         const std::size_t invalid = FirstInvalidOffset(data.substr(body.size()));
         if (invalid < data.size() - body.size()) {
-            message = "invalid UTF-8 at byte offset " + std::to_string(body.size() + invalid);
+            message = InvalidUtf8Message(body.size() + invalid);
             return std::nullopt;
         }
     }
@@ -211,8 +231,6 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
     if (options.bytesIn) {
         Reserve(text, data.size() + 1);
         text.resize(data.size());
-        std::transform(data.begin(), data.end(), text.begin(),
-                       [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
     } else {
         // Every character starts with one byte that is no continuation byte, and only the
         // four-byte ones need two UTF-16 units: the exact length of valid input.
@@ -224,27 +242,13 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
         // Room for Translit output too, which is converted where the text stands.
         Reserve(text, (options.to == kTranslit ? units * 4 : units) + 1);
         text.resize(units);
-        UErrorCode error = U_ZERO_ERROR;
-        std::int32_t length = 0;
-        u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, data.data(),
-                      static_cast<std::int32_t>(data.size()), &error);
-        if (U_FAILURE(error)) {
-            message = "invalid UTF-8 at byte offset " + std::to_string(FirstInvalidOffset(data));
-            return std::nullopt;
-        }
-        text.resize(static_cast<std::size_t>(length));
     }
-
-    text.push_back(u'\0');
-    ConvertText(options.from, options.to, text);
-    text.resize(FirstNul(text));
+    if (!DecodeAndConvert(options, data, data, text, message)) return std::nullopt;
 
     if (options.bytesOut) {
-        const auto wide =
-            std::find_if(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-        if (wide != text.end()) {
-            message = "character " + Hex(*wide) + " at position " +
-                      std::to_string(wide - text.begin() + 1) + " of the output is no byte";
+        const std::size_t wide = FirstNonByte(text);
+        if (wide != text.size()) {
+            message = NoByteMessage(text[wide], wide + 1);
             return std::nullopt;
         }
         // Narrowed where the text stands: byte i lands at or before unit i, which is read first.

@@ -5,14 +5,9 @@
 # Usage: autorepeat_test.sh LITVOROT STUCK_OWNER SELECTION_WATCH LITVOROT_CONVERT
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
-require_tools cmp
-[ $# -ge 4 ] || { echo "SKIP: no litvorot-convert" >&2; exit 77; }
+converter_test_start 4 3 "$@"   # Unicode to Translit
 watcher=$3
 converter=$4
-desktop_start || exit 1
-mkdir -p "$DESKTOP_DIR/app"
-printf ' 4 \r\n 3 \r\nFalse\r\n' >"$DESKTOP_DIR/app/settings.ini"
-app_start "$1" LANG=ru_RU.UTF-8 || exit 1
 
 text=$DESKTOP_DIR/text.txt
 yes "Съешь же ещё этих мягких французских булок, да выпей ЧАЮ. Щёкот, объём, подъезд!" |

@@ -4,16 +4,9 @@
 # Usage: big_text_test.sh LITVOROT STUCK_OWNER SELECTION_WATCH LITVOROT_CONVERT
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
-require_tools cmp
-[ $# -ge 4 ] || { echo "SKIP: no litvorot-convert" >&2; exit 77; }
+converter_test_start 3 4 "$@"   # Translit to Unicode
 watcher=$3
 converter=$4
-desktop_start || exit 1
-
-# Translit to Unicode, set before the start.
-mkdir -p "$DESKTOP_DIR/app"
-printf ' 3 \r\n 4 \r\nFalse\r\n' >"$DESKTOP_DIR/app/settings.ini"
-app_start "$1" LANG=ru_RU.UTF-8 || exit 1
 
 text=$DESKTOP_DIR/text.txt
 yes "Shchuka i yozh: privet, mir! Zdravstvuyte, tovarishchi; ZHURNAL \"Ogonyok\" -- 1999 g." |

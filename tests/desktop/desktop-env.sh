@@ -148,6 +148,21 @@ app_start() {
     sleep 0.3
 }
 
+# converter_test_start FROM TO LITVOROT STUCK_OWNER SELECTION_WATCH [LITVOROT_CONVERT]: for the
+# tests that check the program against litvorot-convert. Skips the test when that is not given;
+# else starts the desktop and the program (app_start) in a Russian locale, set to convert format
+# FROM to TO (the numbers settings.ini holds: 1 KOI8, 2 CP 1251, 3 Translit, 4 Unicode).
+converter_test_start() {
+    local from=$1 to=$2
+    shift 2
+    require_tools cmp
+    [ $# -ge 4 ] || { echo "SKIP: no litvorot-convert" >&2; exit 77; }
+    desktop_start || exit 1
+    mkdir -p "$DESKTOP_DIR/app"
+    printf ' %s \r\n %s \r\nFalse\r\n' "$from" "$to" >"$DESKTOP_DIR/app/settings.ini"
+    app_start "$1" LANG=ru_RU.UTF-8 || exit 1
+}
+
 # app_wait_exit [TIMEOUT]: waits until the program has ended.
 app_wait_exit() { wait_until "${1:-10}" app_gone; }
 app_gone() { ! kill -0 "$APP_PID" 2>/dev/null; }

@@ -8,34 +8,25 @@
 // A hang shows up as a libFuzzer timeout.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "convert/modCodePage.h"
 #include "convert/modTextRoutines.h"
 #include "convert/modTranslit.h"
-#include "tables/modMessages.h"
+#include "fuzz_support.h"
 #include "tables/modTables.h"
 
 using namespace litvorot;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 std::u16string_view BeforeNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        BuildTables();
-        SetMessageHook(nullptr);
-        return true;
-    }();
-    (void)ready;
+    fuzz::BuildTablesOnce();
     if (size < 3) return 0;
 
     // Formats from -1 to 5, so that invalid codes are covered too.

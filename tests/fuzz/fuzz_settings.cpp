@@ -6,20 +6,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "fuzz_support.h"
 #include "shell/modFileIO.h"
 
 using namespace litvorot;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 std::filesystem::path ScratchFile() {
     const auto dir = std::filesystem::temp_directory_path() /

@@ -6,33 +6,24 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "converter/modConvertInput.h"
-#include "tables/modMessages.h"
+#include "fuzz_support.h"
 #include "tables/modTables.h"
 
 using namespace litvorot;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
 
 bool ValidUtf8(std::string_view bytes) { return FirstInvalidOffset(bytes) == bytes.size(); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = [] {
-        BuildTables();
-        SetMessageHook(nullptr);
-        return true;
-    }();
-    (void)ready;
+    fuzz::BuildTablesOnce();
     if (size < 2) return 0;
     ConvertOptions options;
     options.from = static_cast<TextFormat>(data[0] % 4 + 1);
