@@ -235,19 +235,7 @@ std::wstring frmHelp::HtmlToText(std::string_view html) {
     return ToWide(out);
 }
 
-std::filesystem::path frmHelp::PagePath() {
-    std::wstring module(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-        if (length < module.size()) {
-            module.resize(length);
-            break;
-        }
-        module.resize(module.size() * 2);
-    }
-    return std::filesystem::path(module).parent_path() / L"help.html";
-}
+std::filesystem::path frmHelp::PagePath() { return ExecutableDirectory() / L"help.html"; }
 
 HWND frmHelp::Instance() { return instance; }
 

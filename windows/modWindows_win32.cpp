@@ -96,6 +96,20 @@ void SetWindowIcons(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(32)));
 }
 
+std::filesystem::path ExecutableDirectory() {
+    std::wstring module(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (length < module.size()) {
+            module.resize(length);
+            break;
+        }
+        module.resize(module.size() * 2);
+    }
+    return std::filesystem::path(module).parent_path();
+}
+
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int length = static_cast<int>(std::min<std::size_t>(utf8.size(), 0x7fffffff));

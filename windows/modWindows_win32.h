@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ void CentreOnScreen(HWND window);
 // The program icon in `size` x `size` pixels (16 or 32), shared and never destroyed.
 HICON ProgramIcon(int size);
 void SetWindowIcons(HWND window);
+
+// The directory of the running executable.
+std::filesystem::path ExecutableDirectory();
 
 // UTF-8 (the core's messages, paths) to UTF-16 for the wide Win32 calls, and back.
 std::wstring Widen(std::string_view utf8);
