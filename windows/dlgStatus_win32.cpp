@@ -70,18 +70,9 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             Form_Load(dialog, formats->first, formats->second);
             return TRUE;
         }
-        case WM_PAINT: {  // Line1: 1 pixel in the window-text colour
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(dialog, &paint);
-            HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
-            HGDIOBJ old = SelectObject(dc, pen);
-            MoveToEx(dc, 4, 32, nullptr);
-            LineTo(dc, 157, 32);
-            SelectObject(dc, old);
-            DeleteObject(pen);
-            EndPaint(dialog, &paint);
+        case WM_PAINT:  // Line1: 1 pixel in the window-text colour
+            PaintLine(dialog, GetSysColor(COLOR_WINDOWTEXT), {4, 32}, {157, 32});
             return TRUE;
-        }
         case WM_COMMAND:
             // Close is neither the default nor the cancel button: Enter and Escape do nothing.
             if (LOWORD(wParam) == IDC_CMDCLOSE) cmdClose_Click(dialog);

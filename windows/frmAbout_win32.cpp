@@ -38,18 +38,9 @@ INT_PTR CALLBACK frmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, 
             PlaceControl(dialog, IDC_LBLVERSION, 8, 68, 53, 13);
             CentreOnScreen(dialog);
             return TRUE;
-        case WM_PAINT: {  // Line1: 1 pixel, mid grey
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(dialog, &paint);
-            HPEN pen = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
-            HGDIOBJ old = SelectObject(dc, pen);
-            MoveToEx(dc, 8, 88, nullptr);
-            LineTo(dc, 265, 88);
-            SelectObject(dc, old);
-            DeleteObject(pen);
-            EndPaint(dialog, &paint);
+        case WM_PAINT:  // Line1: 1 pixel, mid grey
+            PaintLine(dialog, RGB(128, 128, 128), {8, 88}, {265, 88});
             return TRUE;
-        }
         case WM_COMMAND:
             // OK is both the default and the cancel button: Enter and Escape press it.
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) cmdOK_Click(dialog);

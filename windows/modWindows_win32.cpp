@@ -80,6 +80,18 @@ void CentreOnScreen(HWND window) {
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void PaintLine(HWND window, COLORREF colour, POINT from, POINT to) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, from.x, from.y, nullptr);
+    LineTo(dc, to.x, to.y);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+    EndPaint(window, &paint);
+}
+
 HICON ProgramIcon(int size) {
     static HICON small = nullptr;
     static HICON big = nullptr;

@@ -37,6 +37,9 @@ void SetClientSize(HWND window, int width, int height);
 void PlaceControl(HWND dialog, int id, int left, int top, int width, int height);
 void CentreOnScreen(HWND window);
 
+// Handles WM_PAINT for a dialog whose only drawing is a one-pixel line from `from` to `to`.
+void PaintLine(HWND window, COLORREF colour, POINT from, POINT to);
+
 // The program icon in `size` x `size` pixels (16 or 32), shared and never destroyed.
 HICON ProgramIcon(int size);
 void SetWindowIcons(HWND window);
