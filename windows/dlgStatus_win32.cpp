@@ -8,10 +8,10 @@
 using namespace litvorot;
 
 namespace {
-HWND instance = nullptr;
+SingleDialog instance;
 }  // namespace
 
-HWND dlgStatus::Instance() { return instance; }
+HWND dlgStatus::Instance() { return instance.Get(); }
 
 std::wstring dlgStatus::FormatName(TextFormat format) {
     switch (format) {
@@ -29,16 +29,9 @@ std::wstring dlgStatus::FormatName(TextFormat format) {
 }
 
 HWND dlgStatus::Open(TextFormat source, TextFormat dest) {
-    if (instance == nullptr) {
-        std::pair<TextFormat, TextFormat> formats{source, dest};
-        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_STATUS), HiddenOwner(), &DialogProc,
-                           reinterpret_cast<LPARAM>(&formats));
-    }
-    if (instance != nullptr) {
-        ShowWindow(instance, SW_SHOWNORMAL);
-        SetForegroundWindow(instance);
-    }
-    return instance;
+    std::pair<TextFormat, TextFormat> formats{source, dest};
+    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc,
+                         reinterpret_cast<LPARAM>(&formats));
 }
 
 void dlgStatus::Form_Load(HWND dialog, TextFormat source, TextFormat dest) {
@@ -55,10 +48,7 @@ void dlgStatus::cmdClose_Click(HWND dialog) { DestroyWindow(dialog); }
 INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
-            instance = dialog;
-            AddAppWindow();
-            AddModelessDialog(dialog);
-            SetWindowIcons(dialog);
+            instance.Created(dialog);
             SetClientSize(dialog, 164, 109);
             PlaceControl(dialog, IDC_LABSTATUS, 4, 12, 149, 13);
             PlaceControl(dialog, IDC_LABSOURCE, 4, 44, 153, 13);
@@ -81,9 +71,7 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             cmdClose_Click(dialog);
             return TRUE;
         case WM_NCDESTROY:
-            instance = nullptr;
-            RemoveModelessDialog(dialog);
-            ReleaseAppWindow();
+            instance.Destroyed();
             return FALSE;
         default:
             return FALSE;

@@ -55,6 +55,30 @@ void DispatchAppMessage(MSG& message) {
     DispatchMessageW(&message);
 }
 
+HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param) {
+    if (dialog_ == nullptr) {
+        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(id), owner, proc, param);
+    }
+    if (dialog_ != nullptr) {
+        ShowWindow(dialog_, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog_);
+    }
+    return dialog_;
+}
+
+void SingleDialog::Created(HWND dialog) {
+    dialog_ = dialog;
+    AddAppWindow();
+    if (keys_ == kDialogKeys) AddModelessDialog(dialog);
+    SetWindowIcons(dialog);
+}
+
+void SingleDialog::Destroyed() {
+    if (keys_ == kDialogKeys) RemoveModelessDialog(dialog_);
+    dialog_ = nullptr;
+    ReleaseAppWindow();
+}
+
 void SetClientSize(HWND window, int width, int height) {
     RECT rect{0, 0, width, height};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));

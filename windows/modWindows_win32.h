@@ -1,6 +1,6 @@
 // What the Windows program's windows share: the count of open windows (the program ends when the
 // last one closes), the hidden owner that keeps dialogs out of the taskbar, the modeless dialogs'
-// keyboard handling, and pixel layout at 96 dots per inch.
+// keyboard handling, the one-of-a-kind dialogs' lifetime, and pixel layout at 96 dots per inch.
 #pragma once
 
 #include <windows.h>
@@ -31,6 +31,28 @@ bool IsAppDialogMessage(MSG& message);
 
 // Dispatches one message the way the program's message loop does.
 void DispatchAppMessage(MSG& message);
+
+// A dialog the program keeps at most one of. Its dialog procedure calls Created on WM_INITDIALOG
+// and Destroyed on WM_NCDESTROY; in between the dialog is the open one, counts as one of the
+// program's windows, wears the program icon and, unless made with kNoDialogKeys, gets Tab, Enter
+// and Escape from the message loop.
+class SingleDialog {
+  public:
+    enum Keys { kDialogKeys, kNoDialogKeys };
+    constexpr explicit SingleDialog(Keys keys = kDialogKeys) : keys_(keys) {}
+
+    // The open dialog, or nullptr.
+    HWND Get() const { return dialog_; }
+    // Creates the dialog from resource `id` unless it is open, then shows it and brings it to the
+    // front. Returns the open dialog, or nullptr when it could not be created.
+    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
+    void Created(HWND dialog);
+    void Destroyed();
+
+  private:
+    HWND dialog_ = nullptr;
+    Keys keys_;
+};
 
 // Layout in pixels: the client area's size, a control's rectangle, centring on the work area.
 void SetClientSize(HWND window, int width, int height);
