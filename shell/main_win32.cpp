@@ -1,30 +1,9 @@
 // The Windows tray program: no console, one user-interface thread, no command-line options.
 #include <windows.h>
 
-#include <filesystem>
-#include <string>
-
 #include "shell/frmSplash_win32.h"
 #include "tables/modMessages.h"
 #include "windows/modWindows_win32.h"
-
-namespace {
-
-std::filesystem::path ExecutableDirectory() {
-    std::wstring module(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-        if (length < module.size()) {
-            module.resize(length);
-            break;
-        }
-        module.resize(module.size() * 2);
-    }
-    return std::filesystem::path(module).parent_path();
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The messages the user must see: a modal box with only OK, titled with the program's name.
@@ -33,7 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                     MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
     });
 
-    frmSplash main(ExecutableDirectory());
+    frmSplash main(litvorot::ExecutableDirectory());
     if (!main.Form_Load()) return 1;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) litvorot::DispatchAppMessage(message);

@@ -8,10 +8,10 @@
 using namespace litvorot;
 
 namespace {
-HWND instance = nullptr;
+SingleDialog instance;
 }  // namespace
 
-HWND dlgStatus::Instance() { return instance; }
+HWND dlgStatus::Instance() { return instance.Get(); }
 
 std::wstring dlgStatus::FormatName(TextFormat format) {
     switch (format) {
@@ -29,16 +29,9 @@ std::wstring dlgStatus::FormatName(TextFormat format) {
 }
 
 HWND dlgStatus::Open(TextFormat source, TextFormat dest) {
-    if (instance == nullptr) {
-        std::pair<TextFormat, TextFormat> formats{source, dest};
-        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_STATUS), HiddenOwner(), &DialogProc,
-                           reinterpret_cast<LPARAM>(&formats));
-    }
-    if (instance != nullptr) {
-        ShowWindow(instance, SW_SHOWNORMAL);
-        SetForegroundWindow(instance);
-    }
-    return instance;
+    std::pair<TextFormat, TextFormat> formats{source, dest};
+    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc,
+                         reinterpret_cast<LPARAM>(&formats));
 }
 
 void dlgStatus::Form_Load(HWND dialog, TextFormat source, TextFormat dest) {
@@ -55,10 +48,7 @@ void dlgStatus::cmdClose_Click(HWND dialog) { DestroyWindow(dialog); }
 INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
-            instance = dialog;
-            AddAppWindow();
-            AddModelessDialog(dialog);
-            SetWindowIcons(dialog);
+            instance.Created(dialog);
             SetClientSize(dialog, 164, 109);
             PlaceControl(dialog, IDC_LABSTATUS, 4, 12, 149, 13);
             PlaceControl(dialog, IDC_LABSOURCE, 4, 44, 153, 13);
@@ -70,18 +60,9 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             Form_Load(dialog, formats->first, formats->second);
             return TRUE;
         }
-        case WM_PAINT: {  // Line1: 1 pixel in the window-text colour
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(dialog, &paint);
-            HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_WINDOWTEXT));
-            HGDIOBJ old = SelectObject(dc, pen);
-            MoveToEx(dc, 4, 32, nullptr);
-            LineTo(dc, 157, 32);
-            SelectObject(dc, old);
-            DeleteObject(pen);
-            EndPaint(dialog, &paint);
+        case WM_PAINT:  // Line1: 1 pixel in the window-text colour
+            PaintLine(dialog, GetSysColor(COLOR_WINDOWTEXT), {4, 32}, {157, 32});
             return TRUE;
-        }
         case WM_COMMAND:
             // Close is neither the default nor the cancel button: Enter and Escape do nothing.
             if (LOWORD(wParam) == IDC_CMDCLOSE) cmdClose_Click(dialog);
@@ -90,9 +71,7 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             cmdClose_Click(dialog);
             return TRUE;
         case WM_NCDESTROY:
-            instance = nullptr;
-            RemoveModelessDialog(dialog);
-            ReleaseAppWindow();
+            instance.Destroyed();
             return FALSE;
         default:
             return FALSE;

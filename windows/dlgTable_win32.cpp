@@ -6,22 +6,13 @@
 using namespace litvorot;
 
 namespace {
-HWND instance = nullptr;
+// The table holds only a picture: no dialog keys.
+SingleDialog instance{SingleDialog::kNoDialogKeys};
 }  // namespace
 
-HWND dlgTable::Instance() { return instance; }
+HWND dlgTable::Instance() { return instance.Get(); }
 
-HWND dlgTable::Open() {
-    if (instance == nullptr) {
-        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_TABLE), HiddenOwner(), &DialogProc,
-                           0);
-    }
-    if (instance != nullptr) {
-        ShowWindow(instance, SW_SHOWNORMAL);
-        SetForegroundWindow(instance);
-    }
-    return instance;
-}
+HWND dlgTable::Open() { return instance.Open(IDD_TABLE, HiddenOwner(), &DialogProc); }
 
 void dlgTable::StayOnTop(HWND hWindow, bool bTopMost) {
     SetWindowPos(hWindow, bTopMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
@@ -33,9 +24,7 @@ void dlgTable::Form_Load(HWND dialog) { StayOnTop(dialog, true); }
 INT_PTR CALLBACK dlgTable::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            instance = dialog;
-            AddAppWindow();
-            SetWindowIcons(dialog);
+            instance.Created(dialog);
             SetClientSize(dialog, 188, 263);
             PlaceControl(dialog, IDC_IMGTABLE, 0, 0, 187, 263);
             CentreOnScreen(dialog);
@@ -47,8 +36,7 @@ INT_PTR CALLBACK dlgTable::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
             DestroyWindow(dialog);
             return TRUE;
         case WM_NCDESTROY:
-            instance = nullptr;
-            ReleaseAppWindow();
+            instance.Destroyed();
             return FALSE;
         default:
             return FALSE;

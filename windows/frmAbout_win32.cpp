@@ -6,50 +6,28 @@
 using namespace litvorot;
 
 namespace {
-HWND instance = nullptr;
+SingleDialog instance;
 }  // namespace
 
-HWND frmAbout::Instance() { return instance; }
+HWND frmAbout::Instance() { return instance.Get(); }
 
-HWND frmAbout::Open() {
-    if (instance == nullptr) {
-        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_ABOUT), HiddenOwner(), &DialogProc,
-                           0);
-    }
-    if (instance != nullptr) {
-        ShowWindow(instance, SW_SHOWNORMAL);
-        SetForegroundWindow(instance);
-    }
-    return instance;
-}
+HWND frmAbout::Open() { return instance.Open(IDD_ABOUT, HiddenOwner(), &DialogProc); }
 
 void frmAbout::cmdOK_Click(HWND dialog) { DestroyWindow(dialog); }
 
 INT_PTR CALLBACK frmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            instance = dialog;
-            AddAppWindow();
-            AddModelessDialog(dialog);
-            SetWindowIcons(dialog);
+            instance.Created(dialog);
             SetClientSize(dialog, 272, 126);
             PlaceControl(dialog, IDOK, 180, 96, 84, 23);
             PlaceControl(dialog, IDC_LBLTITLE, 8, 8, 259, 15);
             PlaceControl(dialog, IDC_LBLVERSION, 8, 68, 53, 13);
             CentreOnScreen(dialog);
             return TRUE;
-        case WM_PAINT: {  // Line1: 1 pixel, mid grey
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(dialog, &paint);
-            HPEN pen = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
-            HGDIOBJ old = SelectObject(dc, pen);
-            MoveToEx(dc, 8, 88, nullptr);
-            LineTo(dc, 265, 88);
-            SelectObject(dc, old);
-            DeleteObject(pen);
-            EndPaint(dialog, &paint);
+        case WM_PAINT:  // Line1: 1 pixel, mid grey
+            PaintLine(dialog, RGB(128, 128, 128), {8, 88}, {265, 88});
             return TRUE;
-        }
         case WM_COMMAND:
             // OK is both the default and the cancel button: Enter and Escape press it.
             if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) cmdOK_Click(dialog);
@@ -58,9 +36,7 @@ INT_PTR CALLBACK frmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, 
             cmdOK_Click(dialog);
             return TRUE;
         case WM_NCDESTROY:
-            instance = nullptr;
-            RemoveModelessDialog(dialog);
-            ReleaseAppWindow();
+            instance.Destroyed();
             return FALSE;
         default:
             return FALSE;

@@ -14,7 +14,7 @@ using namespace litvorot;
 
 namespace {
 
-HWND instance = nullptr;
+SingleDialog instance;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
@@ -235,32 +235,11 @@ std::wstring frmHelp::HtmlToText(std::string_view html) {
     return ToWide(out);
 }
 
-std::filesystem::path frmHelp::PagePath() {
-    std::wstring module(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-        if (length < module.size()) {
-            module.resize(length);
-            break;
-        }
-        module.resize(module.size() * 2);
-    }
-    return std::filesystem::path(module).parent_path() / L"help.html";
-}
+std::filesystem::path frmHelp::PagePath() { return ExecutableDirectory() / L"help.html"; }
 
-HWND frmHelp::Instance() { return instance; }
+HWND frmHelp::Instance() { return instance.Get(); }
 
-HWND frmHelp::Open() {
-    if (instance == nullptr) {
-        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(IDD_HELP), nullptr, &DialogProc, 0);
-    }
-    if (instance != nullptr) {
-        ShowWindow(instance, SW_SHOWNORMAL);
-        SetForegroundWindow(instance);
-    }
-    return instance;
-}
+HWND frmHelp::Open() { return instance.Open(IDD_HELP, nullptr, &DialogProc); }
 
 void frmHelp::Navigate(HWND dialog, const std::filesystem::path& page) {
     std::ifstream in(page, std::ios::binary);
@@ -291,10 +270,7 @@ void frmHelp::Form_Resize(HWND dialog) {
 INT_PTR CALLBACK frmHelp::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            instance = dialog;
-            AddAppWindow();
-            AddModelessDialog(dialog);
-            SetWindowIcons(dialog);
+            instance.Created(dialog);
             SetClientSize(dialog, 538, 441);
             CentreOnScreen(dialog);
             Form_Load(dialog);
@@ -311,9 +287,7 @@ INT_PTR CALLBACK frmHelp::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) 
             DestroyWindow(dialog);
             return TRUE;
         case WM_NCDESTROY:
-            instance = nullptr;
-            RemoveModelessDialog(dialog);
-            ReleaseAppWindow();
+            instance.Destroyed();
             return FALSE;
         default:
             return FALSE;

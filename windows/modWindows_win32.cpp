@@ -55,6 +55,30 @@ void DispatchAppMessage(MSG& message) {
     DispatchMessageW(&message);
 }
 
+HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param) {
+    if (dialog_ == nullptr) {
+        CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(id), owner, proc, param);
+    }
+    if (dialog_ != nullptr) {
+        ShowWindow(dialog_, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog_);
+    }
+    return dialog_;
+}
+
+void SingleDialog::Created(HWND dialog) {
+    dialog_ = dialog;
+    AddAppWindow();
+    if (keys_ == kDialogKeys) AddModelessDialog(dialog);
+    SetWindowIcons(dialog);
+}
+
+void SingleDialog::Destroyed() {
+    if (keys_ == kDialogKeys) RemoveModelessDialog(dialog_);
+    dialog_ = nullptr;
+    ReleaseAppWindow();
+}
+
 void SetClientSize(HWND window, int width, int height) {
     RECT rect{0, 0, width, height};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
@@ -80,6 +104,18 @@ void CentreOnScreen(HWND window) {
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void PaintLine(HWND window, COLORREF colour, POINT from, POINT to) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, from.x, from.y, nullptr);
+    LineTo(dc, to.x, to.y);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+    EndPaint(window, &paint);
+}
+
 HICON ProgramIcon(int size) {
     static HICON small = nullptr;
     static HICON big = nullptr;
@@ -94,6 +130,20 @@ HICON ProgramIcon(int size) {
 void SetWindowIcons(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ProgramIcon(16)));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProgramIcon(32)));
+}
+
+std::filesystem::path ExecutableDirectory() {
+    std::wstring module(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (length < module.size()) {
+            module.resize(length);
+            break;
+        }
+        module.resize(module.size() * 2);
+    }
+    return std::filesystem::path(module).parent_path();
 }
 
 std::wstring Widen(std::string_view utf8) {

@@ -1,10 +1,11 @@
 // What the Windows program's windows share: the count of open windows (the program ends when the
 // last one closes), the hidden owner that keeps dialogs out of the taskbar, the modeless dialogs'
-// keyboard handling, and pixel layout at 96 dots per inch.
+// keyboard handling, the one-of-a-kind dialogs' lifetime, and pixel layout at 96 dots per inch.
 #pragma once
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -31,14 +32,42 @@ bool IsAppDialogMessage(MSG& message);
 // Dispatches one message the way the program's message loop does.
 void DispatchAppMessage(MSG& message);
 
+// A dialog the program keeps at most one of. Its dialog procedure calls Created on WM_INITDIALOG
+// and Destroyed on WM_NCDESTROY; in between the dialog is the open one, counts as one of the
+// program's windows, wears the program icon and, unless made with kNoDialogKeys, gets Tab, Enter
+// and Escape from the message loop.
+class SingleDialog {
+  public:
+    enum Keys { kDialogKeys, kNoDialogKeys };
+    constexpr explicit SingleDialog(Keys keys = kDialogKeys) : keys_(keys) {}
+
+    // The open dialog, or nullptr.
+    HWND Get() const { return dialog_; }
+    // Creates the dialog from resource `id` unless it is open, then shows it and brings it to the
+    // front. Returns the open dialog, or nullptr when it could not be created.
+    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
+    void Created(HWND dialog);
+    void Destroyed();
+
+  private:
+    HWND dialog_ = nullptr;
+    Keys keys_;
+};
+
 // Layout in pixels: the client area's size, a control's rectangle, centring on the work area.
 void SetClientSize(HWND window, int width, int height);
 void PlaceControl(HWND dialog, int id, int left, int top, int width, int height);
 void CentreOnScreen(HWND window);
 
+// Handles WM_PAINT for a dialog whose only drawing is a one-pixel line from `from` to `to`.
+void PaintLine(HWND window, COLORREF colour, POINT from, POINT to);
+
 // The program icon in `size` x `size` pixels (16 or 32), shared and never destroyed.
 HICON ProgramIcon(int size);
 void SetWindowIcons(HWND window);
+
+// The directory of the running executable.
+std::filesystem::path ExecutableDirectory();
 
 // UTF-8 (the core's messages, paths) to UTF-16 for the wide Win32 calls, and back.
 std::wstring Widen(std::string_view utf8);

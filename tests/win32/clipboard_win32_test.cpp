@@ -32,6 +32,16 @@ void PutBlock(HWND window, const std::vector<unsigned char>& bytes) {
     CloseClipboard();
 }
 
+// Puts only a picture on the clipboard.
+void PutPicture(HWND window) {
+    ASSERT_TRUE(OpenClipboard(window));
+    EmptyClipboard();
+    HDC screen = GetDC(nullptr);
+    SetClipboardData(CF_BITMAP, CreateCompatibleBitmap(screen, 4, 4));
+    ReleaseDC(nullptr, screen);
+    CloseClipboard();
+}
+
 // The current CF_UNICODETEXT block's size, or -1 when there is none.
 long long BlockSize() {
     if (!OpenClipboard(nullptr)) return -2;
@@ -84,13 +94,7 @@ TEST_F(ClipboardWin32Test, NoTextGivesTheEmptyTextSilently) {
     CloseClipboard();
     EXPECT_EQ(clipboard.GetClipboardText(), u"");
 
-    // Only a picture.
-    ASSERT_TRUE(OpenClipboard(window_));
-    EmptyClipboard();
-    HDC screen = GetDC(nullptr);
-    SetClipboardData(CF_BITMAP, CreateCompatibleBitmap(screen, 4, 4));
-    ReleaseDC(nullptr, screen);
-    CloseClipboard();
+    PutPicture(window_);
     EXPECT_EQ(clipboard.GetClipboardText(), u"");
     EXPECT_TRUE(messages_.empty());
 }
@@ -111,13 +115,7 @@ TEST_F(ClipboardWin32Test, WritesUpToTheFirstNulInABlockOfTheTextsSize) {
 }
 
 TEST_F(ClipboardWin32Test, WritingReplacesEverythingAndOwnsTheClipboard) {
-    ASSERT_TRUE(OpenClipboard(window_));
-    EmptyClipboard();
-    HDC screen = GetDC(nullptr);
-    SetClipboardData(CF_BITMAP, CreateCompatibleBitmap(screen, 4, 4));
-    ReleaseDC(nullptr, screen);
-    CloseClipboard();
-
+    PutPicture(window_);
     ClipboardWin32 clipboard(window_);
     ASSERT_TRUE(clipboard.SetClipboardText(u"\u041F\u0440\u0438\u0432\u0435\u0442\r\n"));
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
@@ -195,34 +193,28 @@ TEST_F(ClipboardWin32Test, ABlockThatCannotBeLockedIsReportedWhileTheClipboardIs
     calls = nullptr;
 }
 
-TEST_F(ClipboardWin32Test, FailedWritesFreeTheBlockAndReportFalse) {
+// Writes "x" through `api`, which must fail, with the freeing of the block recorded; gives the
+// recorded calls.
+std::vector<std::string> FailedWriteCalls(HWND window, ClipboardApi api) {
     std::vector<std::string> recorded;
     calls = &recorded;
-    {
-        ClipboardApi api;
-        api.globalUnlock = StaysLocked;
-        api.globalFree = FreeAndRecord;
-        EXPECT_FALSE(ClipboardWin32(window_, api).SetClipboardText(u"x"));
-        EXPECT_EQ(recorded, (std::vector<std::string>{"unlock", "free"}));
-    }
-    recorded.clear();
-    {
-        ClipboardApi api;
-        api.openClipboard = Refuses;
-        api.globalFree = FreeAndRecord;
-        EXPECT_FALSE(ClipboardWin32(window_, api).SetClipboardText(u"x"));
-        EXPECT_EQ(recorded, (std::vector<std::string>{"open", "free"}));
-    }
-    recorded.clear();
-    {
-        // The system does not take the block: the block is still ours, and the write failed.
-        ClipboardApi api;
-        api.setClipboardData = RefusesData;
-        api.globalFree = FreeAndRecord;
-        EXPECT_FALSE(ClipboardWin32(window_, api).SetClipboardText(u"x"));
-        EXPECT_EQ(recorded, (std::vector<std::string>{"set", "free"}));
-    }
+    api.globalFree = FreeAndRecord;
+    EXPECT_FALSE(ClipboardWin32(window, api).SetClipboardText(u"x"));
     calls = nullptr;
+    return recorded;
+}
+
+TEST_F(ClipboardWin32Test, FailedWritesFreeTheBlockAndReportFalse) {
+    ClipboardApi stuck;
+    stuck.globalUnlock = StaysLocked;
+    EXPECT_EQ(FailedWriteCalls(window_, stuck), (std::vector<std::string>{"unlock", "free"}));
+    ClipboardApi refused;
+    refused.openClipboard = Refuses;
+    EXPECT_EQ(FailedWriteCalls(window_, refused), (std::vector<std::string>{"open", "free"}));
+    // The system does not take the block: the block is still ours, and the write failed.
+    ClipboardApi notTaken;
+    notTaken.setClipboardData = RefusesData;
+    EXPECT_EQ(FailedWriteCalls(window_, notTaken), (std::vector<std::string>{"set", "free"}));
     EXPECT_TRUE(messages_.empty());
 }
 
