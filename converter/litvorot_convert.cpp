@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     int status = kExitOk;
     Input input;
     std::u16string text;
-    OutputBuffer out;
+    ByteBuffer out;
     for (const std::string& path : files) {
         const std::string name = path == "-" ? "standard input" : path;
         if (!input.Load(path)) {

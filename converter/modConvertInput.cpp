@@ -4,10 +4,6 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
-#ifndef _WIN32
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -18,23 +14,6 @@
 namespace litvorot {
 
 namespace {
-
-// A large buffer is asked to be backed by huge pages before it is first touched: a 10 MB text
-// otherwise costs thousands of page faults, a good part of the whole run.
-void AdviseHugePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHuge = 2u << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t end = begin + bytes;
-    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
-    if (end > from + kHuge) {
-        ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
-    }
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
 
 void Reserve(std::u16string& text, std::size_t units) {
     if (text.capacity() >= units) return;
@@ -109,26 +88,6 @@ std::size_t FirstNonByte(std::u16string_view text) {
 
 }  // namespace
 
-void OutputBuffer::Reserve(std::size_t bytes) {
-    size_ = 0;
-    if (capacity_ >= bytes) return;
-    data_.reset(new char[bytes]);
-    capacity_ = bytes;
-    AdviseHugePages(data_.get(), bytes);
-}
-
-char* OutputBuffer::Room(std::size_t bytes) {
-    if (capacity_ - size_ < bytes) {
-        const std::size_t capacity = std::max(capacity_ * 2, size_ + bytes);
-        std::unique_ptr<char[]> grown(new char[capacity]);
-        AdviseHugePages(grown.get(), capacity);
-        std::copy_n(data_.get(), size_, grown.get());
-        data_ = std::move(grown);
-        capacity_ = capacity;
-    }
-    return data_.get() + size_;
-}
-
 // The byte offset of the first malformed UTF-8 sequence in `data` (ICU's own decoder decides).
 std::size_t FirstInvalidOffset(std::string_view data) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
@@ -151,7 +110,7 @@ namespace {
 // a NUL too, still refuses the whole input.
 std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
                                                 std::string_view data, std::u16string& text,
-                                                OutputBuffer& out, std::string& message) {
+                                                ByteBuffer& out, std::string& message) {
     constexpr std::size_t kBlock = 64 * 1024;
     const std::string_view body = data.substr(0, data.find('\0'));
     // Output bytes per input byte: a Translit letter may take four, any other character three.
@@ -219,7 +178,7 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
 }  // namespace
 
 std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std::string_view data,
-                                             std::u16string& text, OutputBuffer& out,
+                                             std::u16string& text, ByteBuffer& out,
                                              std::string& message) {
     if (data.size() > static_cast<std::size_t>(INT32_MAX / 2)) {
         message = "too large (more than 1 GiB)";

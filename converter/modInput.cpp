@@ -5,12 +5,13 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstdint>
 #include <utility>
 
 #ifndef O_CLOEXEC
@@ -25,42 +26,71 @@
 
 namespace litvorot {
 
+void AdviseHugePages(const void* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHuge = 2u << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t end = begin + bytes;
+    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
+    if (end > from + kHuge) {
+        ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+void ByteBuffer::Reserve(std::size_t bytes) {
+    size_ = 0;
+    if (capacity_ >= bytes) return;
+    data_.reset(new char[bytes]);
+    capacity_ = bytes;
+    AdviseHugePages(data_.get(), bytes);
+}
+
+char* ByteBuffer::Room(std::size_t bytes) {
+    if (capacity_ - size_ < bytes) {
+        const std::size_t capacity = std::max(capacity_ * 2, size_ + bytes);
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        AdviseHugePages(grown.get(), capacity);
+        std::copy_n(data_.get(), size_, grown.get());
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+    return data_.get() + size_;
+}
+
 // Reads a whole file ("-" is standard input) in as few reads as its size allows: one read of a
 // regular file's size, and one more that sees its end.
 bool Input::Load(const std::string& path) {
-    size_ = 0;
+    buffer_.Clear();
     const int fd =
         path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
     if (fd < 0) return false;
     struct stat info {};
-    std::size_t chunk = 1 << 20;
+    constexpr std::size_t kChunk = 1 << 20;
+    std::size_t want = kChunk;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        chunk = static_cast<std::size_t>(info.st_size) + 1;  // +1: the read that sees the end
+        want = static_cast<std::size_t>(info.st_size) + 1;  // +1: the read that sees the end
     }
     bool ok = true;
     for (;;) {
-        Reserve(chunk);
-        const ssize_t got = ::read(fd, data_.get() + size_, capacity_ - size_);
+        char* const room = buffer_.Room(want);
+        const ssize_t got = ::read(fd, room, want);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             ok = got == 0;
             break;
         }
-        size_ += static_cast<std::size_t>(got);
+        buffer_.Commit(static_cast<std::size_t>(got));
+        // The rest of the room first; a larger one only once it is full.
+        want = buffer_.Free() > 0 ? buffer_.Free() : kChunk;
     }
     const int error = errno;
     if (fd != STDIN_FILENO) ::close(fd);
     errno = error;
     return ok;
-}
-
-void Input::Reserve(std::size_t more) {
-    if (capacity_ - size_ >= more) return;
-    const std::size_t capacity = std::max(size_ + more, capacity_ * 2);
-    std::unique_ptr<char[]> data(new char[capacity]);
-    if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
-    data_ = std::move(data);
-    capacity_ = capacity;
 }
 
 }  // namespace litvorot

@@ -8,22 +8,41 @@
 
 namespace litvorot {
 
+// Asks for huge pages behind the 2 MB-aligned part of a large buffer, before it is first touched:
+// a 10 MB text otherwise costs thousands of page faults, a good part of the whole run.
+void AdviseHugePages(const void* data, std::size_t bytes);
+
+// Bytes in memory that is not filled before it is written; large buffers get huge pages.
+class ByteBuffer {
+  public:
+    // Makes room for `bytes` in all, dropping what the buffer holds.
+    void Reserve(std::size_t bytes);
+    char* Data() { return data_.get(); }
+
+    // Appending: Clear, then Room for the space the next piece may take, then Commit what it took.
+    // Room keeps what the buffer holds.
+    void Clear() { size_ = 0; }
+    char* Room(std::size_t bytes);
+    void Commit(std::size_t bytes) { size_ += bytes; }
+    std::size_t Free() const { return capacity_ - size_; }
+    std::string_view View() const { return {data_.get(), size_}; }
+
+  private:
+    std::unique_ptr<char[]> data_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
 // One input's bytes, read into memory whole. A file is read, not mapped: a mapped file that
 // another program shortens while it is converted would kill the converter with SIGBUS.
 class Input {
   public:
     // Returns false with errno set when the input cannot be read.
     bool Load(const std::string& path);
-    std::string_view Bytes() const { return {data_.get(), size_}; }
+    std::string_view Bytes() const { return buffer_.View(); }
 
   private:
-    // Room for at least `more` bytes after the ones read; what is there is kept. Not zeroed: the
-    // reads fill it.
-    void Reserve(std::size_t more);
-
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
+    ByteBuffer buffer_;
 };
 
 }  // namespace litvorot

@@ -53,7 +53,7 @@ TEST(ConvertInput, BlocksGiveWhatTheWholeTextGives) {
                                   "\xc3\x81", "\r\n",     "\xd0\xa9"};
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     std::u16string text;
-    OutputBuffer out;
+    ByteBuffer out;
     for (int round = 0; round < 6; ++round) {
         std::string data;
         while (data.size() < 200000) data += pieces[pick(rng)];
@@ -73,7 +73,7 @@ TEST(ConvertInput, BlocksGiveWhatTheWholeTextGives) {
 TEST(ConvertInput, ErrorsNameTheFirstBadPlaceWhateverTheBlock) {
     BuildTables();
     std::u16string text;
-    OutputBuffer out;
+    ByteBuffer out;
     std::string message;
     std::string data(100000, 'a');
     data[70000] = '\xff';

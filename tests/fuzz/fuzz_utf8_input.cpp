@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data + 2), size - 2);
 
     std::u16string text;
-    OutputBuffer out;
+    ByteBuffer out;
     std::string error;
     const auto output = ConvertInput(options, input, text, out, error);
     const std::string_view beforeNul = input.substr(0, input.find('\0'));
