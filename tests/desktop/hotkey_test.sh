@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Ctrl+Space converts the clipboard from any layout and lock state; other combinations do not.
-# Usage: hotkey_test.sh PATH/TO/litvorot
+# SIGTERM ends the program without writing the settings file, handing its converted text to the
+# clipboard manager. Usage: hotkey_test.sh PATH/TO/litvorot PATH/TO/clipboard_manager
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
 require_tools
@@ -52,11 +53,17 @@ kill -0 "$second" 2>/dev/null || fail "the second copy ended"
 press_converts ctrl+space
 kill -TERM "$second"
 
-# SIGTERM: an orderly end without writing the settings file.
+# SIGTERM (as at log-out): an orderly end without writing the settings file; the clipboard
+# manager keeps the text the program converted last.
+desktop_spawn "$2" >"$DESKTOP_DIR/manager.out"
+wait_until 5 grep -q '^ready' "$DESKTOP_DIR/manager.out" || fail "the clipboard manager did not start"
+press_converts ctrl+space
 kill -TERM "$APP_PID"
 app_wait_exit 10 || fail "SIGTERM did not end the program"
 wait "$APP_PID"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 [ ! -e "$APP_DIR/settings.ini" ] || fail "SIGTERM wrote the settings file"
+grep -q '^saved' "$DESKTOP_DIR/manager.out" || fail "the text was not handed to the clipboard manager"
+clip_is "привет" || fail "after the program ended the clipboard holds '$(clip_get)'"
 echo "PASS"
