@@ -55,22 +55,20 @@ desktop_start() {
         wait_until 20 desktop_has_wm || { desktop_log "openbox did not start"; return 1; }
     fi
 
-    # trayer now and then dies while it starts on a loaded machine: give it three tries.
-    local try
-    for try in 1 2 3; do
-        trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-            >>"$DESKTOP_DIR/trayer.log" 2>&1 &
-        DESKTOP_PIDS+=($!)
-        wait_until 10 desktop_has_tray && break
-        desktop_log "trayer did not start (try $try): $(tail -n 3 "$DESKTOP_DIR/trayer.log")"
-        kill "$!" 2>/dev/null
-        ((try < 3)) || return 1
-    done
+    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+        >"$DESKTOP_DIR/trayer.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    if ! wait_until 20 desktop_has_tray; then
+        desktop_log "trayer did not start: $(tail -n 3 "$DESKTOP_DIR/trayer.log")"
+        return 1
+    fi
     desktop_log "desktop on $DISPLAY"
 }
 
 desktop_has_wm() { LC_ALL=C xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-desktop_has_tray() { LC_ALL=C xwininfo -root -tree | grep -q '("panel" "trayer")'; }
+# grep reads the whole tree: with -q it would stop at the match, and xwininfo, still writing,
+# would die of SIGPIPE and fail the pipeline under pipefail.
+desktop_has_tray() { LC_ALL=C xwininfo -root -tree | grep -F '("panel" "trayer")' >/dev/null; }
 
 # Starts a background process that desktop_stop ends; its pid is in $DESKTOP_LAST_PID.
 desktop_spawn() {
