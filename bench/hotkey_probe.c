@@ -10,8 +10,10 @@
 #include <string.h>
 #include <time.h>
 #include <xcb/xcb.h>
+
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
+#include "tests/desktop/xcb_selection.h"
 
 typedef struct {
     char* data;
@@ -99,16 +101,7 @@ static void Serve(const xcb_selection_request_event_t* request) {
     } else {
         property = XCB_ATOM_NONE;
     }
-    xcb_selection_notify_event_t notify;
-    memset(&notify, 0, sizeof notify);
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request->time;
-    notify.requestor = request->requestor;
-    notify.selection = request->selection;
-    notify.target = request->target;
-    notify.property = property;
-    xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, (const char*)&notify);
-    xcb_flush(c);
+    ReplySelectionRequest(c, request, property);
 }
 
 /* Waits for an event of TYPE (0x80 bit ignored), answering selection requests meanwhile. */

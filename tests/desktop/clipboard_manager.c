@@ -8,29 +8,10 @@
 #include <string.h>
 #include <xcb/xcb.h>
 
+#include "xcb_selection.h"
+
 static xcb_connection_t* c;
 static xcb_window_t window;
-
-static xcb_atom_t Atom(const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
-    xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
-    free(reply);
-    return atom;
-}
-
-static void Notify(const xcb_selection_request_event_t* request, xcb_atom_t property) {
-    xcb_selection_notify_event_t notify;
-    memset(&notify, 0, sizeof notify);
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request->time;
-    notify.requestor = request->requestor;
-    notify.selection = request->selection;
-    notify.target = request->target;
-    notify.property = property;
-    xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, (const char*)&notify);
-    xcb_flush(c);
-}
 
 /* Asks the clipboard's owner for its text and waits for the answer; NULL when there is none. */
 static char* FetchText(xcb_atom_t clipboard, xcb_atom_t utf8, xcb_atom_t property,
@@ -72,12 +53,12 @@ int main(void) {
     window = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
-    const xcb_atom_t manager = Atom("CLIPBOARD_MANAGER");
-    const xcb_atom_t saveTargets = Atom("SAVE_TARGETS");
-    const xcb_atom_t clipboard = Atom("CLIPBOARD");
-    const xcb_atom_t targets = Atom("TARGETS");
-    const xcb_atom_t utf8 = Atom("UTF8_STRING");
-    const xcb_atom_t saved = Atom("LITVOROT_TEST_SAVED");
+    const xcb_atom_t manager = InternAtom(c, "CLIPBOARD_MANAGER");
+    const xcb_atom_t saveTargets = InternAtom(c, "SAVE_TARGETS");
+    const xcb_atom_t clipboard = InternAtom(c, "CLIPBOARD");
+    const xcb_atom_t targets = InternAtom(c, "TARGETS");
+    const xcb_atom_t utf8 = InternAtom(c, "UTF8_STRING");
+    const xcb_atom_t saved = InternAtom(c, "LITVOROT_TEST_SAVED");
 
     xcb_set_selection_owner(c, window, manager, XCB_CURRENT_TIME);
     xcb_flush(c);
@@ -115,7 +96,7 @@ int main(void) {
                     answer = request->property;
                 }
             }
-            Notify(request, answer);
+            ReplySelectionRequest(c, request, answer);
         }
         free(event);
     }

@@ -11,13 +11,7 @@
 #include <time.h>
 #include <xcb/xcb.h>
 
-static xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, (uint16_t)strlen(name), name), NULL);
-    xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
-    free(reply);
-    return atom;
-}
+#include "xcb_selection.h"
 
 static long long NowMs(void) {
     struct timespec now;
@@ -38,9 +32,9 @@ int main(int argc, char** argv) {
     const xcb_window_t window = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
-    const xcb_atom_t clipboard = Atom(c, "CLIPBOARD");
-    const xcb_atom_t targets = Atom(c, "TARGETS");
-    const xcb_atom_t utf8 = Atom(c, "UTF8_STRING");
+    const xcb_atom_t clipboard = InternAtom(c, "CLIPBOARD");
+    const xcb_atom_t targets = InternAtom(c, "TARGETS");
+    const xcb_atom_t utf8 = InternAtom(c, "UTF8_STRING");
 
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     xcb_get_selection_owner_reply_t* owner =
@@ -72,17 +66,7 @@ int main(int argc, char** argv) {
                 const xcb_atom_t offered[] = {targets, utf8};
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
                                     XCB_ATOM_ATOM, 32, 2, offered);
-                xcb_selection_notify_event_t notify;
-                memset(&notify, 0, sizeof notify);
-                notify.response_type = XCB_SELECTION_NOTIFY;
-                notify.time = request->time;
-                notify.requestor = request->requestor;
-                notify.selection = request->selection;
-                notify.target = request->target;
-                notify.property = request->property;
-                xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                               (const char*)&notify);
-                xcb_flush(c);
+                ReplySelectionRequest(c, request, request->property);
             }
             /* Requests for the text itself stay unanswered. */
         }
