@@ -101,19 +101,25 @@ clip_targets() { xclip -selection clipboard -o -t TARGETS 2>/dev/null; }
 clip_wait_for() { wait_until "${2:-5}" clip_is "$1"; }
 clip_is() { [ "$(clip_get)" = "$1" ]; }
 
-# The absolute top left corner and size "X Y W H" of the tray icon embedded for CLASS (the
-# program's window class), as shown by xwininfo; nothing when it is not embedded. The icon is the
-# small window of that class inside the tray host.
+# The absolute top left corner and size "X Y W H" of the tray icon embedded for CLASS (the class
+# of the icon's window), as shown by xwininfo; nothing when it is not embedded. The icon is the
+# window of that class inside trayer's panel.
 tray_icon_geometry() {
     local class=$1
     LC_ALL=C xwininfo -root -tree 2>/dev/null | awk -v cls="(\"$class\" \"$class\")" '
-        index($0, cls) && match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
+        function indent(line) { match(line, /^ */); return RLENGTH }
+        /\("panel" "trayer"\)/ { panel = indent($0); next }
+        panel && indent($0) <= panel { panel = 0 }
+        panel && index($0, cls) && match($0, /[0-9]+x[0-9]+\+-?[0-9]+\+-?[0-9]+ +\+-?[0-9]+\+-?[0-9]+/) {
             split(substr($0, RSTART, RLENGTH), f, /[x+ ]+/)
-            if (!found && f[1] >= 8 && f[1] <= 64 && f[2] >= 8 && f[2] <= 64) {
+            if (!found && f[1] >= 8 && f[2] >= 8) {
                 print f[5], f[6], f[1], f[2]; found = 1   # read on: no SIGPIPE under pipefail
             }
         }'
 }
+
+# tray_icon_gone CLASS: true once no icon of CLASS is embedded.
+tray_icon_gone() { [ -z "$(tray_icon_geometry "$1")" ]; }
 
 # The centre "X Y" of the tray icon for CLASS.
 tray_icon_centre() {
@@ -165,17 +171,26 @@ converter_test_start() {
 app_wait_exit() { wait_until "${1:-10}" app_gone; }
 app_gone() { ! kill -0 "$APP_PID" 2>/dev/null; }
 
+# The class of the program's windows (its menus among them) and of its tray icon's window: both
+# "litvorot" here; a program under Wine has its icon drawn by explorer.exe.
+TRAY_APP_CLASS=${TRAY_APP_CLASS:-litvorot}
+TRAY_ICON_CLASS=${TRAY_ICON_CLASS:-$TRAY_APP_CLASS}
+
 # Opens the tray menu with a right-button press on the icon and waits until it shows.
 tray_menu_open() {
     local before
-    before=$(visible_windows litvorot)
-    set -- $(tray_icon_centre litvorot)
+    before=$(visible_windows "$TRAY_APP_CLASS")
+    set -- $(tray_icon_centre "$TRAY_ICON_CLASS")
     xdotool mousemove "$1" "$2" click 3
-    wait_until 5 test "$(visible_windows litvorot)" -gt "$before"
+    wait_until 5 visible_windows_more "$TRAY_APP_CLASS" "$before"
 }
 
 # Number of viewable windows of CLASS (the tray icon and open menus among them).
 visible_windows() { xdotool search --onlyvisible --class "$1" 2>/dev/null | wc -l; }
+# visible_windows_more CLASS N: true while more than N windows of CLASS are viewable (counted
+# anew on every call, so that wait_until can poll it).
+visible_windows_more() { [ "$(visible_windows "$1")" -gt "$2" ]; }
+visible_windows_are() { [ "$(visible_windows "$1")" -eq "$2" ]; }
 
 # tray_menu_keys KEY...: opens the menu and types the keys, with a pause for submenus to open.
 tray_menu_keys() {

@@ -30,7 +30,7 @@ for ((round = 0; round < rounds; round++)); do
     wait "$killer"
     wait "$APP_PID"
     code=$?
-    wait_until 10 test -z "$(tray_icon_centre litvorot)" || fail "round $round: the icon stayed"
+    wait_until 10 tray_icon_gone litvorot || fail "round $round: the icon stayed"
 
     if cmp -s "$ini" "$DESKTOP_DIR/new.ini"; then
         if [ "$code" -eq 137 ]; then ((killed_after++)); else ((ended++)); fi

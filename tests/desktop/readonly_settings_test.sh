@@ -31,7 +31,7 @@ exit_reports() {
     before=$(visible_windows litvorot)
     tray_menu_exit || fail "the menu did not open"
     # The menu closes and the message opens; the icon stays until the message is answered.
-    wait_until 5 test "$(visible_windows litvorot)" -eq $((before + 1)) ||
+    wait_until 5 visible_windows_are litvorot $((before + 1)) ||
         fail "expected one message window, the program shows $(visible_windows litvorot) windows"
     sleep 0.5
     [ "$(visible_windows litvorot)" -eq $((before + 1)) ] || fail "more than one message"

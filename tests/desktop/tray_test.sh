@@ -20,9 +20,9 @@ for button in 1 2; do
     [ "$(visible_windows litvorot)" -eq "$base" ] || fail "button $button opened a window"
 done
 xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
-wait_until 5 test "$(visible_windows litvorot)" -gt "$base" || fail "a double-click did not open the menu"
+wait_until 5 visible_windows_more litvorot "$base" || fail "a double-click did not open the menu"
 xdotool key Escape
-wait_until 5 test "$(visible_windows litvorot)" -eq "$base" || fail "Escape did not close the menu"
+wait_until 5 visible_windows_are litvorot "$base" || fail "Escape did not close the menu"
 
 # Options > Source Format > Unicode, then Options > Destination Format > Translit.
 tray_menu_keys Down Right Right Down Down Down || fail "the menu did not open"
@@ -60,9 +60,7 @@ clip_wait_for "privet" 3 || fail "after a restart the conversion gave $(clip_get
 tray_menu_keys Down Down Down Down Down Return
 wait_until 5 xdotool search --onlyvisible --name "About" || fail "About... did not open"
 tray_menu_keys Down Down Down Down Down Down Return
-wait_until 5 sh -c "! xwininfo -root -tree 2>/dev/null | grep -q '22x22.*\"litvorot\"' && [ -z \"\$(tray_icon_centre litvorot 2>/dev/null)\" ]" || true
-sleep 1
-[ -z "$(tray_icon_centre litvorot)" ] || fail "the tray icon stayed after Exit"
+wait_until 5 tray_icon_gone litvorot || fail "the tray icon stayed after Exit"
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended while About was open"
 [ -n "$shots" ] && desktop_screenshot "$shots/about-open-after-exit.png"
 xdotool search --onlyvisible --name "About" windowactivate --sync key Escape 2>/dev/null ||

@@ -124,11 +124,13 @@ start_installed() {
     sleep 0.3
 }
 help_window() { xdotool search --onlyvisible --name '^Help on Litvorot$' | head -n 1; }
+help_open() { [ -n "$(help_window)" ]; }
+help_closed() { [ -z "$(help_window)" ]; }
 
 # Help from the tray menu: Options, Go, Show Table, Help.
 open_help() {
     tray_menu_keys Down Down Down Down Return || fail "the tray menu did not open"
-    wait_until 10 test -n "$(help_window)" || fail "Help did not open a window titled 'Help on Litvorot'"
+    wait_until 10 help_open || fail "Help did not open a window titled 'Help on Litvorot'"
     help_id=$(help_window)
     LC_ALL=C xprop -id "$help_id" _NET_WM_NAME | grep -q '"Help on Litvorot"' ||
         fail "the help window's title: $(xprop -id "$help_id" _NET_WM_NAME)"
@@ -138,7 +140,7 @@ open_help() {
 # Closes the help window through the window manager's close key, as a user does.
 close_help() {
     xdotool windowactivate --sync "$help_id" key --clearmodifiers alt+F4
-    wait_until 5 test -z "$(help_window)" || fail "the help window did not close"
+    wait_until 5 help_closed || fail "the help window did not close"
 }
 
 # The share of dark pixels below the help window's first 200 rows: the help page fills the window
