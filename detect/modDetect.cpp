@@ -224,6 +224,13 @@ std::string_view ReadingName(ReadingKind kind) {
     return kNames[static_cast<std::size_t>(kind)];
 }
 
+double Margin(ReadingKind kind, double asIsCost) {
+    if (kind == ReadingKind::kTranslitText) {
+        return kTranslitMarginBits + kTranslitMarginShare * asIsCost;
+    }
+    return kMarginBits + kMarginShare * asIsCost;
+}
+
 double TextCost(std::u16string_view text) { return static_cast<double>(Cost(text)) / 8.0; }
 
 std::u16string SwapLayout(std::u16string_view text, bool russian) {
@@ -273,15 +280,17 @@ std::vector<Reading> ListReadings(std::u16string_view text) {
         add(ReadingKind::kEnglishOnRussianKeys, kUnicode, false, SwapLayout(body, false));
     }
 
-    // The text as it is first, unless the best of the others beats it by the margin.
+    // The text as it is first, unless the best of the others that beat it by their margin.
     const double asIs = readings.front().score;
-    std::stable_sort(readings.begin() + 1, readings.end(),
-                     [](const Reading& x, const Reading& y) { return x.score > y.score; });
-    if (readings.size() > 1 && readings[1].score - asIs > kMarginBits + kMarginShare * -asIs) {
-        std::swap(readings[0], readings[1]);
+    const auto byScore = [](const Reading& x, const Reading& y) { return x.score > y.score; };
+    std::stable_sort(readings.begin() + 1, readings.end(), byScore);
+    const auto better = std::find_if(readings.begin() + 1, readings.end(), [&](const Reading& r) {
+        return r.score - asIs > Margin(r.kind, -asIs);
+    });
+    if (better != readings.end()) {
+        std::rotate(readings.begin(), better, better + 1);
         // The text as it is goes back among the others by its score.
-        std::stable_sort(readings.begin() + 1, readings.end(),
-                         [](const Reading& x, const Reading& y) { return x.score > y.score; });
+        std::stable_sort(readings.begin() + 1, readings.end(), byScore);
     }
     return readings;
 }

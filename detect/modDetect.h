@@ -50,13 +50,20 @@ struct Reading {
 
 // The readings of a clipboard text (up to its first NUL, which ends it), the one to use first and
 // then the others by score. The text as it is comes first unless another reading beats it by the
-// margin (kMarginBits plus kMarginShare of the text's own cost). Readings that cannot apply (a
-// character outside the code page a text was misread in, bytes that are no UTF-8) and readings
-// that give the same text as one before them are left out; the text as it is is always there.
+// margin: Margin(kind, cost) bits, where cost is the text's own cost in bits. Readings that cannot
+// apply (a character outside the code page a text was misread in, bytes that are no UTF-8) and
+// readings that give the same text as one before them are left out; the text as it is is always
+// there.
 std::vector<Reading> ListReadings(std::u16string_view text);
 
+// How many bits a reading must gain over the text as it is to be used instead: a fixed part and a
+// share of the text's own cost. Translit, which letter models tell from English least well (and
+// which users type on purpose), needs less than the mix-ups.
 inline constexpr double kMarginBits = 6.0;
 inline constexpr double kMarginShare = 0.10;
+inline constexpr double kTranslitMarginBits = 3.0;
+inline constexpr double kTranslitMarginShare = 0.03;
+double Margin(ReadingKind kind, double asIsCost);
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.
