@@ -59,7 +59,7 @@ std::vector<Reading> ListReadings(std::u16string_view text);
 // How many bits a reading must gain over the text as it is to be used instead: a fixed part and a
 // share of the text's own cost. Translit, which letter models tell from English least well (and
 // which users type on purpose), needs less than the mix-ups.
-inline constexpr double kMarginBits = 6.0;
+inline constexpr double kMarginBits = 12.0;
 inline constexpr double kMarginShare = 0.10;
 inline constexpr double kTranslitMarginBits = 3.0;
 inline constexpr double kTranslitMarginShare = 0.03;
