@@ -234,13 +234,22 @@ double Margin(ReadingKind kind, double asIsCost) {
 double TextCost(std::u16string_view text) { return static_cast<double>(Cost(text)) / 8.0; }
 
 std::u16string SwapLayout(std::u16string_view text, bool russian) {
-    const std::u16string_view from = russian ? kEnglishKeys : kRussianKeys;
-    const std::u16string_view to = russian ? kRussianKeys : kEnglishKeys;
-    std::u16string out(text);
-    for (char16_t& c : out) {
-        const std::size_t at = from.find(c);
-        if (at != std::u16string_view::npos) c = to[at];
-    }
+    // Each unit's character on the other layout, itself where it is no key there.
+    using Map = std::array<char16_t, 0x10000>;
+    static const std::array<Map, 2>* const maps = [] {
+        auto* m = new std::array<Map, 2>;
+        for (int way = 0; way < 2; ++way) {
+            Map& map = (*m)[way];
+            for (std::size_t c = 0; c < map.size(); ++c) map[c] = static_cast<char16_t>(c);
+            const std::u16string_view from = way == 1 ? kEnglishKeys : kRussianKeys;
+            const std::u16string_view to = way == 1 ? kRussianKeys : kEnglishKeys;
+            for (std::size_t i = 0; i < from.size(); ++i) map[from[i]] = to[i];
+        }
+        return m;
+    }();
+    const Map& map = (*maps)[russian ? 1 : 0];
+    std::u16string out(text.size(), u'\0');
+    std::transform(text.begin(), text.end(), out.begin(), [&](char16_t c) { return map[c]; });
     return out;
 }
 
@@ -263,9 +272,19 @@ std::vector<Reading> ListReadings(std::u16string_view text) {
     };
 
     add(ReadingKind::kAsIs, kUnicode, true, std::u16string(body));
-    add(ReadingKind::kTranslitText, kTranslit, true, FromFormat(kTranslit, body));
-    add(ReadingKind::kKoi8Bytes, kKoi8, true, FromFormat(kKoi8, body));
-    add(ReadingKind::kCp1251Bytes, kCp1251, true, FromFormat(kCp1251, body));
+    // The Translit reader changes only Latin letters and its marks, the 8-bit sources only the
+    // units of their letters' bytes: texts without them are spared reading.
+    const bool translit = std::any_of(body.begin(), body.end(), [](char16_t c) {
+        return c < 0x80 && (((c | 0x20) >= u'a' && (c | 0x20) <= u'z') ||
+                            std::u16string_view(u"'\"\\_<").find(c) != std::u16string_view::npos);
+    });
+    const bool eightBit =
+        std::any_of(body.begin(), body.end(), [](char16_t c) { return c >= 0xA3 && c <= 0xFF; });
+    if (translit) add(ReadingKind::kTranslitText, kTranslit, true, FromFormat(kTranslit, body));
+    if (eightBit) {
+        add(ReadingKind::kKoi8Bytes, kKoi8, true, FromFormat(kKoi8, body));
+        add(ReadingKind::kCp1251Bytes, kCp1251, true, FromFormat(kCp1251, body));
+    }
     add(ReadingKind::kUtf8AsCp1251, kUnicode, false, Reencode(body, Charset::kWindows1251, {}));
     add(ReadingKind::kUtf8AsKoi8R, kUnicode, false, Reencode(body, Charset::kKoi8R, {}));
     add(ReadingKind::kUtf8AsCp1252, kUnicode, false, Reencode(body, Charset::kWindows1252, {}));
