@@ -93,15 +93,15 @@ const CharInfo& Info() {
             i->kind[u'a' + k] = kEnLower, i->letter[u'a' + k] = static_cast<std::uint8_t>(k + 1);
             i->kind[u'A' + k] = kEnUpper, i->letter[u'A' + k] = static_cast<std::uint8_t>(k + 1);
         }
-        // а..е, ё, ж..я: the model's order, which is the letter tables' order too.
-        for (LetterIndex index = 1; index <= kCaseOffset; ++index) {
-            const auto lower = std::get<std::int16_t>(TableValue(kUnicode, index));
-            const auto upper = std::get<std::int16_t>(TableValue(kUnicode, index + kCaseOffset));
-            i->kind[static_cast<char16_t>(lower)] = kRuLower;
-            i->kind[static_cast<char16_t>(upper)] = kRuUpper;
-            i->letter[static_cast<char16_t>(lower)] = static_cast<std::uint8_t>(index);
-            i->letter[static_cast<char16_t>(upper)] = static_cast<std::uint8_t>(index);
-        }
+        // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
+        // no table, so that the map is right whenever it is first built.
+        const auto cyrillic = [&](char16_t lower, int index) {
+            const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
+            i->kind[lower] = kRuLower, i->letter[lower] = static_cast<std::uint8_t>(index);
+            i->kind[upper] = kRuUpper, i->letter[upper] = static_cast<std::uint8_t>(index);
+        };
+        for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
+        cyrillic(u'ё', 7);
         return i;
     }();
     return *info;
