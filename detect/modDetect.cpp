@@ -228,6 +228,9 @@ double Margin(ReadingKind kind, double asIsCost) {
     if (kind == ReadingKind::kTranslitText) {
         return kTranslitMarginBits + kTranslitMarginShare * asIsCost;
     }
+    if (kind == ReadingKind::kRussianOnEnglishKeys || kind == ReadingKind::kEnglishOnRussianKeys) {
+        return kLayoutMarginBits + kMarginShare * asIsCost;
+    }
     return kMarginBits + kMarginShare * asIsCost;
 }
 

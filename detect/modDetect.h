@@ -57,10 +57,13 @@ struct Reading {
 std::vector<Reading> ListReadings(std::u16string_view text);
 
 // How many bits a reading must gain over the text as it is to be used instead: a fixed part and a
-// share of the text's own cost. Translit, which letter models tell from English least well (and
-// which users type on purpose), needs less than the mix-ups.
+// share of the text's own cost. The byte mix-ups need the most; a wrong keyboard layout turns a
+// good word into a rare one less often, so the layouts need less; Translit, which letter models
+// tell from English least well (and which users type on purpose), the least. Calibrated with
+// tests/eval/evaluate.py.
 inline constexpr double kMarginBits = 12.0;
 inline constexpr double kMarginShare = 0.10;
+inline constexpr double kLayoutMarginBits = 6.0;
 inline constexpr double kTranslitMarginBits = 3.0;
 inline constexpr double kTranslitMarginShare = 0.03;
 double Margin(ReadingKind kind, double asIsCost);
