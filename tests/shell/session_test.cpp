@@ -1,0 +1,163 @@
+// The command line of the tray program and the notice that Ctrl+Space is taken.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <filesystem>
+#include <initializer_list>
+#include <vector>
+
+#include "FakeClipboard.h"
+#include "shell/frmSplash.h"
+#include "shell/modCommandLine.h"
+#include "shell/modHotKeyNotice.h"
+#include "shell/modSystemTray.h"
+
+namespace litvorot {
+namespace {
+namespace fs = std::filesystem;
+
+CommandLine Parse(std::initializer_list<const char*> args) {
+    std::vector<const char*> argv{"litvorot"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(CommandLineTest, NoOptionsStartsTheTrayProgram) {
+    const CommandLine line = Parse({});
+    EXPECT_FALSE(line.exitStatus);
+    EXPECT_FALSE(line.remote.Any());
+}
+
+TEST(CommandLineTest, OptionsForTheRunningProgramCombine) {
+    CommandLine line = Parse({"--go"});
+    EXPECT_FALSE(line.exitStatus);
+    EXPECT_TRUE(line.remote.go);
+    EXPECT_FALSE(line.remote.exit || line.remote.source || line.remote.dest);
+
+    // Names in any case and the codes 1-4, as litvorot-convert takes them; order does not matter.
+    line = Parse({"--go", "--dest", "4", "--source", "KOI8"});
+    EXPECT_FALSE(line.exitStatus);
+    EXPECT_TRUE(line.remote.go);
+    EXPECT_EQ(line.remote.source, kKoi8);
+    EXPECT_EQ(line.remote.dest, kUnicode);
+
+    line = Parse({"--source=CP1251", "--exit"});
+    EXPECT_EQ(line.remote.source, kCp1251);
+    EXPECT_TRUE(line.remote.exit);
+    EXPECT_FALSE(line.remote.go);
+    EXPECT_TRUE(line.remote.Any());
+}
+
+TEST(CommandLineTest, UsageErrorsExitWithTwoAndSayWhat) {
+    struct Case {
+        std::initializer_list<const char*> args;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{{"--source", "latin", "--go"}, "unknown format 'latin'"},
+          Case{{"--dest", "5"}, "unknown format '5'"}, Case{{"--source", ""}, "unknown format ''"},
+          Case{{"--frobnicate"}, "--frobnicate"}, Case{{"--go", "--dest"}, "--dest"},
+          Case{{"extra"}, "extra"}}) {
+        const CommandLine line = Parse(c.args);
+        ASSERT_TRUE(line.exitStatus) << c.said;
+        EXPECT_EQ(*line.exitStatus, kExitUsage) << c.said;
+        EXPECT_NE(line.error.find(c.said), std::string::npos) << line.error;
+        EXPECT_NE(line.error.find("--help"), std::string::npos) << line.error;
+        EXPECT_FALSE(line.remote.Any()) << c.said;
+    }
+}
+
+TEST(CommandLineTest, HelpListsEveryOptionAndFormat) {
+    const CommandLine line = Parse({"--help"});
+    ASSERT_TRUE(line.exitStatus);
+    EXPECT_EQ(*line.exitStatus, 0);
+    for (const char* word : {"--go", "--source", "--dest", "--exit", "--version", "translit",
+                             "koi8", "cp1251", "unicode", "litvorot --go"}) {
+        EXPECT_NE(line.output.find(word), std::string::npos) << word;
+    }
+    EXPECT_FALSE(line.remote.Any());
+}
+
+class HotKeyNoticeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/litvorot-notice-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        delete form_.data();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+    QPointer<frmSplash> form_;
+};
+
+TEST_F(HotKeyNoticeTest, TheUserIsToldOnceUntilTheKeyWorksAgain) {
+    const fs::path file = dir_ / "state" / "litvorot" / "hotkey-taken";
+    EXPECT_TRUE(HotKeyNoticeDue(false, file));   // first time taken, folders created
+    EXPECT_FALSE(HotKeyNoticeDue(false, file));  // the next start: already told
+    EXPECT_FALSE(HotKeyNoticeDue(true, file));   // the key works again
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(HotKeyNoticeDue(false, file));  // and is lost again
+    // Without a place to remember it, every start tells.
+    EXPECT_TRUE(HotKeyNoticeDue(false, {}));
+    EXPECT_TRUE(HotKeyNoticeDue(false, {}));
+}
+
+TEST(HotKeyNoticeFileTest, StateHomeThenHomeAndOnlyAbsolutePaths) {
+    EXPECT_EQ(HotKeyNoticeFile("/x/state", "/home/u"), fs::path("/x/state/litvorot/hotkey-taken"));
+    EXPECT_EQ(HotKeyNoticeFile(nullptr, "/home/u"),
+              fs::path("/home/u/.local/state/litvorot/hotkey-taken"));
+    EXPECT_EQ(HotKeyNoticeFile("relative", "/home/u"),
+              fs::path("/home/u/.local/state/litvorot/hotkey-taken"));
+    EXPECT_EQ(HotKeyNoticeFile("", ""), fs::path());
+    EXPECT_EQ(HotKeyNoticeFile(nullptr, nullptr), fs::path());
+}
+
+// A hot key that another program holds, or one that works.
+class StubHotKey : public HotKey {
+  public:
+    explicit StubHotKey(bool free) : free_(free) {}
+    bool RegisterAppHotKey(std::uint32_t, std::uint32_t, Handler) override { return free_; }
+    void UnregisterAppHotKey() override {}
+
+  private:
+    bool free_;
+};
+
+TEST_F(HotKeyNoticeTest, TheToolTipNamesTheCommandWhileTheKeyIsTaken) {
+    EXPECT_LE(HotKeyTakenTip().size(), 63);
+    EXPECT_TRUE(HotKeyTakenTip().contains(QStringLiteral("Ctrl+Space")));
+    EXPECT_TRUE(HotKeyTakenTip().contains(QStringLiteral("litvorot --go")));
+    EXPECT_TRUE(HotKeyTakenMessage().contains(QStringLiteral("litvorot --go")));
+
+    for (const bool free : {false, true}) {
+        test::FakeClipboard clipboard;
+        StubHotKey hotKey(free);
+        form_ = new frmSplash(clipboard, hotKey, dir_, dir_ / "config");
+        form_->Form_Load(0);
+        const fs::path file = dir_ / "hotkey-taken";
+        ReportHotKeyState(form_->HotKeyRegistered(), file);
+        ASSERT_NE(TrayIcon(), nullptr);
+        EXPECT_EQ(TrayIcon()->toolTip(), free ? QStringLiteral("Litvorot") : HotKeyTakenTip());
+        EXPECT_EQ(fs::exists(file), !free);
+        form_->Shutdown();
+        delete form_.data();
+    }
+}
+
+}  // namespace
+}  // namespace litvorot
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RUN_ALL_TESTS();
+}
