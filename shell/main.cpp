@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 
+#include "clipboard/clipboard_wayland.h"
 #include "clipboard/clipboard_x11.h"
 #include "shell/frmSplash.h"
 #include "shell/modCommandLine.h"
@@ -90,14 +91,16 @@ int main(int argc, char* argv[]) {
         QCoreApplication::quit();
     });
 
-    litvorot::X11Clipboard clipboard;
+    // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
+    std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
+    if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateAppHotKey();
     const std::filesystem::path exeDir(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     const std::filesystem::path configHome =
         litvorot::UserConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 
-    QPointer<frmSplash> form = new frmSplash(clipboard, *hotKey, exeDir, configHome);
+    QPointer<frmSplash> form = new frmSplash(*clipboard, *hotKey, exeDir, configHome);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
                      &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {
