@@ -1,7 +1,9 @@
 #include "shell/modCommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "convert/modFormatName.h"
 
@@ -32,6 +34,34 @@ std::string CheckFormat(const std::string& value) {
     return "unknown format '" + value + "' (use " + kFormatNamesHelp + ")";
 }
 
+// The standard options of the Qt toolkit (one dash), which QApplication takes for itself; the
+// first group takes a value.
+const char* const kToolkitOptionsWithValue[] = {
+    "-display", "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+    "-qwindowicon", "-qwindowtitle", "-style", "-stylesheet", "-geometry", "-title", "-name",
+    "-session", "-visual", "-ncols", "-cmap", "-dialogs", "-qmljsdebugger"};
+const char* const kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+
+// The arguments for this program: all but the toolkit's options and their values.
+std::vector<std::string> OwnArguments(int argc, const char* const* argv) {
+    std::vector<std::string> own;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        bool toolkit = false;
+        for (const char* option : kToolkitFlags) toolkit = toolkit || arg == option;
+        for (const char* option : kToolkitOptionsWithValue) {
+            if (arg == option) {
+                toolkit = true;
+                if (i + 1 < argc) ++i;
+            } else if (arg.rfind(std::string(option) + "=", 0) == 0) {
+                toolkit = true;
+            }
+        }
+        if (!toolkit) own.push_back(arg);
+    }
+    return own;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -52,7 +82,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 
     std::ostringstream out, err;
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments last to first.
+        std::vector<std::string> own = OwnArguments(argc, argv);
+        std::reverse(own.begin(), own.end());
+        app.parse(own);
     } catch (const CLI::Success& e) {  // --help, --version
         result.exitStatus = app.exit(e, out, err);
         result.output = out.str();

@@ -51,6 +51,20 @@ TEST(CommandLineTest, OptionsForTheRunningProgramCombine) {
     EXPECT_TRUE(line.remote.Any());
 }
 
+TEST(CommandLineTest, TheToolkitsOwnOptionsAreLeftToIt) {
+    // QApplication takes -display and the like (a value of its own, or none) for itself.
+    CommandLine line = Parse({"-display", ":1", "--go", "-reverse", "-style=fusion"});
+    EXPECT_FALSE(line.exitStatus) << line.error;
+    EXPECT_TRUE(line.remote.go);
+    line = Parse({"-platform", "xcb"});
+    EXPECT_FALSE(line.exitStatus) << line.error;
+    EXPECT_FALSE(line.remote.Any());
+    // A value that looks like one of ours is still the toolkit's.
+    line = Parse({"-title", "--exit"});
+    EXPECT_FALSE(line.exitStatus) << line.error;
+    EXPECT_FALSE(line.remote.exit);
+}
+
 TEST(CommandLineTest, UsageErrorsExitWithTwoAndSayWhat) {
     struct Case {
         std::initializer_list<const char*> args;
