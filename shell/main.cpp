@@ -17,6 +17,7 @@
 #include "shell/modFileIO.h"
 #include "shell/modHotKey.h"
 #include "shell/modHotKeyNotice.h"
+#include "shell/modHotKey_portal.h"
 #include "shell/modRemote.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
@@ -94,7 +95,8 @@ int main(int argc, char* argv[]) {
     // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
     std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
     if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
-    std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateAppHotKey();
+    // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
+    std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
     const std::filesystem::path exeDir(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     const std::filesystem::path configHome =

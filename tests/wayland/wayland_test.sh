@@ -2,7 +2,7 @@
 # The tray program in a Wayland session (headless sway with XWayland, a session bus): the
 # Wayland clipboard through data-control, the command line for the running program, one program
 # per session, and a clear message where there is no display.
-# Usage: wayland_test.sh PATH/TO/litvorot PATH/TO/wayland_stuck_owner
+# Usage: wayland_test.sh PATH/TO/litvorot PATH/TO/wayland_stuck_owner PATH/TO/test_portal_backend
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/sway-env.sh"
@@ -14,6 +14,7 @@ APP_DIR="$SWAY_DIR/app"
 mkdir -p "$APP_DIR"
 cp "$1" "$APP_DIR/litvorot"
 STUCK_OWNER=$2
+PORTAL_BACKEND=${3:-}
 app() { "$APP_DIR/litvorot" "$@"; }
 # CP 1251 text is written in the code page of a Cyrillic locale.
 export LANG=ru_RU.UTF-8
@@ -137,5 +138,39 @@ APP_PID=$SWAY_LAST_PID
 wait_until 30 program_serves
 check "the next start converts with the saved formats" go_converts 'Ïðèâåò' 'Privet' --go
 app --exit
+wait_until 10 eval '! kill -0 "$APP_PID"'
+
+# ---- The hot key through the real xdg-desktop-portal, with the tests' own GlobalShortcuts
+# backend (it binds what it is asked for; its Press method activates the bound shortcuts) ----
+XDP=/usr/libexec/xdg-desktop-portal
+if [ -n "$PORTAL_BACKEND" ] && [ -x "$XDP" ]; then
+    mkdir -p "$SWAY_DIR/portals"
+    printf '[portal]\nDBusName=org.litvorot.TestPortal\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=litvorot-test\n' \
+        >"$SWAY_DIR/portals/litvorot-test.portal"
+    sway_spawn "$PORTAL_BACKEND" >"$SWAY_DIR/backend.out" 2>&1
+    wait_until 10 grep -q '^ready' "$SWAY_DIR/backend.out" || echo "the test backend did not start" >&2
+    sway_spawn env XDG_DESKTOP_PORTAL_DIR="$SWAY_DIR/portals" XDG_CURRENT_DESKTOP=litvorot-test \
+        "$XDP" --replace 2>"$SWAY_DIR/portal.log"
+    portal_up() { [ -n "$(bus_owner_pid org.freedesktop.portal.Desktop)" ]; }
+    wait_until 20 portal_up || echo "xdg-desktop-portal did not start: $(tail -n 3 "$SWAY_DIR/portal.log")" >&2
+
+    sway_spawn "$APP_DIR/litvorot" 2>>"$SWAY_DIR/app.log"
+    APP_PID=$SWAY_LAST_PID
+    wait_until 30 program_serves
+    asked_for_ctrl_space() { wait_until 20 grep -q '^bound convert CTRL+space$' "$SWAY_DIR/backend.out"; }
+    check "the program binds Ctrl+Space through the portal" asked_for_ctrl_space
+
+    press_converts() {
+        app --source translit --dest unicode || return 1
+        wclip_set 'spasibo'
+        dbus-send --session --print-reply --dest=org.litvorot.TestPortal /org/litvorot/TestPortal \
+            org.litvorot.TestPortal.Press >/dev/null || return 1
+        wait_until 5 wclip_is 'спасибо' || { echo "  clipboard: '$(wclip_get)'" >&2; return 1; }
+    }
+    check "an activation of the portal's shortcut converts the clipboard" press_converts
+    app --exit
+else
+    echo "SKIP the portal checks: no xdg-desktop-portal or no test backend" >&2
+fi
 
 checks_done
