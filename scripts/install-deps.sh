@@ -17,7 +17,7 @@ test_pkgs=(
     hyperfine icu-devtools python3
     clang
     dpkg-dev desktop-file-utils man-db groff-base file
-    sway xwayland wl-clipboard wtype dbus dbus-bin foot
+    sway xwayland wl-clipboard wtype dbus dbus-bin foot xdg-desktop-portal
 )
 
 # The Windows program: cross compiler, resource compiler and Wine to run its tests.
