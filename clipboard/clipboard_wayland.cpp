@@ -1,5 +1,7 @@
 #include "clipboard/clipboard_wayland.h"
 
+#include "clipboard/clipboard_qt.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -240,10 +242,7 @@ std::u16string WaylandClipboard::GetClipboardText() {
     if (source_ != nullptr) {  // our own text: no need to ask ourselves through a pipe
         const QString text =
             QString::fromUtf8(sourceText_.data(), static_cast<qsizetype>(sourceText_.size()));
-        std::u16string result(reinterpret_cast<const char16_t*>(text.utf16()),
-                              static_cast<std::size_t>(text.size()));
-        result.push_back(u'\0');
-        return result;
+        return ClipboardTextFrom(text);
     }
     if (selection_ == nullptr) return {};
     const std::vector<std::string>& types = offers_[selection_];
@@ -292,20 +291,14 @@ std::u16string WaylandClipboard::GetClipboardText() {
     const QString text = std::strcmp(chosen, "STRING") == 0
                              ? QString::fromLatin1(bytes.data(), size)
                              : QString::fromUtf8(bytes.data(), size);
-    std::u16string result(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-    result.push_back(u'\0');
-    return result;
+    return ClipboardTextFrom(text);
 }
 
 bool WaylandClipboard::SetClipboardText(std::u16string_view text) {
     const std::u16string_view body = TextBeforeNul(text);
     if (body.empty() || device_ == nullptr) return false;
     DropSource();
-    sourceText_ =
-        QString(reinterpret_cast<const QChar*>(body.data()), static_cast<qsizetype>(body.size()))
-            .toUtf8()
-            .toStdString();
+    sourceText_ = QStringFrom(body).toUtf8().toStdString();
     source_ = zwlr_data_control_manager_v1_create_data_source(manager_);
     zwlr_data_control_source_v1_add_listener(source_, &SourceListener(), this);
     for (std::size_t i = 0; i < kOfferedTypes; ++i) {

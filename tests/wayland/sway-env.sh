@@ -15,16 +15,7 @@ SWAY_DIR=""
 
 sway_log() { echo "[sway] $*" >&2; }
 
-# wait_until TIMEOUT_SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
-wait_until() {
-    local timeout=$1
-    shift
-    local deadline=$((SECONDS + timeout))
-    until "$@" >/dev/null 2>&1; do
-        if ((SECONDS >= deadline)); then return 1; fi
-        sleep 0.05
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../desktop/wait_until.sh"
 
 # Exits with CTest's skip code when a tool is missing.
 sway_require() {
