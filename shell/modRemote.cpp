@@ -124,7 +124,9 @@ void RemoteControl::Go() {
 frmSplash* RemoteControl::FormForFormat(int format) {
     frmSplash* form = Form();
     if (form != nullptr && (format < kKoi8 || format > kUnicode)) {
-        sendErrorReply(kBadFormat, QStringLiteral("format %1 is not 1-4").arg(format));
+        if (calledFromDBus()) {
+            sendErrorReply(kBadFormat, QStringLiteral("format %1 is not 1-4").arg(format));
+        }
         return nullptr;
     }
     return form;

@@ -2,17 +2,22 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "FakeClipboard.h"
 #include "shell/frmSplash.h"
 #include "shell/modCommandLine.h"
 #include "shell/modHotKeyNotice.h"
+#include "shell/modRemote.h"
 #include "shell/modSystemTray.h"
 
 namespace litvorot {
@@ -163,6 +168,50 @@ TEST_F(HotKeyNoticeTest, TheToolTipNamesTheCommandWhileTheKeyIsTaken) {
         form_->Shutdown();
         delete form_.data();
     }
+}
+
+// The commands of the running program, as the D-Bus calls reach them.
+TEST_F(HotKeyNoticeTest, RemoteCommandsWorkLikeTheMenu) {
+    test::FakeClipboard clipboard;
+    StubHotKey hotKey(true);
+    form_ = new frmSplash(clipboard, hotKey, dir_, dir_ / "config");
+    RemoteControl remote;
+    // Before start-up has finished, commands do nothing.
+    remote.Go();
+    EXPECT_EQ(clipboard.reads, 0);
+    form_->Form_Load(0);
+    remote.Serve(*form_);
+
+    remote.SetSourceFormat(kKoi8);
+    remote.SetDestFormat(kUnicode);
+    EXPECT_TRUE(form_->mnuSourceKOI8->isChecked());
+    EXPECT_FALSE(form_->mnuSourceTranslit->isChecked());
+    EXPECT_TRUE(form_->mnuDestUnicode->isChecked());
+    EXPECT_FALSE(form_->mnuDestCP1251->isChecked());
+    // Codes outside 1..4 (another D-Bus caller's) change nothing.
+    for (int bad : {0, 5, -1, 65537}) {
+        remote.SetSourceFormat(bad);
+        remote.SetDestFormat(bad);
+    }
+    EXPECT_EQ(form_->SourceFormat(), kKoi8);
+    EXPECT_EQ(form_->DestFormat(), kUnicode);
+    EXPECT_TRUE(form_->mnuSourceKOI8->isChecked());
+
+    clipboard.Put(u"\u00c4\u00c1");  // «да» in KOI8
+    remote.Go();
+    ASSERT_TRUE(clipboard.written);
+    EXPECT_EQ(*clipboard.written, u"\u0434\u0430");
+
+    QSignalSpy done(form_.data(), &frmSplash::ShutdownDone);
+    remote.Exit();
+    EXPECT_EQ(done.count(), 1);
+    std::ifstream settings(dir_ / "settings.ini", std::ios::binary);
+    const std::string saved{std::istreambuf_iterator<char>(settings), {}};
+    EXPECT_EQ(saved, " 1 \r\n 4 \r\nFalse\r\n");
+    // After Exit the program takes no more commands.
+    const int writes = clipboard.writes;
+    remote.Go();
+    EXPECT_EQ(clipboard.writes, writes);
 }
 
 }  // namespace
