@@ -25,7 +25,7 @@ desktop_start() {
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR="$DESKTOP_DIR/runtime"
     mkdir -m 0700 "$XDG_RUNTIME_DIR"
-    export XDG_CONFIG_HOME="$DESKTOP_DIR/config"
+    export XDG_CONFIG_HOME="$DESKTOP_DIR/config" XDG_STATE_HOME="$DESKTOP_DIR/state"
     export QT_QPA_PLATFORM=xcb
 
     local fifo="$DESKTOP_DIR/displayfd"
