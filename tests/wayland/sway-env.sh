@@ -20,7 +20,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../desktop/wait_until.sh"
 # Exits with CTest's skip code when a tool is missing.
 sway_require() {
     local tool
-    for tool in sway Xwayland wl-copy wl-paste dbus-run-session dbus-send unshare "$@"; do
+    for tool in sway swaymsg Xwayland wl-copy wl-paste dbus-run-session dbus-send unshare python3 "$@"; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
     done
 }

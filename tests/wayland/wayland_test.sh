@@ -89,6 +89,32 @@ used_data_control() {
 }
 check "the clipboard went through data-control" used_data_control
 
+# The app_id of the focused window in sway's tree (JSON on standard input).
+focused_app_id() {
+    python3 -c '
+import json, sys
+def focused(node):
+    if node.get("focused"):
+        return node.get("app_id") or ""
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found = focused(child)
+        if found is not None:
+            return found
+    return None
+print(focused(json.load(sys.stdin)) or "")'
+}
+
+# A native Wayland window in front (the foot terminal, focused), where XWayland sees no keys.
+foot_in_front() {
+    command -v foot >/dev/null || { echo "  (foot is not installed)" >&2; return 1; }
+    swaymsg exec "foot --app-id=litvorot-front" >/dev/null || return 1
+    foot_focused() { [ "$(swaymsg -t get_tree | focused_app_id)" = litvorot-front ]; }
+    wait_until 20 foot_focused || { echo "  foot did not get the focus" >&2; return 1; }
+    go_converts 'khorosho' 'хорошо' --source translit --dest unicode --go || return 1
+    app --source koi8  # as the checks below expect
+}
+check "with a native Wayland window in front, --go converts the Wayland clipboard" foot_in_front
+
 stuck_owner_costs_little() {  # a data-control owner that never sends its text
     sway_spawn "$STUCK_OWNER" >"$SWAY_DIR/stuck.out"
     local stuck=$SWAY_LAST_PID
