@@ -1,5 +1,7 @@
 #include "clipboard/clipboard_x11.h"
 
+#include "clipboard/clipboard_qt.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -22,10 +24,7 @@ std::u16string X11Clipboard::GetClipboardText() {
         return {};
     }
     const QString text = data->text();
-    std::u16string result(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<std::size_t>(text.size()));
-    result.push_back(u'\0');
-    return result;
+    return ClipboardTextFrom(text);
 }
 
 bool X11Clipboard::SetClipboardText(std::u16string_view text) {
@@ -33,9 +32,7 @@ bool X11Clipboard::SetClipboardText(std::u16string_view text) {
     if (body.empty()) return false;
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) return false;
-    clipboard->setText(
-        QString(reinterpret_cast<const QChar*>(body.data()), static_cast<qsizetype>(body.size())),
-        QClipboard::Clipboard);
+    clipboard->setText(QStringFrom(body), QClipboard::Clipboard);
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "convert/modCodePage.h"
+#include "convert/modFormatName.h"
 #include "converter/modConvertInput.h"
 #include "converter/modInput.h"
 #include "detect/modDetect.h"
@@ -33,15 +34,12 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "litvorot-convert";
 
+// The four formats by name or code, and the automatic source.
 std::optional<TextFormat> ParseFormat(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (name == "koi8" || name == "1") return kKoi8;
-    if (name == "cp1251" || name == "2") return kCp1251;
-    if (name == "translit" || name == "3") return kTranslit;
-    if (name == "unicode" || name == "4") return kUnicode;
     if (name == "auto" || name == "5") return kAuto;
-    return std::nullopt;
+    return ParseFormatName(name);
 }
 
 void Fail(const std::string& name, const std::string& message) {
@@ -101,8 +99,8 @@ int main(int argc, char** argv) {
     for (auto [text, target] : {std::pair{&from, &options.from}, std::pair{&to, &options.to}}) {
         const auto format = ParseFormat(*text);
         if (!format) {
-            std::cerr << kProgram << ": unknown format '" << *text
-                      << "' (use translit, koi8, cp1251, unicode or 1-4)\n";
+            std::cerr << kProgram << ": unknown format '" << *text << "' (use " << kFormatNamesHelp
+                      << ", or auto)\n";
             return kExitUsage;
         }
         if (*format == kAuto && target == &options.to) {
