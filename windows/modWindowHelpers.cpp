@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace litvorot::windows {
@@ -14,6 +15,21 @@ namespace litvorot::windows {
 Qt::WindowFlags FixedDialogFlags() {
     return Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+}
+
+void MarkFixedDialog(QWidget* window) {
+    // Qt's X11 platform reads this property of the native window whenever it sets the window's
+    // type: a mask of extra types that come before the one the window flags give (0x8 is
+    // _NET_WM_WINDOW_TYPE_TOOLBAR). Other platforms ignore it. The type is written again on the
+    // next change of the flags, so one flag that only widgets use is switched there and back.
+    constexpr int kToolbarWindowType = 0x8;
+    window->winId();
+    QWindow* handle = window->windowHandle();
+    if (handle == nullptr) return;
+    handle->setProperty("_q_xcb_wm_window_type", kToolbarWindowType);
+    const Qt::WindowFlags flags = handle->flags();
+    handle->setFlags(flags ^ Qt::BypassGraphicsProxyWidget);
+    handle->setFlags(flags);
 }
 
 QIcon ProgramIcon() {

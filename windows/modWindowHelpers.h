@@ -23,6 +23,12 @@ inline constexpr char kProductName[] = "Litvorot";
 // the taskbar.
 Qt::WindowFlags FixedDialogFlags();
 
+// Gives `window` (one with FixedDialogFlags, not yet shown) a fixed dialog frame as well where the
+// X11 window manager does not heed the frame hints: openbox, for one, offers minimising (and full
+// screen) to every dialog. It is announced as a toolbar first and a dialog after that: window
+// managers give a toolbar its title bar and close button but no minimise or maximise button.
+void MarkFixedDialog(QWidget* window);
+
 // The program icon, 16 x 16 and 32 x 32.
 QIcon ProgramIcon();
 

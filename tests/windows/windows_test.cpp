@@ -75,6 +75,7 @@ class WindowsTest : public QObject {
     void tablePictureFollowsTheLayout();
     void tableStayOnTopCanBeSwitched();
     void tableOpensOnceAndIsRebuiltOnTop();
+    void tableIgnoresEscape();
 
     void helpShowsThePageBesideTheExecutable();
     void helpWithoutPageShowsNotice();
@@ -315,6 +316,15 @@ void WindowsTest::tableOpensOnceAndIsRebuiltOnTop() {
     dlgTable* again = dlgTable::Open();
     QVERIFY(again->isVisible());
     QVERIFY(again->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+void WindowsTest::tableIgnoresEscape() {
+    QPointer<dlgTable> table = dlgTable::Open();
+    QVERIFY(QTest::qWaitForWindowExposed(table));
+    QTest::keyClick(table, Qt::Key_Escape);
+    QTest::qWait(20);
+    QVERIFY(table && table->isVisible());
+    QCOMPARE(dlgTable::Instance(), table.data());
 }
 
 // ---- help window ----
