@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
@@ -69,6 +70,14 @@ QFrame* AddLine(QWidget* parent, const char* name, int x1, int x2, int y, const 
     line->setPalette(palette);
     line->setGeometry(x1, y, x2 - x1 + 1, 1);
     return line;
+}
+
+void ShowMessageBox(std::string_view text) {
+    // Left without a title, the box would show the application name, "litvorot".
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kProductName),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok);
+    box.exec();
 }
 
 void CentreOnScreen(QWidget* window) {

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <Qt>
+#include <string_view>
 
 class QFrame;
 class QLabel;
@@ -41,6 +42,9 @@ void FitLabel(QLabel* label);
 
 // A horizontal line one pixel high from (x1, y) to (x2, y), both ends included.
 QFrame* AddLine(QWidget* parent, const char* name, int x1, int x2, int y, const QColor& color);
+
+// The program's modal message: `text` (UTF-8) with an OK button, titled with the product name.
+void ShowMessageBox(std::string_view text);
 
 // Moves a top-level window that has not been shown yet to the centre of the screen it will open
 // on (the one under the mouse pointer).
