@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Files copied in a file manager survive Ctrl+Space and Go: a clipboard that offers a URI list
 # holds no text to convert, and nothing is written over it.
-# Usage: copied_files_test.sh PATH/TO/litvorot
+# Usage: copied_files_test.sh PATH/TO/litvorot [PATH/TO/files_owner]
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
 require_tools cmp
@@ -26,4 +26,16 @@ still_files "Ctrl+Space"
 tray_menu_keys Down Down Return
 sleep 0.5
 still_files "Go"
+
+# A file manager offers the paths as plain text beside the URI list: still no text to convert.
+if [ $# -ge 2 ]; then
+    desktop_spawn "$2" >"$DESKTOP_DIR/owner.log"
+    wait_until 5 grep -q '^ready' "$DESKTOP_DIR/owner.log" || fail "files_owner did not start"
+    xdotool key ctrl+space
+    sleep 0.5
+    tray_menu_keys Down Down Return
+    sleep 0.5
+    ! grep -q '^lost' "$DESKTOP_DIR/owner.log" || fail "the file manager's clipboard was taken over"
+    [ "$(clip_get)" = /tmp/privet.txt ] || fail "the plain-text paths changed: $(clip_get)"
+fi
 echo "PASS"
