@@ -245,6 +245,7 @@ namespace {
 // that saving replaces the link's target and the link stays. A link that cannot be read is taken
 // as it is; a loop gives the empty path.
 fs::path FollowLinks(const fs::path& path) {
+#ifndef _WIN32
     fs::path current = path;
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
@@ -254,10 +255,36 @@ fs::path FollowLinks(const fs::path& path) {
         current = target.is_absolute() ? target : current.parent_path() / target;
     }
     return {};
+#else
+    // Opening the file follows any link to the file at its end, whose name the system then
+    // gives (a link to a missing file, or a loop, cannot be opened and is taken as it is). Not
+    // every file system marks its links as reparse points (Wine's do not), so every existing
+    // file is asked; for an ordinary one the answer names the same file.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return path;
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= name.size()) {
+        name.resize(length + 1);
+        length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    CloseHandle(file);
+    if (length == 0 || length >= name.size()) return path;
+    name.resize(length);
+    // "\\?\C:\..." and "\\?\UNC\server\..." back to their ordinary forms.
+    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name.substr(8);
+    if (name.rfind(L"\\\\?\\", 0) == 0) return name.substr(4);
+    return name;
+#endif
 }
 
-// Writes `content` to an open file from its start and fsyncs it; 0 or the error number.
-// `truncate` cuts the file after the content (for a file written in place).
 #ifndef _WIN32
 int WriteAll(int fd, const std::string& content, bool truncate) {
     std::size_t written = 0;
