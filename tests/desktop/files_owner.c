@@ -10,17 +10,9 @@
 #include "xcb_selection.h"
 
 int main(void) {
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(NULL, &screenNumber);
-    if (xcb_connection_has_error(c)) {
-        fprintf(stderr, "files_owner: cannot open the display\n");
-        return 1;
-    }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
+    xcb_window_t window;
+    xcb_connection_t* c = ConnectWithWindow("files_owner", &window);
+    if (c == NULL) return 1;
     const xcb_atom_t clipboard = InternAtom(c, "CLIPBOARD");
     const xcb_atom_t targets = InternAtom(c, "TARGETS");
     struct {
@@ -34,14 +26,7 @@ int main(void) {
     };
     const int count = (int)(sizeof offers / sizeof offers[0]);
 
-    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), NULL);
-    if (owner == NULL || owner->owner != window) {
-        fprintf(stderr, "files_owner: could not take the clipboard\n");
-        return 1;
-    }
-    free(owner);
+    if (!TakeSelection(c, window, clipboard, "files_owner")) return 1;
     printf("ready\n");
     fflush(stdout);
 
