@@ -1,7 +1,6 @@
 // Litvorot, the tray program: converts Russian text on the clipboard when Ctrl+Space is pressed.
 #include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <cstdlib>
@@ -21,15 +20,9 @@
 #include "shell/modRemote.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
+#include "windows/modWindowHelpers.h"
 
 namespace {
-
-void ShowMessageBox(std::string_view text) {
-    QMessageBox box(QMessageBox::NoIcon, QString(),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::Ok);
-    box.exec();
-}
 
 // A window the user still sees (menus and tool tips do not count).
 bool AnyWindowVisible() {
@@ -68,7 +61,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("litvorot"));
     // The main window is hidden, and a secondary window closing must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    litvorot::SetMessageHook(ShowMessageBox);
+    litvorot::SetMessageHook(litvorot::windows::ShowMessageBox);
 
     // One program per session: the session bus name is the lock.
     litvorot::RemoteControl remote;

@@ -51,6 +51,7 @@ QString dlgStatus::FormatName(litvorot::TextFormat format) {
 dlgStatus::dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest)
     : QDialog(nullptr, FixedDialogFlags()) {
     setObjectName(QStringLiteral("dlgStatus"));
+    MarkFixedDialog(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromLatin1(kProductName));
     setWindowIcon(ProgramIcon());
