@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -18,8 +20,7 @@
 #include <vector>
 
 #include "convert/modCodePage.h"
-#include "converter/modConvertInput.h"
-#include "converter/modInput.h"
+#include "converter/modConvertFile.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
 
@@ -101,27 +102,19 @@ int main(int argc, char** argv) {
     BuildTables();
 
     int status = kExitOk;
-    Input input;
-    std::u16string text;
-    ByteBuffer out;
+    FileConverter converter(options);
+    HeldOutput out(STDOUT_FILENO);
     for (const std::string& path : files) {
         const std::string name = path == "-" ? "standard input" : path;
-        if (!input.Load(path)) {
-            Fail(name, std::strerror(errno));
-            status = kExitFailure;
-            continue;
-        }
         std::string error;
-        const auto output = ConvertInput(options, input.Bytes(), text, out, error);
-        if (!output) {
+        const FileOutcome outcome = converter.Convert(path, out, error);
+        if (outcome == FileOutcome::kOutputFailed) {
+            Fail("standard output", error);
+            return kExitFailure;
+        }
+        if (outcome == FileOutcome::kRefused) {
             Fail(name, error);
             status = kExitFailure;
-            continue;
-        }
-        if (std::fwrite(output->data(), 1, output->size(), stdout) != output->size() ||
-            std::fflush(stdout) != 0) {
-            Fail("standard output", std::strerror(errno));
-            return kExitFailure;
         }
     }
     return status;

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "convert/modTextRoutines.h"
 
@@ -25,16 +26,6 @@ std::string Hex(unsigned value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "U+%04X", value);
     return buffer;
-}
-
-std::string InvalidUtf8Message(std::size_t offset) {
-    return "invalid UTF-8 at byte offset " + std::to_string(offset);
-}
-
-// `position` counts the output's characters from 1.
-std::string NoByteMessage(char16_t c, std::size_t position) {
-    return "character " + Hex(c) + " at position " + std::to_string(position) +
-           " of the output is no byte";
 }
 
 // The position of the first NUL unit in `text`, or its size. Blocks of 16 are tested whole, so
@@ -88,17 +79,45 @@ std::size_t FirstNonByte(std::u16string_view text) {
 
 }  // namespace
 
-// The byte offset of the first malformed UTF-8 sequence in `data` (ICU's own decoder decides).
+std::string InvalidUtf8Message(std::size_t offset) {
+    return "invalid UTF-8 at byte offset " + std::to_string(offset);
+}
+
+std::string NoByteMessage(char16_t c, std::size_t position) {
+    return "character " + Hex(c) + " at position " + std::to_string(position) +
+           " of the output is no byte";
+}
+
+// The byte offset of the first malformed UTF-8 sequence in `data`. ICU's own decoder decides;
+// runs of ASCII and two-byte characters, which it always accepts, are stepped over first.
 std::size_t FirstInvalidOffset(std::string_view data) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-    const auto length = static_cast<std::int32_t>(data.size());
-    for (std::int32_t i = 0; i < length;) {
-        const std::int32_t start = i;
-        UChar32 c = 0;
-        U8_NEXT(bytes, i, length, c);
-        if (c < 0) return static_cast<std::size_t>(start);
+    const std::size_t size = data.size();
+    std::size_t i = 0;
+    while (i < size) {
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if ((word & 0x8080808080808080u) != 0) break;
+            i += 8;
+        }
+        if (i == size) break;
+        const unsigned byte = bytes[i];
+        if (byte < 0x80) {
+            ++i;
+        } else if (byte - 0xC2 < 0x1E && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            i += 2;
+        } else {
+            // At most four bytes are read, so the window keeps offsets within 32 bits.
+            const std::size_t window = std::min<std::size_t>(size - i, 4);
+            std::int32_t next = 0;
+            UChar32 c = 0;
+            U8_NEXT(bytes + i, next, static_cast<std::int32_t>(window), c);
+            if (c < 0) return i;
+            i += static_cast<std::size_t>(next);
+        }
     }
-    return data.size();
+    return size;
 }
 
 namespace {

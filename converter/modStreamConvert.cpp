@@ -1,0 +1,216 @@
+#include "converter/modStreamConvert.h"
+
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <cstring>
+
+#include "convert/modTextRoutines.h"
+
+namespace litvorot {
+
+bool StreamConverter::Handles(const ConvertOptions& options) {
+    return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
+}
+
+StreamConverter::StreamConverter(const ConvertOptions& options)
+    : bytesIn_(options.bytesIn), bytesOut_(options.bytesOut) {
+    // Each character as the whole-text conversion writes it: a letter of the source in the
+    // destination's form, anything else as it is.
+    const LetterIndex* const map =
+        options.from == options.to ? nullptr : CodeIndexMap(options.from);
+    const LetterWriter writer(options.to);
+    bool anyWide = false;
+    for (std::size_t c = 1; c < kTableSize; ++c) {
+        char16_t units[4] = {static_cast<char16_t>(c)};
+        std::size_t count = 1;
+        if (map != nullptr && map[c] != 0) {
+            count = static_cast<std::size_t>(writer.Write(map[c], units) - units);
+        }
+        Form& form = forms_[c];
+        for (std::size_t k = 0; k < count; ++k) {
+            const char16_t unit = units[k];
+            if (bytesOut_ && unit > 0xFF) {
+                form.wide = true;
+                form.unit = unit;
+                break;
+            }
+            std::uint8_t encoded[U8_MAX_LENGTH];
+            std::int32_t length = 0;
+            if (bytesOut_) {
+                encoded[length++] = static_cast<std::uint8_t>(unit);
+            } else {
+                U8_APPEND_UNSAFE(encoded, length, unit);
+            }
+            std::memcpy(form.bytes + form.length, encoded, static_cast<std::size_t>(length));
+            form.length = static_cast<std::uint8_t>(form.length + length);
+        }
+        // Only the characters the input can hold matter for whether it can fail.
+        anyWide |= form.wide && (!bytesIn_ || c <= 0xFF);
+        if (c < 0x80) asciiKept_ &= !form.wide && form.length == 1 && form.bytes[0] == char(c);
+    }
+    // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
+    cannotFail_ = bytesIn_ && !anyWide;
+}
+
+void StreamConverter::Reset() {
+    state_ = State::kConverting;
+    offset_ = 0;
+    written_ = 0;
+    invalid_ = 0;
+    hasInvalid_ = false;
+    hasWide_ = false;
+    wideUnit_ = 0;
+    widePosition_ = 0;
+}
+
+void StreamConverter::NoByte(char16_t unit, std::size_t before) {
+    hasWide_ = true;
+    wideUnit_ = unit;
+    widePosition_ = written_ + before + 1;
+}
+
+namespace {
+
+constexpr std::uint64_t kHigh = 0x8080808080808080u;
+constexpr std::uint64_t kLow = 0x0101010101010101u;
+
+// Eight bytes that are ASCII and none of them NUL.
+inline bool PlainAscii(const unsigned char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return ((word | ((word - kLow) & ~word)) & kHigh) == 0;
+}
+
+// Where a piece may be cut without cutting a character: before the last byte of its final four
+// that can start a character of several bytes, if there is one.
+std::size_t SafeEnd(std::string_view piece) {
+    const std::size_t size = piece.size();
+    for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(piece[size - back]);
+        if (byte >= 0xC0) return size - back;
+        if (byte < 0x80) return size;
+    }
+    return size;
+}
+
+}  // namespace
+
+std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t size, char* out,
+                                         std::size_t& written) {
+    std::size_t i = 0;
+    char* o = out;
+    while (i < size) {
+        if (asciiKept_) {
+            while (i + 8 <= size && PlainAscii(in + i)) {
+                std::memcpy(o, in + i, 8);
+                i += 8;
+                o += 8;
+            }
+            if (i == size) break;
+        }
+        const unsigned byte = in[i];
+        std::int32_t next = static_cast<std::int32_t>(i);
+        UChar32 c;
+        if (byte < 0x80) {
+            c = static_cast<UChar32>(byte);
+            ++next;
+        } else if (byte - 0xC2 < 0x1E && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+            c = static_cast<UChar32>(((byte & 0x1F) << 6) | (in[i + 1] & 0x3F));
+            next += 2;
+        } else {
+            // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
+            U8_NEXT(in, next, static_cast<std::int32_t>(size), c);
+            if (c < 0) {
+                hasInvalid_ = true;
+                invalid_ = offset_ + i;
+                break;
+            }
+        }
+        if (c == 0) break;
+        if (c < static_cast<UChar32>(kTableSize)) {
+            const Form& form = forms_[c];
+            if (form.wide) {
+                NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
+                break;
+            }
+            std::memcpy(o, form.bytes, 4);
+            o += form.length;
+        } else if (bytesOut_) {
+            NoByte(c <= 0xFFFF ? static_cast<char16_t>(c) : U16_LEAD(c),
+                   static_cast<std::size_t>(o - out));
+            break;
+        } else {
+            // Valid UTF-8 of a character that no conversion touches: its own bytes.
+            for (std::size_t k = i; k < static_cast<std::size_t>(next); ++k) {
+                *o++ = static_cast<char>(in[k]);
+            }
+        }
+        i = static_cast<std::size_t>(next);
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t size, char* out,
+                                          std::size_t& written) {
+    std::size_t i = 0;
+    char* o = out;
+    for (; i < size; ++i) {
+        const unsigned char byte = in[i];
+        if (byte == 0) break;
+        const Form& form = forms_[byte];
+        if (form.wide) {
+            NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
+            break;
+        }
+        std::memcpy(o, form.bytes, 4);
+        o += form.length;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput& out) {
+    const std::size_t take = last || bytesIn_ ? piece.size() : SafeEnd(piece);
+    const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
+    std::size_t from = 0;
+    if (state_ == State::kConverting) {
+        // At most four output bytes for each input byte, and four to spare for the last form.
+        char* const room = out.Room(take * 4 + 4);
+        std::size_t written = 0;
+        from =
+            bytesIn_ ? ConvertBytes(in, take, room, written) : ConvertUtf8(in, take, room, written);
+        out.Commit(written);
+        written_ += written;
+        if (from < take || hasInvalid_) {
+            // The clipboard text has ended, or the input is refused: only malformed UTF-8
+            // further on can still change the result.
+            state_ = bytesIn_ || hasInvalid_ ? State::kDone : State::kChecking;
+        }
+    }
+    if (state_ == State::kChecking) {
+        const std::size_t valid = FirstInvalidOffset(piece.substr(from, take - from));
+        if (valid < take - from) {
+            hasInvalid_ = true;
+            invalid_ = offset_ + from + valid;
+            state_ = State::kDone;
+        }
+    }
+    offset_ += take;
+    return take;
+}
+
+bool StreamConverter::Finish(std::string& message) const {
+    if (hasInvalid_) {
+        message = InvalidUtf8Message(invalid_);
+        return false;
+    }
+    if (hasWide_) {
+        message = NoByteMessage(wideUnit_, widePosition_);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace litvorot
