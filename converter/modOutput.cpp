@@ -8,13 +8,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include "converter/modInput.h"
 
 namespace litvorot {
 
 namespace {
 
-constexpr std::size_t kFirstPiece = std::size_t{1} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kFirstPiece = kHugePage;
 constexpr std::size_t kLargestPiece = std::size_t{32} << 20;
 
 }  // namespace
@@ -32,26 +37,35 @@ bool WriteAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
+void HeldOutput::Piece::Free::operator()(char* data) const { std::free(data); }
+
 HeldOutput::HeldOutput(int fd, std::size_t memoryLimit) : fd_(fd), memoryLimit_(memoryLimit) {}
 
 HeldOutput::~HeldOutput() { Discard(); }
 
 char* HeldOutput::Room(std::size_t bytes) {
-    if (used_ == 0 || pieces_[used_ - 1].Free() < bytes) {
+    if (used_ == 0 || pieces_[used_ - 1].capacity - pieces_[used_ - 1].size < bytes) {
         // A new piece, twice the size of the one before (each is filled, never copied).
-        const std::size_t previous =
-            used_ == 0 ? kFirstPiece / 2 : pieces_[used_ - 1].View().size();
-        const std::size_t capacity =
-            std::max(bytes, std::min(kLargestPiece, std::max(kFirstPiece, previous * 2)));
+        const std::size_t previous = used_ == 0 ? kFirstPiece / 2 : pieces_[used_ - 1].capacity;
+        std::size_t capacity = std::max(bytes, std::min(kLargestPiece, previous * 2));
+        capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
         if (used_ == pieces_.size()) pieces_.emplace_back();
-        pieces_[used_].Reserve(capacity);
+        Piece& piece = pieces_[used_];
+        if (piece.capacity < capacity) {
+            piece.data.reset(static_cast<char*>(std::aligned_alloc(kHugePage, capacity)));
+            if (!piece.data) throw std::bad_alloc();
+            piece.capacity = capacity;
+            AdviseHugePages(piece.data.get(), capacity);
+        }
+        piece.size = 0;
         ++used_;
     }
-    return pieces_[used_ - 1].Room(bytes);
+    Piece& piece = pieces_[used_ - 1];
+    return piece.data.get() + piece.size;
 }
 
 void HeldOutput::Commit(std::size_t bytes) {
-    pieces_[used_ - 1].Commit(bytes);
+    pieces_[used_ - 1].size += bytes;
     inMemory_ += bytes;
     size_ += bytes;
     if (inMemory_ > memoryLimit_ && spillError_.empty()) Spill(spillError_);
@@ -59,7 +73,7 @@ void HeldOutput::Commit(std::size_t bytes) {
 
 std::string HeldOutput::InMemory() const {
     std::string all;
-    for (std::size_t i = 0; i < used_; ++i) all += pieces_[i].View();
+    for (std::size_t i = 0; i < used_; ++i) all.append(pieces_[i].data.get(), pieces_[i].size);
     return all;
 }
 
@@ -74,13 +88,12 @@ bool HeldOutput::Spill(std::string& error) {
         }
     }
     for (std::size_t i = 0; i < used_; ++i) {
-        const std::string_view piece = pieces_[i].View();
-        if (std::fwrite(piece.data(), 1, piece.size(), spill_) != piece.size()) {
+        const Piece& piece = pieces_[i];
+        if (std::fwrite(piece.data.get(), 1, piece.size, spill_) != piece.size) {
             error =
                 std::string("cannot hold the output in a temporary file: ") + std::strerror(errno);
             return false;
         }
-        pieces_[i].Clear();
     }
     used_ = 0;
     inMemory_ = 0;
@@ -121,8 +134,7 @@ bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
         spill_ = nullptr;
     }
     for (std::size_t i = 0; i < used_; ++i) {
-        const std::string_view piece = pieces_[i].View();
-        if (!WriteAll(fd_, piece.data(), piece.size())) {
+        if (!WriteAll(fd_, pieces_[i].data.get(), pieces_[i].size)) {
             error = std::strerror(errno);
             outputFailed = true;
             Discard();
@@ -134,7 +146,6 @@ bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
 }
 
 void HeldOutput::Discard() {
-    for (std::size_t i = 0; i < used_; ++i) pieces_[i].Clear();
     used_ = 0;
     inMemory_ = 0;
     size_ = 0;

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "converter/modInput.h"
-
 namespace litvorot {
 
 class HeldOutput {
@@ -42,9 +40,19 @@ class HeldOutput {
   private:
     bool Spill(std::string& error);
 
+    // Memory aligned to huge pages, so that a large output costs few page faults.
+    struct Piece {
+        struct Free {
+            void operator()(char* data) const;
+        };
+        std::unique_ptr<char, Free> data;
+        std::size_t capacity = 0;
+        std::size_t size = 0;
+    };
+
     int fd_;
     std::size_t memoryLimit_;
-    std::vector<ByteBuffer> pieces_;
+    std::vector<Piece> pieces_;
     std::size_t used_ = 0;  // pieces_ in use
     std::size_t inMemory_ = 0;
     std::size_t size_ = 0;

@@ -42,15 +42,16 @@ class StreamConverter {
     void Reset();
 
   private:
-    // What one input character below kTableSize becomes: up to four output bytes, or a character
-    // that is no byte (bytes out only), named by its UTF-16 unit, behind `length` bytes.
+    // What one input character below kTableSize (every character of one or two UTF-8 bytes)
+    // becomes: up to four output bytes, or a character that is no byte (bytes out only), named by
+    // its UTF-16 unit, behind `length` bytes.
     struct Form {
         char bytes[4] = {};
         std::uint8_t length = 0;
         bool wide = false;
         char16_t unit = 0;
     };
-    static constexpr std::size_t kTableSize = 0x500;
+    static constexpr std::size_t kTableSize = 0x800;
 
     enum class State { kConverting, kChecking, kDone };
 
@@ -66,7 +67,10 @@ class StreamConverter {
     bool bytesOut_;
     bool cannotFail_ = false;
     bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
+    bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
     Form forms_[kTableSize];
+    unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
+    unsigned char wideOf_[256] = {};  // bytes in, oneByte_: 1 for a byte that becomes no byte
 
     State state_ = State::kConverting;
     std::size_t offset_ = 0;   // input bytes taken so far
