@@ -3,6 +3,7 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/modTextRoutines.h"
@@ -24,7 +25,7 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
     for (std::size_t c = 1; c < kTableSize; ++c) {
         char16_t units[4] = {static_cast<char16_t>(c)};
         std::size_t count = 1;
-        if (map != nullptr && map[c] != 0) {
+        if (map != nullptr && c < kCodeIndexSize && map[c] != 0) {
             count = static_cast<std::size_t>(writer.Write(map[c], units) - units);
         }
         Form& form = forms_[c];
@@ -48,6 +49,11 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
         // Only the characters the input can hold matter for whether it can fail.
         anyWide |= form.wide && (!bytesIn_ || c <= 0xFF);
         if (c < 0x80) asciiKept_ &= !form.wide && form.length == 1 && form.bytes[0] == char(c);
+        if (c <= 0xFF) {
+            oneByte_ &= form.wide || form.length == 1;
+            byteOf_[c] = static_cast<unsigned char>(form.bytes[0]);
+            wideOf_[c] = form.wide ? 1 : 0;
+        }
     }
     // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
     cannotFail_ = bytesIn_ && !anyWide;
@@ -101,52 +107,59 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
     std::size_t i = 0;
     char* o = out;
     while (i < size) {
-        if (asciiKept_) {
-            while (i + 8 <= size && PlainAscii(in + i)) {
-                std::memcpy(o, in + i, 8);
-                i += 8;
-                o += 8;
-            }
-            if (i == size) break;
-        }
         const unsigned byte = in[i];
-        std::int32_t next = static_cast<std::int32_t>(i);
         UChar32 c;
-        if (byte < 0x80) {
-            c = static_cast<UChar32>(byte);
-            ++next;
-        } else if (byte - 0xC2 < 0x1E && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+        std::size_t next;
+        if (byte - 0xC2 < 0x1E && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+            // Two bytes, the Cyrillic letters among them: always valid, always in the table.
             c = static_cast<UChar32>(((byte & 0x1F) << 6) | (in[i + 1] & 0x3F));
-            next += 2;
+            next = i + 2;
+        } else if (byte < 0x80) {
+            if (byte == 0) break;
+            if (asciiKept_) {
+                *o++ = static_cast<char>(byte);
+                ++i;
+                while (i + 8 <= size && PlainAscii(in + i)) {
+                    std::memcpy(o, in + i, 8);
+                    i += 8;
+                    o += 8;
+                }
+                continue;
+            }
+            c = static_cast<UChar32>(byte);
+            next = i + 1;
         } else {
             // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
-            U8_NEXT(in, next, static_cast<std::int32_t>(size), c);
+            // At most four bytes are read, so the window keeps offsets within 32 bits.
+            std::int32_t length = 0;
+            U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)),
+                    c);
             if (c < 0) {
                 hasInvalid_ = true;
                 invalid_ = offset_ + i;
                 break;
             }
-        }
-        if (c == 0) break;
-        if (c < static_cast<UChar32>(kTableSize)) {
-            const Form& form = forms_[c];
-            if (form.wide) {
-                NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
-                break;
+            next = i + static_cast<std::size_t>(length);
+            if (c >= static_cast<UChar32>(kTableSize)) {
+                if (bytesOut_) {
+                    NoByte(c <= 0xFFFF ? static_cast<char16_t>(c) : U16_LEAD(c),
+                           static_cast<std::size_t>(o - out));
+                    break;
+                }
+                // Valid UTF-8 of a character that no conversion touches: its own bytes.
+                for (std::size_t k = i; k < next; ++k) *o++ = static_cast<char>(in[k]);
+                i = next;
+                continue;
             }
-            std::memcpy(o, form.bytes, 4);
-            o += form.length;
-        } else if (bytesOut_) {
-            NoByte(c <= 0xFFFF ? static_cast<char16_t>(c) : U16_LEAD(c),
-                   static_cast<std::size_t>(o - out));
+        }
+        const Form& form = forms_[c];
+        if (form.wide) {
+            NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
             break;
-        } else {
-            // Valid UTF-8 of a character that no conversion touches: its own bytes.
-            for (std::size_t k = i; k < static_cast<std::size_t>(next); ++k) {
-                *o++ = static_cast<char>(in[k]);
-            }
         }
-        i = static_cast<std::size_t>(next);
+        std::memcpy(o, form.bytes, 4);
+        o += form.length;
+        i = next;
     }
     written = static_cast<std::size_t>(o - out);
     return i;
@@ -154,12 +167,30 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
 
 std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t size, char* out,
                                           std::size_t& written) {
+    const void* const nul = std::memchr(in, 0, size);
+    const std::size_t end =
+        nul == nullptr ? size
+                       : static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - in);
     std::size_t i = 0;
     char* o = out;
-    for (; i < size; ++i) {
-        const unsigned char byte = in[i];
-        if (byte == 0) break;
-        const Form& form = forms_[byte];
+    if (oneByte_) {
+        // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
+        // gone through again below to find it.
+        constexpr std::size_t kBlock = 4096;
+        while (i < end) {
+            const std::size_t stop = std::min(end, i + kBlock);
+            unsigned wide = 0;
+            for (std::size_t k = i; k < stop; ++k) {
+                o[k - i] = static_cast<char>(byteOf_[in[k]]);
+                wide |= wideOf_[in[k]];
+            }
+            if (wide != 0) break;
+            o += stop - i;
+            i = stop;
+        }
+    }
+    for (; i < end; ++i) {
+        const Form& form = forms_[in[i]];
         if (form.wide) {
             NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
             break;
