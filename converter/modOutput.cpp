@@ -37,7 +37,7 @@ bool WriteAll(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
-void HeldOutput::Piece::Free::operator()(char* data) const { std::free(data); }
+void HeldOutput::Piece::Free::operator()(char* memory) const { std::free(memory); }
 
 HeldOutput::HeldOutput(int fd, std::size_t memoryLimit) : fd_(fd), memoryLimit_(memoryLimit) {}
 
