@@ -1,6 +1,5 @@
 #include "converter/modConvertInput.h"
 
-#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -44,6 +43,48 @@ std::size_t FirstNul(std::u16string_view text) {
     return text.size();
 }
 
+// Decodes UTF-8 into `out`, which has room for a unit per byte, by ICU's rules (its macros, so
+// that the converter needs none of its libraries at run time): the units written, or nothing
+// for malformed UTF-8. `bytes` is below 1 GiB.
+std::optional<std::size_t> FromUtf8(std::string_view bytes, char16_t* out) {
+    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto size = static_cast<std::int32_t>(bytes.size());
+    std::size_t units = 0;
+    for (std::int32_t i = 0; i < size;) {
+        if (in[i] < 0x80) {
+            out[units++] = in[i++];
+            continue;
+        }
+        UChar32 c = 0;
+        U8_NEXT(in, i, size, c);
+        if (c < 0) return std::nullopt;
+        U16_APPEND_UNSAFE(out, units, c);
+    }
+    return units;
+}
+
+// Encodes UTF-16 as UTF-8 into `out` (room for three bytes a unit): the bytes written, or
+// nothing when `text` holds a lone surrogate.
+std::optional<std::size_t> ToUtf8(std::u16string_view text, char* out) {
+    auto* bytes = reinterpret_cast<std::uint8_t*>(out);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        UChar32 c = text[i++];
+        if (c < 0x80) {
+            bytes[length++] = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        if (U16_IS_SURROGATE(c)) {
+            if (!U16_IS_SURROGATE_LEAD(c) || i == text.size() || !U16_IS_TRAIL(text[i])) {
+                return std::nullopt;
+            }
+            c = U16_GET_SUPPLEMENTARY(c, text[i++]);
+        }
+        U8_APPEND_UNSAFE(bytes, length, c);
+    }
+    return length;
+}
+
 // Decodes `bytes` (the whole input `data` or a block of it) into `text`, whose size must already
 // be room enough for them, and converts it as a clipboard text: terminated, converted where it
 // stands and cut at its first NUL. Malformed UTF-8 gives false, with `message` naming its place
@@ -55,15 +96,12 @@ bool DecodeAndConvert(const ConvertOptions& options, std::string_view data, std:
                        [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
         text.resize(bytes.size());
     } else {
-        UErrorCode error = U_ZERO_ERROR;
-        std::int32_t length = 0;
-        u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, bytes.data(),
-                      static_cast<std::int32_t>(bytes.size()), &error);
-        if (U_FAILURE(error)) {
+        const std::optional<std::size_t> length = FromUtf8(bytes, text.data());
+        if (!length) {
             message = InvalidUtf8Message(FirstInvalidOffset(data));
             return false;
         }
-        text.resize(static_cast<std::size_t>(length));
+        text.resize(*length);
     }
     text.push_back(u'\0');
     ConvertText(options.from, options.to, text);
@@ -171,16 +209,12 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
                            [](char16_t c) { return static_cast<char>(c); });
             out.Commit(text.size());
         } else {
-            const std::size_t room = text.size() * 3;
-            UErrorCode error = U_ZERO_ERROR;
-            std::int32_t length = 0;
-            u_strToUTF8(out.Room(room), static_cast<std::int32_t>(room), &length, text.data(),
-                        static_cast<std::int32_t>(text.size()), &error);
-            if (U_FAILURE(error)) {
+            const std::optional<std::size_t> length = ToUtf8(text, out.Room(text.size() * 3));
+            if (!length) {
                 message = "the output is no valid Unicode text";
                 return std::nullopt;
             }
-            out.Commit(static_cast<std::size_t>(length));
+            out.Commit(*length);
         }
         written += text.size();
     }
@@ -242,16 +276,13 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
         return std::nullopt;
     }
     out.Reserve(capacity);
-    UErrorCode error = U_ZERO_ERROR;
-    std::int32_t length = 0;
-    u_strToUTF8(out.Data(), static_cast<std::int32_t>(capacity), &length, text.data(),
-                static_cast<std::int32_t>(text.size()), &error);
-    if (U_FAILURE(error)) {
+    const std::optional<std::size_t> length = ToUtf8(text, out.Data());
+    if (!length) {
         // Only a lone surrogate can do this, and valid input holds none.
         message = "the output is no valid Unicode text";
         return std::nullopt;
     }
-    return std::string_view(out.Data(), static_cast<std::size_t>(length));
+    return std::string_view(out.Data(), *length);
 }
 
 }  // namespace litvorot

@@ -176,15 +176,23 @@ std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t s
     if (oneByte_) {
         // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
         // gone through again below to find it.
+        // The table is copied to where no output byte can overwrite it, so the compiler need
+        // not read it again after every store. High byte: 1 when the byte becomes no byte.
+        std::uint16_t table[256];
+        for (std::size_t b = 0; b < 256; ++b) {
+            table[b] = static_cast<std::uint16_t>(byteOf_[b] | (wideOf_[b] << 8));
+        }
         constexpr std::size_t kBlock = 4096;
         while (i < end) {
             const std::size_t stop = std::min(end, i + kBlock);
             unsigned wide = 0;
+            char* __restrict const block = o;
             for (std::size_t k = i; k < stop; ++k) {
-                o[k - i] = static_cast<char>(byteOf_[in[k]]);
-                wide |= wideOf_[in[k]];
+                const unsigned value = table[in[k]];
+                block[k - i] = static_cast<char>(value);
+                wide |= value;
             }
-            if (wide != 0) break;
+            if ((wide >> 8) != 0) break;
             o += stop - i;
             i = stop;
         }
