@@ -1,5 +1,8 @@
 #include "converter/modStreamConvert.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -9,6 +12,10 @@
 #include "convert/modTextRoutines.h"
 
 namespace litvorot {
+
+namespace {
+bool CanConvertCyrillicBlocks();
+}  // namespace
 
 bool StreamConverter::Handles(const ConvertOptions& options) {
     return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
@@ -55,6 +62,12 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
             wideOf_[c] = form.wide ? 1 : 0;
         }
     }
+    for (std::size_t n = 0; n < 128; ++n) {
+        const Form& form = forms_[0x400 + n];
+        const bool single = !form.wide && form.length == 1 && form.bytes[0] != 0;
+        cyrillic_[n] = single ? static_cast<unsigned char>(form.bytes[0]) : 0;
+    }
+    cyrillicBlocks_ = bytesOut_ && !bytesIn_ && asciiKept_ && CanConvertCyrillicBlocks();
     // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
     cannotFail_ = bytesIn_ && !anyWide;
 }
@@ -102,11 +115,79 @@ std::size_t SafeEnd(std::string_view piece) {
 
 }  // namespace
 
+namespace {
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__GNUC__) && !defined(__clang__)
+// g++ 12 takes the undefined vector inside _mm512_permutexvar_epi8 for an uninitialised value.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#define LITVOROT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
+
+bool CanConvertCyrillicBlocks() { return __builtin_cpu_supports("avx512vbmi2"); }
+
+// 64 bytes at a time: a block converts here when it holds only ASCII other than NUL and pairs
+// D0/D1 + continuation byte (U+0400..U+047F), each pair becoming one byte
+// other than 0. Anything else is left to the character loop.
+LITVOROT_AVX512 std::size_t CyrillicBlocks(const unsigned char* in, std::size_t size, char*& out,
+                                           const unsigned char* table) {
+    const __m512i low = _mm512_loadu_si512(table);
+    const __m512i high = _mm512_loadu_si512(table + 64);
+    // Lane n takes byte n - 1 (lane 0 holds no continuation byte, so its own byte will do).
+    alignas(64) unsigned char lanes[64];
+    for (int n = 0; n < 64; ++n) lanes[n] = static_cast<unsigned char>(n == 0 ? 0 : n - 1);
+    const __m512i behind = _mm512_load_si512(lanes);
+    std::size_t i = 0;
+    char* o = out;
+    while (i + 64 <= size) {
+        const __m512i v = _mm512_loadu_si512(in + i);
+        const __mmask64 ascii = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(char(0x80)));
+        const __mmask64 nul = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
+        const __mmask64 lead = _mm512_cmpeq_epi8_mask(
+            _mm512_and_si512(v, _mm512_set1_epi8(char(0xFE))), _mm512_set1_epi8(char(0xD0)));
+        const __mmask64 cont = _mm512_cmpeq_epi8_mask(
+            _mm512_and_si512(v, _mm512_set1_epi8(char(0xC0))), _mm512_set1_epi8(char(0x80)));
+        // Every byte placed, every continuation byte right behind a lead. A lead in the last
+        // lane is left for the next block.
+        if (nul != 0 || (ascii | lead | cont) != ~__mmask64{0} || cont != (lead << 1)) break;
+        // For each continuation byte, its letter's number: the lead's last bit and its own six.
+        const __m512i previous = _mm512_permutexvar_epi8(behind, v);
+        const __m512i index =
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(previous, _mm512_set1_epi8(1)), 6),
+                            _mm512_and_si512(v, _mm512_set1_epi8(0x3F)));
+        const __m512i letters =
+            _mm512_permutex2var_epi8(low, _mm512_and_si512(index, _mm512_set1_epi8(0x7F)), high);
+        if (_mm512_mask_cmpeq_epi8_mask(cont, letters, _mm512_setzero_si512()) != 0) break;
+        const __m512i bytes = _mm512_mask_blend_epi8(cont, v, letters);
+        const __mmask64 keep = ascii | cont;
+        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, bytes));
+        o += __builtin_popcountll(keep);
+        i += 64 - (lead >> 63);
+    }
+    out = o;
+    return i;
+}
+#else
+bool CanConvertCyrillicBlocks() { return false; }
+std::size_t CyrillicBlocks(const unsigned char*, std::size_t, char*&, const unsigned char*) {
+    return 0;
+}
+#endif
+
+}  // namespace
+
 std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t size, char* out,
                                          std::size_t& written) {
     std::size_t i = 0;
+    std::size_t retry = 0;
     char* o = out;
     while (i < size) {
+        if (cyrillicBlocks_ && i >= retry && i + 64 <= size) {
+            i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+            // The block the blocks stopped at goes through the character loop.
+            retry = i + 64;
+            if (i == size) break;
+        }
         const unsigned byte = in[i];
         UChar32 c;
         std::size_t next;

@@ -68,6 +68,10 @@ class StreamConverter {
     bool cannotFail_ = false;
     bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
     bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
+    // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
+    // bytes at a time, with AVX-512 where the processor has it.
+    bool cyrillicBlocks_ = false;
+    unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
     Form forms_[kTableSize];
     unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
     unsigned char wideOf_[256] = {};  // bytes in, oneByte_: 1 for a byte that becomes no byte

@@ -153,6 +153,37 @@ TEST_F(StreamConvert, EdgesGiveWhatTheWholeTextGives) {
     }
 }
 
+// Long runs of Russian text go through in blocks of 64 bytes: one fault put at every place of a
+// few blocks, and the text cut before it at every place, must still give the whole-text result.
+TEST_F(StreamConvert, RussianTextWithOneFaultAnywhere) {
+    std::string prose;
+    while (prose.size() < 400) {
+        prose +=
+            "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb6\xd0\xb5 \xd0\xb5\xd1\x89\xd1\x91 "
+            "\xd0\xad\xd0\xa2\xd0\x98\xd0\xa5, \xd1\x87\xd0\xb0\xd1\x8e.\n";
+    }
+    const std::string faults[] = {
+        std::string(1, '\0'), "\xd0\x82", "\xe2\x80\x94", "\xff", "\xd0", "\x80",
+        "\xc3\x81",           "\xd1\xbf"};
+    for (const int codePage : {1251, 1252}) {
+        SetAnsiCodePage(codePage);
+        for (const TextFormat to : {kKoi8, kCp1251}) {
+            const ConvertOptions options{kUnicode, to, false, true};
+            StreamConverter stream(options);
+            for (std::size_t at = 0; at < 200; ++at) {
+                for (const std::string& fault : faults) {
+                    std::string data = prose;
+                    data.insert(at, fault);
+                    ASSERT_EQ(Streamed(stream, data, {1 << 20}), Whole(options, data))
+                        << codePage << " " << to << " at " << at;
+                    ASSERT_EQ(Streamed(stream, data, {at + 1}), Whole(options, data))
+                        << codePage << " " << to << " at " << at << ", pieces";
+                }
+            }
+        }
+    }
+}
+
 TEST_F(StreamConvert, NamesTheFirstBadPlaceAcrossPieces) {
     SetAnsiCodePage(1252);
     StreamConverter stream({kUnicode, kTranslit, false, false});
