@@ -71,6 +71,7 @@ class StreamConverter {
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
     // bytes at a time, with AVX-512 where the processor has it.
     bool cyrillicBlocks_ = false;
+    bool simd_ = false;                 // the processor has AVX-512 VBMI2
     unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
     Form forms_[kTableSize];
     unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
