@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -19,8 +21,7 @@
 
 #include "convert/modCodePage.h"
 #include "convert/modFormatName.h"
-#include "converter/modConvertInput.h"
-#include "converter/modInput.h"
+#include "converter/modConvertFile.h"
 #include "detect/modDetect.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
@@ -121,29 +122,22 @@ int main(int argc, char** argv) {
     BuildTables();
 
     int status = kExitOk;
-    Input input;
-    std::u16string text;
-    ByteBuffer out;
+    FileConverter converter(options);
+    HeldOutput out(STDOUT_FILENO);
     for (const std::string& path : files) {
         const std::string name = path == "-" ? "standard input" : path;
-        if (!input.Load(path)) {
-            Fail(name, std::strerror(errno));
-            status = kExitFailure;
-            continue;
-        }
         std::string error;
-        const auto output = ConvertInput(options, input.Bytes(), text, out, error);
-        if (!output) {
+        const FileOutcome outcome = converter.Convert(path, out, error);
+        if (outcome == FileOutcome::kOutputFailed) {
+            Fail("standard output", error);
+            return kExitFailure;
+        }
+        if (outcome == FileOutcome::kRefused) {
             Fail(name, error);
             status = kExitFailure;
             continue;
         }
         if (explain && options.from == kAuto) Explain(name, readings);
-        if (std::fwrite(output->data(), 1, output->size(), stdout) != output->size() ||
-            std::fflush(stdout) != 0) {
-            Fail("standard output", std::strerror(errno));
-            return kExitFailure;
-        }
     }
     return status;
 }
