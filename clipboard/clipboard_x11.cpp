@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,7 @@ class X11Clipboard::Reader {
         incr_ = Atom("INCR");
         utf8String_ = Atom("UTF8_STRING");
         textUtf8_ = Atom("text/plain;charset=utf-8");
+        textPlain_ = Atom("text/plain");
         uriList_ = Atom("text/uri-list");
         gnomeFiles_ = Atom("x-special/gnome-copied-files");
         property_ = Atom("LITVOROT_CLIPBOARD");
@@ -159,17 +161,20 @@ class X11Clipboard::Reader {
             const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
             const int count =
                 reply->format == 32 ? xcb_get_property_value_length(reply.get()) / 4 : 0;
-            xcb_atom_t best = XCB_ATOM_NONE;
+            // The text formats, best first: UTF-8 ones, then Latin-1 (STRING).
+            const xcb_atom_t preference[] = {utf8String_, textUtf8_, textPlain_, XCB_ATOM_STRING};
+            std::size_t best = std::size(preference);
             for (int i = 0; i < count; ++i) {
                 // Files count as no text, even where their names are offered as text too.
                 if (atoms[i] == uriList_ || atoms[i] == gnomeFiles_) return Finish({});
-                if (atoms[i] == utf8String_ || (atoms[i] == textUtf8_ && best == XCB_ATOM_NONE)) {
-                    best = atoms[i];
+                for (std::size_t rank = 0; rank < best; ++rank) {
+                    if (atoms[i] == preference[rank] && atoms[i] != XCB_ATOM_NONE) best = rank;
                 }
             }
-            if (best == XCB_ATOM_NONE) return Finish({});  // a picture, or nothing
+            if (best == std::size(preference)) return Finish({});  // a picture, or nothing
+            latin1_ = preference[best] == XCB_ATOM_STRING;
             stage_ = Stage::Text;
-            return Ask(best);
+            return Ask(preference[best]);
         }
         if (reply->type == incr_) {
             stage_ = Stage::Chunks;
@@ -194,7 +199,9 @@ class X11Clipboard::Reader {
     }
 
     std::u16string Decode() const {
-        return Terminated(QString::fromUtf8(data_.data(), static_cast<qsizetype>(data_.size())));
+        const auto size = static_cast<qsizetype>(data_.size());
+        return Terminated(latin1_ ? QString::fromLatin1(data_.data(), size)
+                                  : QString::fromUtf8(data_.data(), size));
     }
 
     // Ends the request; `done` may start the next one.
@@ -208,11 +215,12 @@ class X11Clipboard::Reader {
     xcb_window_t root_ = XCB_WINDOW_NONE;
     xcb_window_t window_ = XCB_WINDOW_NONE;
     xcb_atom_t clipboard_ = XCB_ATOM_NONE, targets_ = XCB_ATOM_NONE, incr_ = XCB_ATOM_NONE,
-               utf8String_ = XCB_ATOM_NONE, textUtf8_ = XCB_ATOM_NONE, uriList_ = XCB_ATOM_NONE,
-               gnomeFiles_ = XCB_ATOM_NONE, property_ = XCB_ATOM_NONE;
+               utf8String_ = XCB_ATOM_NONE, textUtf8_ = XCB_ATOM_NONE, textPlain_ = XCB_ATOM_NONE,
+               uriList_ = XCB_ATOM_NONE, gnomeFiles_ = XCB_ATOM_NONE, property_ = XCB_ATOM_NONE;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer timer_;
     Stage stage_ = Stage::Idle;
+    bool latin1_ = false;  // the text comes as STRING
     std::string data_;
     std::function<void(std::u16string)> done_;
 };
