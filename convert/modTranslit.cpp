@@ -95,23 +95,26 @@ class TranslitReader {
             case u'I': {
                 const bool lower = c == u'i';
                 const int n = Next();
-                if (Is(n, u'a', u'A')) return WriteLetterOf(lower ? 33 : 66, start);
-                if (Is(n, u'u', u'U')) return WriteLetterOf(lower ? 32 : 65, start);
+                if (Is(n, u'a', u'A'))
+                    return WriteLetterOf(lower ? Letter(u'я') : Letter(u'Я'), start);
+                if (Is(n, u'u', u'U'))
+                    return WriteLetterOf(lower ? Letter(u'ю') : Letter(u'Ю'), start);
                 GiveBack(1);
-                return WriteLetterOf(lower ? 10 : 43, start);
+                return WriteLetterOf(lower ? Letter(u'и') : Letter(u'И'), start);
             }
             case u'k':
             case u'K':
-                return Digraph(c == u'k', u'h', u'H', 23, 12, start);
+                return Digraph(c == u'k', u'h', u'H', Letter(u'х'), Letter(u'к'), start);
             case u't':
             case u'T':
-                return Digraph(c == u't', u's', u'S', 24, 20, start);
+                return Digraph(c == u't', u's', u'S', Letter(u'ц'), Letter(u'т'), start);
             case u'z':
             case u'Z':
-                return Digraph(c == u'z', u'h', u'H', 8, 9, start);
+                return Digraph(c == u'z', u'h', u'H', Letter(u'ж'), Letter(u'з'), start);
             case u'c':
             case u'C': {
-                if (Is(Next(), u'h', u'H')) return WriteLetterOf(c == u'c' ? 25 : 58, start);
+                if (Is(Next(), u'h', u'H'))
+                    return WriteLetterOf(c == u'c' ? Letter(u'ч') : Letter(u'Ч'), start);
                 GiveBack(1);
                 return Write(c);
             }
@@ -145,9 +148,9 @@ class TranslitReader {
 
     // s: "shch" before "sh" before "s".
     void Sibilant(bool lower, std::size_t start) {
-        const LetterIndex shch = lower ? 27 : 60;
-        const LetterIndex sh = lower ? 26 : 59;
-        const LetterIndex s = lower ? 19 : 52;
+        const LetterIndex shch = lower ? Letter(u'щ') : Letter(u'Щ');
+        const LetterIndex sh = lower ? Letter(u'ш') : Letter(u'Ш');
+        const LetterIndex s = lower ? Letter(u'с') : Letter(u'С');
         if (!Is(Next(), u'h', u'H')) {
             GiveBack(1);
             return WriteLetterOf(s, start);
@@ -166,20 +169,20 @@ class TranslitReader {
         const int n = Next();
         switch (n) {
             case u'e':
-                return WriteLetterOf(7, start);
+                return WriteLetterOf(Letter(u'ё'), start);
             case u'E':
-                return WriteLetterOf(40, start);
+                return WriteLetterOf(Letter(u'Ё'), start);
             case u'i':
-                return WriteLetterOf(11, start);
+                return WriteLetterOf(Letter(u'й'), start);
             case u'I':
-                return WriteLetterOf(44, start);
+                return WriteLetterOf(Letter(u'Й'), start);
             case u'\'':
             case u'"':
                 return Write(n);
             case u'.': {
                 const int m = Next();
-                if (m == u'e') return WriteLetterOf(31, start);
-                if (m == u'E') return WriteLetterOf(64, start);
+                if (m == u'e') return WriteLetterOf(Letter(u'э'), start);
+                if (m == u'E') return WriteLetterOf(Letter(u'Э'), start);
                 GiveBack(1);
                 Write(u'\\');
                 return Write(u'.');

@@ -20,6 +20,7 @@
 #include "convert/modCodePage.h"
 #include "converter/modConvertInput.h"
 #include "converter/modInput.h"
+#include "detect/modDetect.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
 
@@ -39,11 +40,22 @@ std::optional<TextFormat> ParseFormat(std::string name) {
     if (name == "cp1251" || name == "2") return kCp1251;
     if (name == "translit" || name == "3") return kTranslit;
     if (name == "unicode" || name == "4") return kUnicode;
+    if (name == "auto" || name == "5") return kAuto;
     return std::nullopt;
 }
 
 void Fail(const std::string& name, const std::string& message) {
     std::cerr << kProgram << ": " << name << ": " << message << '\n';
+}
+
+// The readings of one input, the one used first, with their scores (log2 of the probability).
+void Explain(const std::string& name, const std::vector<Reading>& readings) {
+    std::cerr << kProgram << ": " << name << ": readings, the one used first:\n";
+    for (const Reading& r : readings) {
+        char score[32];
+        std::snprintf(score, sizeof score, "%10.1f", r.score);
+        std::cerr << score << "  " << ReadingName(r.kind) << '\n';
+    }
 }
 
 }  // namespace
@@ -57,7 +69,10 @@ int main(int argc, char** argv) {
     int codePage = 0;
     std::vector<std::string> files;
     ConvertOptions options;
-    app.add_option("-f,--from", from, "Source format: translit, koi8, cp1251, unicode or 1-4")
+    bool explain = false;
+    std::vector<Reading> readings;
+    app.add_option("-f,--from", from,
+                   "Source format: translit, koi8, cp1251, unicode or 1-4, or auto (5)")
         ->required();
     app.add_option("-t,--to", to, "Destination format: translit, koi8, cp1251, unicode or 1-4")
         ->required();
@@ -67,6 +82,8 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({1251, 1252}));
     app.add_flag("--bytes-in", options.bytesIn, "Read each input byte as the character U+00nn");
     app.add_flag("--bytes-out", options.bytesOut, "Write each output character U+00nn as a byte");
+    app.add_flag("--explain", explain,
+                 "With --from auto: list each input's readings and scores on standard error");
     app.add_option("files", files, "Input files (default, or -: standard input)");
     app.set_version_flag("--version", std::string(kProgram) + " " + LITVOROT_VERSION);
 
@@ -88,8 +105,13 @@ int main(int argc, char** argv) {
                       << "' (use translit, koi8, cp1251, unicode or 1-4)\n";
             return kExitUsage;
         }
+        if (*format == kAuto && target == &options.to) {
+            std::cerr << kProgram << ": auto is a source format only\n";
+            return kExitUsage;
+        }
         *target = *format;
     }
+    if (explain) options.readings = &readings;
     if (codePage != 0) SetAnsiCodePage(codePage);
     if (files.empty()) files.emplace_back("-");
 
@@ -118,6 +140,7 @@ int main(int argc, char** argv) {
             status = kExitFailure;
             continue;
         }
+        if (explain && options.from == kAuto) Explain(name, readings);
         if (std::fwrite(output->data(), 1, output->size(), stdout) != output->size() ||
             std::fflush(stdout) != 0) {
             Fail("standard output", std::strerror(errno));

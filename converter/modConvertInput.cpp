@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "convert/modTextRoutines.h"
+#include "detect/modDetect.h"
 
 namespace litvorot {
 
@@ -75,7 +76,12 @@ bool DecodeAndConvert(const ConvertOptions& options, std::string_view data, std:
         text.resize(static_cast<std::size_t>(length));
     }
     text.push_back(u'\0');
-    ConvertText(options.from, options.to, text);
+    if (options.from == kAuto) {
+        auto readings = ConvertAuto(options.to, text);
+        if (options.readings != nullptr) *options.readings = std::move(readings);
+    } else {
+        ConvertText(options.from, options.to, text);
+    }
     text.resize(FirstNul(text));
     return true;
 }

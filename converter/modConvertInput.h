@@ -8,16 +8,20 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "converter/modInput.h"
+#include "detect/modDetect.h"
 #include "tables/modTables.h"
 
 namespace litvorot {
 
 struct ConvertOptions {
-    TextFormat from = 0;
+    TextFormat from = 0;  // kAuto: the likeliest reading of each input
     TextFormat to = 0;
     bool bytesIn = false;   // each input byte is the character U+0000..U+00FF of that number
     bool bytesOut = false;  // each output character U+0000..U+00FF is written as that byte
+    std::vector<Reading>* readings = nullptr;  // with kAuto: receives the input's readings
 };
 
 // Converts `data`. On success gives the output bytes, which lie in `text` or `out` (both are kept

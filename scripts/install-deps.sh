@@ -19,6 +19,13 @@ test_pkgs=(
     dpkg-dev desktop-file-utils man-db groff-base file lintian
 )
 
+# The letter model of the automatic source is generated from these word lists (detect/make-model.py,
+# checked by a test); its evaluation (tests/eval/evaluate.py) compares with chardet. Building does
+# not need them: the generated model is in the repository.
+model_pkgs=(
+    hunspell-ru wamerican python3-chardet
+)
+
 # The Windows program: cross compiler, resource compiler and Wine to run its tests.
 mingw_pkgs=(
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 imagemagick
@@ -27,7 +34,7 @@ mingw_pkgs=(
 pkgs=("${build_pkgs[@]}")
 case "$what" in
     build) ;;
-    test | all) pkgs+=("${test_pkgs[@]}" "${mingw_pkgs[@]}") ;;
+    test | all) pkgs+=("${test_pkgs[@]}" "${model_pkgs[@]}" "${mingw_pkgs[@]}") ;;
     *) echo "usage: $0 [build|test|all]" >&2; exit 2 ;;
 esac
 

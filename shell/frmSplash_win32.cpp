@@ -77,6 +77,10 @@ bool frmSplash::Form_Load(int splashSeconds) {
     UpdateWindow(hwnd_);
     Pause(splashSeconds);
     ShowWindow(hwnd_, SW_HIDE);
+    if (quitAsked_) {  // asked to close during the splash: nothing to undo yet
+        PostQuitMessage(0);
+        return true;
+    }
 
     // 5-8: tray icon, letter tables, settings, hot key.
     AddTrayIcon("Litvorot", hwnd_, imgSmallIcon);
@@ -118,6 +122,16 @@ void frmSplash::Shutdown() {
     UnregisterAppHotKey();
     RemoveTrayIcon();
     DestroyWindow(hwnd_);
+}
+
+void frmSplash::Quit() {
+    if (!shutDown_) {
+        shutDown_ = true;
+        UnregisterAppHotKey();
+        RemoveTrayIcon();
+    }
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    PostQuitMessage(0);
 }
 
 void frmSplash::Form_MouseMove(LPARAM lParam) {
@@ -192,8 +206,21 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
         case WM_COMMAND:
             if (self != nullptr && HIWORD(wParam) == 0) self->OnCommand(LOWORD(wParam));
             return 0;
-        case WM_CLOSE:  // another program asking the resident window to close: the exit sequence
-            if (self != nullptr && self->resident_) self->Shutdown();
+        case WM_CLOSE:  // another program asking the program to end (taskkill without /F)
+            if (self != nullptr && window == self->hwnd_) {
+                if (self->resident_) {
+                    self->Quit();
+                } else {
+                    self->quitAsked_ = true;
+                }
+            }
+            return 0;
+        case WM_QUERYENDSESSION:  // log-off or shut-down: the program agrees to end
+            return TRUE;
+        case WM_ENDSESSION:  // the session ends now (wParam): no settings write either
+            if (wParam != FALSE && self != nullptr && window == self->hwnd_ && self->resident_) {
+                self->Quit();
+            }
             return 0;
         case WM_NCDESTROY:
             if (self != nullptr && window == self->hwnd_) self->hwnd_ = nullptr;

@@ -33,6 +33,10 @@ class frmSplash : public frmSplashBase {
 
     // The exit sequence: settings file, hot key, tray icon, this window. Other windows stay.
     void Shutdown();
+    // The end asked for by another program (WM_CLOSE) or by the session (WM_ENDSESSION): hot key,
+    // tray icon, this window, and the program ends with its other windows. Only Exit writes the
+    // settings file, so this does not.
+    void Quit();
 
     // The tray icon's notification (the mouse message in the low word of lParam): a right-button
     // press or a left double-click opens the popup menu at the mouse position.
@@ -58,4 +62,5 @@ class frmSplash : public frmSplashBase {
 
     bool resident_ = false;
     bool shutDown_ = false;
+    bool quitAsked_ = false;  // WM_CLOSE during the splash: the program ends when it is over
 };

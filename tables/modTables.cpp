@@ -10,7 +10,7 @@ namespace litvorot {
 
 namespace {
 
-struct Letter {
+struct LetterRow {
     char16_t unicode;
     std::uint8_t koi8;
     std::uint8_t cp1251;
@@ -18,7 +18,7 @@ struct Letter {
 };
 
 // Index 1..66: lower case (ё right after е), then the capitals in the same order.
-constexpr std::array<Letter, kLetterCount> kLetters{{
+constexpr std::array<LetterRow, kLetterCount> kLetters{{
     {u'а', 0xC1, 0xE0, u"a"},  {u'б', 0xC2, 0xE1, u"b"},  {u'в', 0xD7, 0xE2, u"v"},
     {u'г', 0xC7, 0xE3, u"g"},  {u'д', 0xC4, 0xE4, u"d"},  {u'е', 0xC5, 0xE5, u"e"},
     {u'ё', 0xA3, 0xB8, u"e"},  {u'ж', 0xD6, 0xE6, u"zh"}, {u'з', 0xDA, 0xE7, u"z"},
@@ -72,7 +72,7 @@ thread_local bool t_reported = false;
 
 void BuildTables() {
     for (std::size_t i = 0; i < kLetters.size(); ++i) {
-        const Letter& letter = kLetters[i];
+        const LetterRow& letter = kLetters[i];
         g_koiTable[i + 1] = letter.koi8;
         g_cp1251Table[i + 1] = letter.cp1251;
         g_translitTable[i + 1] = letter.translit;

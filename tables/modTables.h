@@ -25,6 +25,19 @@ using LetterIndex = std::int16_t;
 inline constexpr LetterIndex kLetterCount = 66;
 inline constexpr LetterIndex kCaseOffset = 33;
 
+// The index of a Russian letter written as its Unicode character (u'щ', u'Ё'), 0 for any other
+// character: the tables keep the alphabet's order, ё right after е, capitals after the small
+// letters. Lets code name letters instead of numbering them.
+constexpr LetterIndex Letter(char16_t c) {
+    if (c == u'ё') return 7;
+    if (c == u'Ё') return 7 + kCaseOffset;
+    if (c >= u'а' && c <= u'е') return static_cast<LetterIndex>(c - u'а' + 1);
+    if (c >= u'ж' && c <= u'я') return static_cast<LetterIndex>(c - u'а' + 2);
+    if (c >= u'А' && c <= u'Е') return static_cast<LetterIndex>(c - u'А' + 1 + kCaseOffset);
+    if (c >= u'Ж' && c <= u'Я') return static_cast<LetterIndex>(c - u'А' + 2 + kCaseOffset);
+    return 0;
+}
+
 inline constexpr std::string_view kInvalidTableMessage = "Invalid table";
 
 // What TableValue gives: nothing (invalid format), a byte (KOI8, CP 1251), a Latin string

@@ -1,5 +1,8 @@
 #include "windows/frmHelp_win32.h"
 
+#include <exdisp.h>
+#include <ole2.h>
+
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -15,6 +18,89 @@ using namespace litvorot;
 namespace {
 
 SingleDialog instance;
+bool browserAllowed = true;
+
+// The classic web-browser control, hosted by ATL's control window class.
+constexpr wchar_t kBrowserHostClass[] = L"AtlAxWin";
+constexpr wchar_t kBrowserClassId[] = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
+// The HTML document the control shows pages with; without it the control stays blank.
+constexpr CLSID kHtmlDocument = {
+    0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
+using AtlAxWinInitProc = BOOL(WINAPI*)();
+using AtlAxGetControlProc = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// atl.dll, loaded once and kept (its window class lives in it), with AtlAxWin registered; the
+// control getter or nullptr when the host is not available.
+AtlAxGetControlProc BrowserHost() {
+    static const AtlAxGetControlProc getControl = []() -> AtlAxGetControlProc {
+        if (FAILED(OleInitialize(nullptr))) return nullptr;
+        HMODULE atl = LoadLibraryW(L"atl.dll");
+        if (atl == nullptr) return nullptr;
+        const auto init = reinterpret_cast<AtlAxWinInitProc>(
+            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+        const auto get = reinterpret_cast<AtlAxGetControlProc>(
+            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+        if (init == nullptr || get == nullptr || !init()) return nullptr;
+        IClassFactory* factory = nullptr;
+        if (FAILED(CoGetClassObject(kHtmlDocument, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                    reinterpret_cast<void**>(&factory)))) {
+            return nullptr;
+        }
+        factory->Release();
+        return get;
+    }();
+    return getControl;
+}
+
+// The web-browser interface of the control in `host`, or nullptr; the caller releases it.
+IWebBrowser2* BrowserOf(HWND host) {
+    const AtlAxGetControlProc getControl = BrowserHost();
+    if (host == nullptr || getControl == nullptr) return nullptr;
+    IUnknown* control = nullptr;
+    if (FAILED(getControl(host, &control)) || control == nullptr) return nullptr;
+    IWebBrowser2* browser = nullptr;
+    control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    control->Release();
+    return browser;
+}
+
+// Puts the browser control in place of the text view; false (the text view stays) when it cannot
+// be created.
+bool CreateBrowser(HWND dialog) {
+    if (!browserAllowed || BrowserHost() == nullptr) return false;
+    HWND text = GetDlgItem(dialog, IDC_WEBBROWSER1);
+    RECT place{};
+    GetWindowRect(text, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    HWND host = CreateWindowExW(
+        0, kBrowserHostClass, kBrowserClassId, WS_CHILD | WS_VISIBLE | WS_TABSTOP, place.left,
+        place.top, place.right - place.left, place.bottom - place.top, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WEBBROWSER1)), AppInstance(), nullptr);
+    IWebBrowser2* browser = BrowserOf(host);
+    if (browser == nullptr) {
+        if (host != nullptr) DestroyWindow(host);
+        return false;
+    }
+    browser->Release();
+    DestroyWindow(text);
+    return true;
+}
+
+// The text view: the page's readable text, or which page could not be read.
+void ShowAsText(HWND viewer, const std::filesystem::path& page) {
+    std::ifstream in(page, std::ios::binary);
+    std::wstring text;
+    if (in) {
+        std::ostringstream content;
+        content << in.rdbuf();
+        text = frmHelp::HtmlToText(content.str());
+    } else {
+        text = L"The page could not be shown:\r\n" + page.wstring();
+    }
+    SendMessageW(viewer, EM_SETLIMITTEXT, 0, 0);
+    SetWindowTextW(viewer, text.c_str());
+}
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
@@ -241,23 +327,32 @@ HWND frmHelp::Instance() { return instance.Get(); }
 
 HWND frmHelp::Open() { return instance.Open(IDD_HELP, nullptr, &DialogProc); }
 
-void frmHelp::Navigate(HWND dialog, const std::filesystem::path& page) {
-    std::ifstream in(page, std::ios::binary);
-    std::wstring text;
-    if (in) {
-        std::ostringstream content;
-        content << in.rdbuf();
-        text = HtmlToText(content.str());
-    } else {
-        text = L"The page could not be shown:\r\n" + page.wstring();
-    }
+void frmHelp::AllowBrowser(bool allow) { browserAllowed = allow; }
+
+bool frmHelp::BrowserAvailable() { return BrowserHost() != nullptr; }
+
+IWebBrowser2* frmHelp::Browser(HWND dialog) {
     HWND viewer = GetDlgItem(dialog, IDC_WEBBROWSER1);
-    SendMessageW(viewer, EM_SETLIMITTEXT, 0, 0);
-    SetWindowTextW(viewer, text.c_str());
+    wchar_t name[16] = {};
+    GetClassNameW(viewer, name, 16);
+    return std::wstring_view(name) == kBrowserHostClass ? BrowserOf(viewer) : nullptr;
+}
+
+void frmHelp::Navigate(HWND dialog, const std::filesystem::path& page) {
+    if (IWebBrowser2* browser = Browser(dialog)) {
+        // A plain file path; the control shows its own page when it cannot open it.
+        BSTR location = SysAllocString(page.c_str());
+        browser->Navigate(location, nullptr, nullptr, nullptr, nullptr);
+        SysFreeString(location);
+        browser->Release();
+        return;
+    }
+    ShowAsText(GetDlgItem(dialog, IDC_WEBBROWSER1), page);
 }
 
 void frmHelp::Form_Load(HWND dialog) {
     SetWindowTextW(dialog, L"Help on Litvorot");
+    CreateBrowser(dialog);
     Navigate(dialog, PagePath());
 }
 
@@ -276,7 +371,11 @@ INT_PTR CALLBACK frmHelp::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) 
             Form_Load(dialog);
             Form_Resize(dialog);
             SetFocus(GetDlgItem(dialog, IDC_WEBBROWSER1));
-            SendDlgItemMessageW(dialog, IDC_WEBBROWSER1, EM_SETSEL, 0, 0);
+            if (IWebBrowser2* browser = Browser(dialog)) {
+                browser->Release();
+            } else {
+                SendDlgItemMessageW(dialog, IDC_WEBBROWSER1, EM_SETSEL, 0, 0);
+            }
             return FALSE;  // the focus is set
         case WM_SIZE:
             Form_Resize(dialog);

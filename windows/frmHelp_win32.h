@@ -1,8 +1,11 @@
-// The help window on Windows: shows help.html from beside the executable as text in a read-only
-// viewer that fills the resizable window. At most one exists; it is built on first use and
-// destroyed when closed.
+// The help window on Windows: shows help.html from beside the executable in the system's
+// web-browser control, which fills the resizable window. Where that control cannot be created (no
+// HTML engine, as under Wine without its Gecko package), the page's text is shown in a read-only
+// text view instead. At most one window exists; it is built on first use and destroyed when
+// closed.
 #pragma once
 
+#include <exdisp.h>
 #include <windows.h>
 
 #include <filesystem>
@@ -15,6 +18,16 @@ class frmHelp {
     static HWND Open();
     // The open window, or nullptr.
     static HWND Instance();
+
+    // Whether a new window may use the browser control (it may unless turned off); the text view
+    // is used otherwise.
+    static void AllowBrowser(bool allow);
+    // Whether the browser control can be created here: atl.dll hosts it and the HTML engine is
+    // installed.
+    static bool BrowserAvailable();
+    // The browser control of an open help window, or nullptr when it shows the text view; the
+    // caller releases it.
+    static IWebBrowser2* Browser(HWND dialog);
 
     // help.html in the directory of the running executable.
     static std::filesystem::path PagePath();

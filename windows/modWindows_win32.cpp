@@ -58,11 +58,13 @@ void DispatchAppMessage(MSG& message) {
 HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param) {
     if (dialog_ == nullptr) {
         CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(id), owner, proc, param);
+        if (dialog_ != nullptr) ShowWindow(dialog_, SW_SHOWNORMAL);
+    } else {
+        // An open dialog is shown as the user left it: a maximised one stays maximised, a
+        // minimised one comes back at the size it had before (maximised, if it was).
+        ShowWindow(dialog_, IsIconic(dialog_) ? SW_RESTORE : SW_SHOW);
     }
-    if (dialog_ != nullptr) {
-        ShowWindow(dialog_, SW_SHOWNORMAL);
-        SetForegroundWindow(dialog_);
-    }
+    if (dialog_ != nullptr) SetForegroundWindow(dialog_);
     return dialog_;
 }
 

@@ -43,8 +43,9 @@ class SingleDialog {
 
     // The open dialog, or nullptr.
     HWND Get() const { return dialog_; }
-    // Creates the dialog from resource `id` unless it is open, then shows it and brings it to the
-    // front. Returns the open dialog, or nullptr when it could not be created.
+    // Creates the dialog from resource `id` unless it is open, then shows it (an open one as it
+    // was left, a minimised one restored) and brings it to the front. Returns the open dialog, or
+    // nullptr when it could not be created.
     HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
     void Created(HWND dialog);
     void Destroyed();

@@ -6,4 +6,4 @@ add_library(litvorot_windows_win32 STATIC
     frmHelp_win32.h frmHelp_win32.cpp
     frmAbout_win32.h frmAbout_win32.cpp)
 target_include_directories(litvorot_windows_win32 PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(litvorot_windows_win32 PUBLIC litvorot_core user32 gdi32)
+target_link_libraries(litvorot_windows_win32 PUBLIC litvorot_core user32 gdi32 ole32 oleaut32 uuid)

@@ -82,6 +82,25 @@ expect "unknown option" 2 "$work/empty.txt" -- "$conv" -f 1 -t 2 --frobnicate
 "$conv" --help >"$work/help" 2>&1 && grep -q -- "--bytes-in" "$work/help" && passed=$((passed + 1)) || { echo "FAIL: --help"; failed=$((failed + 1)); }
 "$conv" --version | grep -q "^litvorot-convert [0-9]" && passed=$((passed + 1)) || { echo "FAIL: --version"; failed=$((failed + 1)); }
 
+# The automatic source: the likeliest reading of each input, and --explain lists them all.
+file garbled.txt 'РїСЂРёРІРµС‚, РјРёСЂ!\n'
+expect "auto: UTF-8 read as CP 1251" 0 "$work/want.txt" -- "$conv" --from auto --to unicode "$work/garbled.txt"
+file layout.txt 'ghbdtn? vbh!\n'
+expect "auto: wrong layout, code 5" 0 "$work/want.txt" -- "$conv" -f 5 -t 4 "$work/layout.txt"
+file good.txt 'Hello, world: for (i = 0; i < n; ++i)\n'
+expect "auto: good text left alone" 0 "$work/good.txt" -- "$conv" -f auto -t unicode "$work/good.txt"
+file kak.txt 'Privet, kak dela? Vs\\e khorosho.\n'
+"$conv" -f translit -t koi8 --bytes-out "$work/kak.txt" >"$work/translit.koi8"
+expect "auto: translit as the Translit source" 0 "$work/translit.koi8" -- "$conv" -f AUTO -t koi8 --bytes-out "$work/kak.txt"
+expect "auto: --explain" 0 "$work/want.txt" -- "$conv" -f auto -t unicode --explain "$work/garbled.txt"
+stderr_has "explain names the reading" "UTF-8 read as CP 1251"
+stderr_has "explain names the input" "garbled.txt: readings"
+file ok-latin.txt 'ok'
+expect "auto: invalid utf-8" 1 "$work/ok-latin.txt" -- "$conv" -f auto -t unicode "$work/bad.txt" <(printf 'ok')
+stderr_has "auto: offset named" "invalid UTF-8 at byte offset"
+expect "auto is no destination" 2 "$work/empty.txt" -- "$conv" -f unicode -t auto "$work/good.txt"
+stderr_has "auto destination message" "auto is a source format only"
+
 # A 10 MB text converts whole and comes back.
 yes 'Съешь же ещё этих мягких французских булок, да выпей чаю. ' | head -c 10000000 >"$work/big.txt"
 "$conv" -f unicode -t koi8 --bytes-out "$work/big.txt" >"$work/big.koi8" &&

@@ -65,6 +65,17 @@ TEST_F(TablesTest, AlphabetOrderCaseAndUniqueness) {
     }
 }
 
+// Letter() names the letters the Translit reader writes; it must find each one where the table
+// keeps it, and nothing else.
+TEST_F(TablesTest, LetterFindsEachTableEntry) {
+    for (LetterIndex i = 1; i <= kLetterCount; ++i) {
+        EXPECT_EQ(Letter(static_cast<char16_t>(Unit(i))), i) << "index " << i;
+    }
+    for (const char16_t c : std::u16string_view(u"aZ0 \u0400\u040f\u0450\u0452\u04c0")) {
+        EXPECT_EQ(Letter(c), 0) << int(c);
+    }
+}
+
 TEST_F(TablesTest, LookupsByCode) {
     EXPECT_EQ(TableIndex(kKoi8, std::int16_t{193}), 1);
     EXPECT_EQ(TableIndex(kKoi8, std::int16_t{0x0430}), 0);

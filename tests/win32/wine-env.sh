@@ -12,7 +12,9 @@ wine_env() {
     export WINEPREFIX=$WINE_STATE_DIR/prefix
     export TMPDIR=$WINE_STATE_DIR/tmp
     export WINEDEBUG=${LITVOROT_WINEDEBUG:--all}
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    # No Mono or Gecko prompts (a run may ask for other overrides), no menu entries written into
+    # the home directory.
+    export WINEDLLOVERRIDES=${LITVOROT_WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
     export WINEARCH=win64
     # A fixed locale: the ANSI code page (1252) does not depend on the host.
     export LC_ALL=C.UTF-8

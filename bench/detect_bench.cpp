@@ -1,0 +1,77 @@
+// The automatic source: listing and scoring every reading of a 1 MB text (about a million UTF-16
+// units): Russian prose as it is, the same garbled as UTF-8 read as CP 1251, English prose, and
+// English typed on the Russian layout.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "convert/modCodePage.h"
+#include "detect/modCharsets.h"
+#include "detect/modDetect.h"
+
+namespace {
+
+using namespace litvorot;
+
+constexpr std::u16string_view kRussian =
+    u"Съешь же ещё этих мягких французских булок, да выпей чаю. Широкая электрификация южных "
+    u"губерний даст мощный толчок подъёму сельского хозяйства.\r\n";
+constexpr std::u16string_view kEnglish =
+    u"Pack my box with five dozen liquor jugs. The quick brown fox jumps over the lazy dog.\r\n";
+
+std::u16string Repeat(std::u16string_view prose, std::size_t units) {
+    std::u16string text;
+    while (text.size() < units) text += prose;
+    text.resize(units);
+    return text;
+}
+
+// `text` written as UTF-8 and shown as CP 1251.
+std::u16string Utf8AsCp1251(std::u16string_view text) {
+    std::string bytes;
+    for (const char16_t c : text) {
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else {  // Cyrillic and punctuation of the samples: two bytes
+            bytes += static_cast<char>(0xC0 | c >> 6);
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return DecodeCharset(Charset::kWindows1251, bytes);
+}
+
+void BM_ListReadings(benchmark::State& state) {
+    BuildTables();
+    constexpr std::size_t kUnits = 1 << 20;
+    std::u16string input;
+    switch (state.range(0)) {
+        case 0:
+            input = Repeat(kRussian, kUnits);
+            state.SetLabel("Russian as it is");
+            break;
+        case 1:
+            input = Utf8AsCp1251(Repeat(kRussian, kUnits / 2));
+            state.SetLabel("UTF-8 read as CP 1251");
+            break;
+        case 2:
+            input = Repeat(kEnglish, kUnits);
+            state.SetLabel("English as it is");
+            break;
+        default:
+            input = SwapLayout(Repeat(kEnglish, kUnits), true);
+            state.SetLabel("English on the Russian layout");
+            break;
+    }
+    input.push_back(u'\0');
+    for (auto _ : state) {
+        auto readings = ListReadings(input);
+        benchmark::DoNotOptimize(readings.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+BENCHMARK(BM_ListReadings)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Generates detect/modLanguageModel.cpp, the letter trigram model of Russian and English that the
+automatic source scores its readings with.
+
+Sources (Debian packages):
+  - Russian: hunspell-ru, /usr/share/hunspell/ru_RU.dic with its suffix rules ru_RU.aff; every
+    stem is expanded with its suffixes, so the model knows the inflected forms.
+  - English: wamerican, /usr/share/dict/american-english.
+
+Each distinct word (lower case, letters only; hyphenated words count as their parts) counts once.
+The model gives, for every pair of letters before (the word boundary counts as a letter), the cost
+in eighths of a bit of each next letter or of the word's end: -log2 P * 8, rounded, at most 255.
+Probabilities are trigram counts interpolated with bigram and unigram estimates (fixed weights),
+so that no letter sequence has probability zero.
+
+Usage: detect/make-model.py [OUTPUT]   (default: the file beside this script)
+The output depends only on the two word lists: running it again gives the same bytes.
+"""
+
+import math
+import re
+import sys
+from collections import Counter
+from pathlib import Path
+
+RU_DIC = Path("/usr/share/hunspell/ru_RU.dic")
+RU_AFF = Path("/usr/share/hunspell/ru_RU.aff")
+EN_WORDS = Path("/usr/share/dict/american-english")
+
+RU_ALPHABET = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя"
+EN_ALPHABET = "abcdefghijklmnopqrstuvwxyz"
+
+# Interpolation weights of the trigram, bigram and unigram estimates, and the add-k of each.
+WEIGHTS = (0.80, 0.17, 0.03)
+ADD_K = 0.1
+
+
+def read_affixes(path):
+    """Suffix rules: flag -> list of (strip, add, condition regex)."""
+    rules = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        parts = line.split()
+        if len(parts) < 5 or parts[0] != "SFX":
+            continue
+        flag, strip, add, condition = parts[1], parts[2], parts[3], parts[4]
+        strip = "" if strip == "0" else strip
+        add = "" if add == "0" else add.split("/")[0]
+        rules.setdefault(flag, []).append((strip, add, re.compile("(?:" + condition + ")$")))
+    return rules
+
+
+def russian_words():
+    rules = read_affixes(RU_AFF)
+    words = set()
+    lines = RU_DIC.read_text(encoding="utf-8").splitlines()[1:]
+    for line in lines:
+        stem, _, flags = line.strip().partition("/")
+        if not stem:
+            continue
+        words.add(stem)
+        for flag in flags:
+            for strip, add, condition in rules.get(flag, ()):
+                if condition.search(stem) and stem.endswith(strip):
+                    words.add(stem[: len(stem) - len(strip)] + add)
+    return words
+
+
+def english_words():
+    return set(EN_WORDS.read_text(encoding="utf-8").split())
+
+
+def clean(words, alphabet):
+    """Lower-case words of the alphabet alone; hyphens split a word into its parts."""
+    letters = set(alphabet)
+    out = set()
+    for word in words:
+        for part in word.lower().split("-"):
+            if part and all(c in letters for c in part):
+                out.add(part)
+    return sorted(out)
+
+
+def model(words, alphabet):
+    """The cost table: [a][b][c] for letters 1..n (0 = boundary), flattened."""
+    n = len(alphabet) + 1
+    index = {c: i + 1 for i, c in enumerate(alphabet)}
+    tri, bi, uni = Counter(), Counter(), Counter()
+    for word in words:
+        symbols = [0, 0] + [index[c] for c in word] + [0]
+        for i in range(2, len(symbols)):
+            a, b, c = symbols[i - 2], symbols[i - 1], symbols[i]
+            tri[a, b, c] += 1
+            bi[b, c] += 1
+            uni[c] += 1
+    tri_ctx, bi_ctx = Counter(), Counter()
+    for (a, b, _), count in tri.items():
+        tri_ctx[a, b] += count
+    for (b, _), count in bi.items():
+        bi_ctx[b] += count
+    total = sum(uni.values())
+
+    table = bytearray()
+    for a in range(n):
+        for b in range(n):
+            for c in range(n):
+                # After the boundary only the boundary itself continues a word's start: (x, 0, c)
+                # with x != 0 never happens in a word and is given the plain estimate.
+                p_uni = (uni[c] + ADD_K) / (total + ADD_K * n)
+                p_bi = (bi[b, c] + ADD_K * n * p_uni) / (bi_ctx[b] + ADD_K * n)
+                p_tri = (tri[a, b, c] + ADD_K * n * p_bi) / (tri_ctx[a, b] + ADD_K * n)
+                p = WEIGHTS[0] * p_tri + WEIGHTS[1] * p_bi + WEIGHTS[2] * p_uni
+                if b == 0 and c == 0:
+                    p = 1e-9  # an empty word: never scored
+                table.append(min(255, round(-math.log2(p) * 8)))
+    return table
+
+
+def emit(name, table, n):
+    lines = [f"// [{n}][{n}][{n}]: letters before, letter; 0 is the word boundary.",
+             f"const std::uint8_t {name}[{n * n * n}] = {{"]
+    for i in range(0, len(table), 24):
+        lines.append("    " + ",".join(str(v) for v in table[i:i + 24]) + ",")
+    lines.append("};")
+    return "\n".join(lines)
+
+
+def main():
+    out = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("modLanguageModel.cpp")
+    ru = clean(russian_words(), RU_ALPHABET)
+    en = clean(english_words(), EN_ALPHABET)
+    text = "\n".join([
+        "// Generated by detect/make-model.py from the word lists of the Debian packages hunspell-ru",
+        f"// (ru_RU.dic and ru_RU.aff, {len(ru)} words) and wamerican (american-english, {len(en)}",
+        "// words). Do not edit: run the script again.",
+        '#include "detect/modLanguageModel.h"',
+        "",
+        "namespace litvorot::model {",
+        "",
+        "// clang-format off",
+        emit("kRussian", model(ru, RU_ALPHABET), len(RU_ALPHABET) + 1),
+        "",
+        emit("kEnglish", model(en, EN_ALPHABET), len(EN_ALPHABET) + 1),
+        "// clang-format on",
+        "",
+        "}  // namespace litvorot::model",
+        "",
+    ])
+    out.write_text(text, encoding="utf-8")
+
+
+if __name__ == "__main__":
+    main()

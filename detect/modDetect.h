@@ -1,0 +1,85 @@
+// The automatic source: the ways a garbled Russian (or English) text may have come about, each
+// one read back and scored with a letter model of Russian and English, the likeliest first.
+//
+//     auto readings = ListReadings(text);            // readings[0] is the one to use
+//     ConvertWithReading(readings[k], dest, text);   // the text as reading k, in format `dest`
+//
+// The letter tables must be built (BuildTables) before either is called.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tables/modTables.h"
+
+namespace litvorot {
+
+// The source format code that stands for the automatic source (settings file, converter).
+inline constexpr TextFormat kAuto = 5;
+
+enum class ReadingKind {
+    kAsIs,                  // the text is fine as it is (Unicode)
+    kTranslitText,          // Translit, read as the Translit source reads it
+    kKoi8Bytes,             // KOI8 bytes held one character a byte (the KOI8 source)
+    kCp1251Bytes,           // CP 1251 bytes held one character a byte (the CP 1251 source)
+    kUtf8AsCp1251,          // UTF-8 bytes shown as CP 1251: «РџСЂРёРІРµС‚»
+    kUtf8AsKoi8R,           // UTF-8 bytes shown as KOI8-R: «п÷п╣я─п╦п╡п╣я┌»
+    kUtf8AsCp1252,          // UTF-8 bytes shown as CP 1252: «ÐŸÑ€Ð¸Ð²ÐµÑ‚»
+    kCp1251AsKoi8R,         // CP 1251 bytes shown as KOI8-R: «оПХБЕР»
+    kKoi8RAsCp1251,         // KOI8-R bytes shown as CP 1251: «рТЙЧЕФ»
+    kRussianOnEnglishKeys,  // Russian typed with the US English layout: «ghbdtn»
+    kEnglishOnRussianKeys,  // English typed with the Russian (ЙЦУКЕН) layout: «руддщ»
+};
+inline constexpr int kReadingKinds = 11;
+
+// "as it is", "Translit", "UTF-8 read as CP 1251", ...
+std::string_view ReadingName(ReadingKind kind);
+
+struct Reading {
+    ReadingKind kind = ReadingKind::kAsIs;
+    // log2 of the text's probability under the letter model (always <= 0): the higher, the
+    // likelier. Readings of one text compare directly.
+    double score = 0;
+    // How the reading converts: the text from `source` (ConvertText). With `original` set that
+    // is the caller's own text; otherwise `text` holds the repaired Unicode text.
+    TextFormat source = kUnicode;
+    bool original = true;
+    std::u16string text;
+};
+
+// The readings of a clipboard text (up to its first NUL, which ends it), the one to use first and
+// then the others by score. The text as it is comes first unless another reading beats it by the
+// margin: Margin(kind, cost) bits, where cost is the text's own cost in bits. Readings that cannot
+// apply (a character outside the code page a text was misread in, bytes that are no UTF-8) and
+// readings that give the same text as one before them are left out; the text as it is is always
+// there.
+std::vector<Reading> ListReadings(std::u16string_view text);
+
+// How many bits a reading must gain over the text as it is to be used instead: a fixed part and a
+// share of the text's own cost. The byte mix-ups need the most; a wrong keyboard layout turns a
+// good word into a rare one less often, so the layouts need less; Translit, which letter models
+// tell from English least well (and which users type on purpose), the least. Calibrated with
+// tests/eval/evaluate.py.
+inline constexpr double kMarginBits = 12.0;
+inline constexpr double kMarginShare = 0.10;
+inline constexpr double kLayoutMarginBits = 6.0;
+inline constexpr double kTranslitMarginBits = 3.0;
+inline constexpr double kTranslitMarginShare = 0.03;
+double Margin(ReadingKind kind, double asIsCost);
+
+// Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
+// reads it, into `dest`. A reading of the text itself converts exactly as its source format does.
+void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string& text);
+
+// Converts `text` from the automatic source: the first of its readings. Gives the readings.
+std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text);
+
+// The cost of `text` in bits under the letter model (the negative of a reading's score).
+double TextCost(std::u16string_view text);
+
+// The text typed on the other keyboard layout: `russian` true reads keys of the US English
+// layout as the Russian layout's (ghbdtn -> привет), false the other way round.
+std::u16string SwapLayout(std::u16string_view text, bool russian);
+
+}  // namespace litvorot

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "convert/modTextRoutines.h"
+#include "detect/modCharsets.h"
+#include "detect/modDetect.h"
+#include "test_util.h"
+
+namespace litvorot {
+namespace {
+
+using test::Terminated;
+using test::U16;
+using test::U8;
+
+class DetectTest : public ::testing::Test {
+  protected:
+    void SetUp() override { BuildTables(); }
+
+    // What the automatic source makes of `text` (a clipboard text) in Unicode.
+    static std::string Auto(std::string_view text) {
+        std::u16string t = Terminated(text);
+        ConvertAuto(kUnicode, t);
+        return U8(t.substr(0, t.find(u'\0')));
+    }
+    static ReadingKind Chosen(std::string_view text) {
+        return ListReadings(U16(text)).front().kind;
+    }
+    // `text` misread: its bytes in `real` shown as `shown` (nullopt: UTF-8 bytes).
+    static std::string Garble(std::string_view text, std::optional<Charset> real, Charset shown) {
+        std::string bytes(text);
+        if (real) bytes = *EncodeCharset(*real, U16(text));
+        return U8(DecodeCharset(shown, bytes));
+    }
+    test::CodePageScope codePage_{1252};
+};
+
+TEST_F(DetectTest, CharsetsRoundTripAndAgreeWithTheLetterTables) {
+    for (Charset c : {Charset::kWindows1251, Charset::kWindows1252, Charset::kKoi8R}) {
+        std::string all;
+        for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+        EXPECT_EQ(EncodeCharset(c, DecodeCharset(c, all)), all);  // every byte, undefined ones too
+    }
+    for (LetterIndex i = 1; i <= kLetterCount; ++i) {
+        const auto unicode = static_cast<char16_t>(std::get<std::int16_t>(TableValue(kUnicode, i)));
+        EXPECT_EQ(CharsetChar(Charset::kKoi8R, std::get<std::uint8_t>(TableValue(kKoi8, i))),
+                  unicode);
+        EXPECT_EQ(
+            CharsetChar(Charset::kWindows1251, std::get<std::uint8_t>(TableValue(kCp1251, i))),
+            unicode);
+    }
+    // Undefined bytes are the control characters of their number, as Windows reads them.
+    EXPECT_EQ(CharsetChar(Charset::kWindows1251, 0x98), u'\u0098');
+    EXPECT_EQ(CharsetChar(Charset::kWindows1252, 0x9D), u'\u009D');
+    EXPECT_FALSE(EncodeCharset(Charset::kKoi8R, u"«a»"));
+    EXPECT_FALSE(EncodeCharset(Charset::kWindows1252, u"я"));
+}
+
+TEST_F(DetectTest, Utf8DecodingRefusesMalformedBytes) {
+    EXPECT_EQ(DecodeUtf8("\xD0\x9F\xF0\x9F\x98\x80x"), u"П\U0001F600x");
+    for (std::string_view bad : {"\xD0", "\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80",
+                                 "\xF4\x90\x80\x80", "\x80", "\xD0\x41", "\xFF"}) {
+        EXPECT_FALSE(DecodeUtf8(bad)) << testing::PrintToString(std::string(bad));
+    }
+}
+
+TEST_F(DetectTest, EachMixUpComesBack) {
+    const std::string text = "Привет, как дела? Всё хорошо.";
+    EXPECT_EQ(Auto(Garble(text, std::nullopt, Charset::kWindows1251)), text);  // РџСЂРёРІРµС‚
+    EXPECT_EQ(Auto(Garble(text, std::nullopt, Charset::kKoi8R)), text);
+    EXPECT_EQ(Auto(Garble(text, std::nullopt, Charset::kWindows1252)), text);  // ÐŸÑ€Ð¸Ð²ÐµÑ‚
+    EXPECT_EQ(Auto(Garble(text, Charset::kWindows1251, Charset::kKoi8R)), text);
+    EXPECT_EQ(Auto(Garble(text, Charset::kKoi8R, Charset::kWindows1251)), text);
+    EXPECT_EQ(Chosen(Garble(text, std::nullopt, Charset::kWindows1251)),
+              ReadingKind::kUtf8AsCp1251);
+    EXPECT_EQ(Chosen(Garble(text, std::nullopt, Charset::kKoi8R)), ReadingKind::kUtf8AsKoi8R);
+    EXPECT_EQ(Chosen(Garble(text, Charset::kKoi8R, Charset::kWindows1251)),
+              ReadingKind::kKoi8RAsCp1251);
+    // Single words too.
+    EXPECT_EQ(Auto("РџСЂРёРІРµС‚"), "Привет");
+    EXPECT_EQ(Auto("ÐŸÑ€Ð¸Ð²ÐµÑ‚"), "Привет");
+    EXPECT_EQ(Auto("оПХБЕР"), "Привет");
+    EXPECT_EQ(Auto("рТЙЧЕФ"), "Привет");
+    // И is D0 98 in UTF-8, whose 98 CP 1251 leaves undefined.
+    EXPECT_EQ(Auto(Garble("Иван Иванович", std::nullopt, Charset::kWindows1251)), "Иван Иванович");
+}
+
+TEST_F(DetectTest, EightBitFormatsReadAsTheirSources) {
+    EXPECT_EQ(Auto("ðÒÉ×ÅÔ, ÍÉÒ"), "Привет, мир");  // KOI8 bytes, one character each
+    EXPECT_EQ(Auto("Ïðèâåò, ìèð"), "Привет, мир");  // CP 1251 bytes
+    EXPECT_EQ(Chosen("ðÒÉ×ÅÔ, ÍÉÒ"), ReadingKind::kKoi8Bytes);
+    EXPECT_EQ(Chosen("Ïðèâåò, ìèð"), ReadingKind::kCp1251Bytes);
+}
+
+TEST_F(DetectTest, KeyboardLayouts) {
+    EXPECT_EQ(SwapLayout(u"ghbdtn? vbh", true), u"привет, мир");
+    EXPECT_EQ(SwapLayout(u"Ghbdtn/ `@#$^&|", true), u"Привет. ё\"№;:?/");
+    EXPECT_EQ(SwapLayout(u"руддщб цщкдв", false), u"hello, world");
+    EXPECT_EQ(SwapLayout(SwapLayout(u"q[]{};':\",.<>/?`~", true), false), u"q[]{};':\",.<>/?`~");
+    EXPECT_EQ(Auto("ghbdtn? rfr ltkf"), "привет, как дела");
+    EXPECT_EQ(Auto("Ntrcn yt yfqlty/"), "Текст не найден.");
+    EXPECT_EQ(Auto("руддщб цщкдв"), "hello, world");
+    EXPECT_EQ(Auto("ghbdtn"), "привет");
+    EXPECT_EQ(Auto("руддщ"), "hello");
+    // A text with letters of both scripts was not typed on one wrong layout.
+    for (const Reading& r : ListReadings(u"ghbdtn мир")) {
+        EXPECT_NE(r.kind, ReadingKind::kRussianOnEnglishKeys);
+        EXPECT_NE(r.kind, ReadingKind::kEnglishOnRussianKeys);
+    }
+}
+
+TEST_F(DetectTest, TranslitIsReadAsTheTranslitSourceReadsIt) {
+    for (std::string_view text : {"Ne udalos' naiti paket dlia ustanovki",
+                                  "Mal'chik s\"el \\.eskimo i shchi", "  privet, kak dela  "}) {
+        std::u16string viaAuto = Terminated(text);
+        const auto readings = ConvertAuto(kUnicode, viaAuto);
+        EXPECT_EQ(readings.front().kind, ReadingKind::kTranslitText) << text;
+        std::u16string viaTranslit = Terminated(text);
+        ConvertText(kTranslit, kUnicode, viaTranslit);
+        EXPECT_EQ(viaAuto, viaTranslit) << text;
+    }
+    // Into another format too: the reading converts from Translit itself.
+    std::u16string koi = Terminated("privet, kak dela");
+    ConvertAuto(kKoi8, koi);
+    std::u16string direct = Terminated("privet, kak dela");
+    ConvertText(kTranslit, kKoi8, direct);
+    EXPECT_EQ(koi, direct);
+}
+
+TEST_F(DetectTest, GoodTextsAreLeftAlone) {
+    for (std::string_view text : {"Привет",
+                                  "hello",
+                                  "data",
+                                  "port",
+                                  "file",
+                                  "Москва",
+                                  "OK",
+                                  "a",
+                                  "я",
+                                  "",
+                                  "   ",
+                                  "42",
+                                  "3.14159",
+                                  "Привет, мир! Как дела?",
+                                  "The quick brown fox jumps over the lazy dog.",
+                                  "Permission denied",
+                                  "for (int i = 0; i < n; ++i) { sum += a[i]; }",
+                                  "https://example.com/path?q=1&lang=ru",
+                                  "user@example.org",
+                                  "C:\\Windows\\System32",
+                                  "Установите пакет libqt6-dev и запустите cmake --build .",
+                                  "Версия 2.4.1 (сборка 2026-12-08)",
+                                  "«Ёлки-палки», — сказал он…",
+                                  "№ 5, Україна",
+                                  "Ошибка: не удалось открыть файл «/etc/passwd»",
+                                  "git commit -m \"fix\"",
+                                  "SELECT * FROM users WHERE id = 7;",
+                                  "Qt-приложение",
+                                  "café au lait",
+                                  "Straße",
+                                  "ГОСТ",
+                                  "HTTP/1.1 200 OK",
+                                  "getElementById",
+                                  "0xDEADBEEF",
+                                  ":-)"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+        EXPECT_EQ(Chosen(text), ReadingKind::kAsIs) << text;
+    }
+}
+
+TEST_F(DetectTest, LongTextsDecideOnTheWhole) {
+    std::string russian, english;
+    for (int i = 0; i < 200; ++i) {
+        russian += "Съешь же ещё этих мягких французских булок, да выпей чаю. ";
+        english += "Pack my box with five dozen liquor jugs, then sleep. ";
+    }
+    EXPECT_EQ(Auto(russian), russian);
+    EXPECT_EQ(Auto(english), english);
+    EXPECT_EQ(Auto(Garble(russian, std::nullopt, Charset::kWindows1251)), russian);
+    EXPECT_EQ(Auto(Garble(russian, Charset::kKoi8R, Charset::kWindows1251)), russian);
+    EXPECT_EQ(Auto(U8(SwapLayout(U16(english), true))), english);
+    // A Russian text with one word in English stays as it is.
+    EXPECT_EQ(Auto(russian + "Linux"), russian + "Linux");
+}
+
+TEST_F(DetectTest, ReadingsAreDistinctAndOrdered) {
+    const auto readings = ListReadings(U16("РџСЂРёРІРµС‚"));
+    ASSERT_GE(readings.size(), 2u);
+    EXPECT_EQ(readings[0].kind, ReadingKind::kUtf8AsCp1251);
+    EXPECT_EQ(readings[0].text, u"Привет");
+    for (std::size_t i = 2; i < readings.size(); ++i) {
+        EXPECT_GE(readings[i - 1].score, readings[i].score);
+    }
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        EXPECT_LE(readings[i].score, 0.0);
+        for (std::size_t k = 0; k < i; ++k) EXPECT_NE(readings[i].kind, readings[k].kind);
+    }
+    // Only the text as it is for a text no reading changes.
+    const auto digits = ListReadings(u"12345");
+    ASSERT_EQ(digits.size(), 1u);
+    EXPECT_EQ(digits[0].kind, ReadingKind::kAsIs);
+    ASSERT_EQ(ListReadings(u"").size(), 1u);
+    // The text ends at its first NUL, as on the clipboard.
+    EXPECT_EQ(ListReadings(Terminated("ghbdtn") + u"garbage").front().text, u"привет");
+}
+
+TEST_F(DetectTest, ConvertWithReadingKeepsTheTerminatorAndTheEnds) {
+    const std::u16string garbled = Terminated("  РџСЂРёРІРµС‚  ");
+    const auto readings = ListReadings(garbled);
+    ASSERT_EQ(readings[0].kind, ReadingKind::kUtf8AsCp1251);
+    std::u16string text = garbled;
+    ConvertWithReading(readings[0], kTranslit, text);
+    EXPECT_EQ(text.substr(0, text.find(u'\0')), u"  Privet  ");
+    // Every listed reading converts without failing; the text as it is gives the text back.
+    for (const Reading& r : readings) {
+        std::u16string t = garbled;
+        ConvertWithReading(r, kUnicode, t);
+        if (r.kind == ReadingKind::kAsIs) {
+            EXPECT_EQ(t, garbled);
+        }
+    }
+}
+
+TEST_F(DetectTest, CostsFollowTheModel) {
+    EXPECT_EQ(TextCost(u""), 0.0);
+    EXPECT_LT(TextCost(u"привет"), TextCost(u"ghbdtn"));
+    EXPECT_LT(TextCost(u"hello"), TextCost(u"руддщ"));
+    EXPECT_LT(TextCost(u"Привет"), TextCost(u"пРИВЕТ"));  // odd capitals cost
+    EXPECT_LT(TextCost(u"привет мир"), TextCost(u"привет╚мир"));
+    EXPECT_LT(TextCost(u"Tekst"), TextCost(u"Teкст"));  // scripts mixed in one word
+}
+
+}  // namespace
+}  // namespace litvorot
