@@ -55,15 +55,31 @@ void frmSplashBase::mnuGo_Click() {
         return;
     }
     converting_ = true;
+    StartConversion();
+}
+
+void frmSplashBase::StartConversion() {
     const std::weak_ptr<bool> alive = alive_;
-    for (;;) {
-        const ConversionResult result =
-            RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
-        if (alive.expired()) return;
+    const unsigned generation = abandoned_;
+    clipboard_.ReadClipboardText([this, alive, generation](std::u16string text) {
+        if (alive.expired() || generation != abandoned_) return;
+        const ConversionResult result = ConvertAndWrite(clipboard_, std::move(text), SourceFormat_,
+                                                        DestFormat_, DisplayStatus_);
+        if (alive.expired() || generation != abandoned_) return;
         if (result.openStatus) OpenStatusDialog();
-        if (alive.expired()) return;
-        if (pendingConversions_ == 0) break;
+        if (alive.expired() || generation != abandoned_) return;
+        if (pendingConversions_ == 0) {
+            converting_ = false;
+            return;
+        }
         --pendingConversions_;
-    }
+        StartConversion();
+    });
+}
+
+void frmSplashBase::AbandonConversions() {
+    ++abandoned_;
+    pendingConversions_ = 0;
     converting_ = false;
+    clipboard_.AbandonClipboardRead();
 }

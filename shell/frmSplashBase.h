@@ -41,8 +41,12 @@ class frmSplashBase {
     void mnuDestUnicode_Click() { SetDestFormat(litvorot::kUnicode); }
     void mnuDisplayStatus_Click() { SetDisplayStatus(!DisplayStatus_); }
     // The conversion command; the hot key runs it too. A run asked for while one is in progress
-    // (a message box is open inside it) follows when that one has finished.
+    // (the clipboard's owner has not answered yet, or a message box is open inside it) follows
+    // when that one has finished.
     void mnuGo_Click();
+    // Gives up the conversion in progress and those asked for after it, for Exit: a clipboard
+    // read that still waits is abandoned, and nothing more is written to the clipboard.
+    void AbandonConversions();
 
   protected:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -66,8 +70,15 @@ class frmSplashBase {
     litvorot::TextFormat DestFormat_ = 0;
     bool DisplayStatus_ = false;
 
+    // Reads the clipboard for one conversion; converting, writing and the next queued run follow
+    // when the text is there.
+    void StartConversion();
+
     bool converting_ = false;
     int pendingConversions_ = 0;
+    // Counts AbandonConversions calls: a read started before the last one is ignored if it
+    // answers.
+    unsigned abandoned_ = 0;
     // Lets a conversion see that a message box inside it let Exit delete the window.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

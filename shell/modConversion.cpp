@@ -10,8 +10,12 @@ namespace litvorot {
 
 ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
                                bool displayStatus) {
+    return ConvertAndWrite(clipboard, clipboard.GetClipboardText(), source, dest, displayStatus);
+}
+
+ConversionResult ConvertAndWrite(Clipboard& clipboard, std::u16string text, TextFormat source,
+                                 TextFormat dest, bool displayStatus) {
     ConversionResult result;
-    std::u16string text = clipboard.GetClipboardText();
     try {
         ConvertText(source, dest, text);
     } catch (const std::exception& error) {

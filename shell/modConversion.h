@@ -2,6 +2,8 @@
 // text, write it back. No Qt here.
 #pragma once
 
+#include <string>
+
 #include "clipboard/Clipboard.h"
 #include "tables/modTables.h"
 
@@ -18,5 +20,9 @@ struct ConversionResult {
 // Otherwise the status dialog opens exactly when `displayStatus` is set.
 ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
                                bool displayStatus);
+
+// The same for a text already read from `clipboard` (empty when nothing could be read).
+ConversionResult ConvertAndWrite(Clipboard& clipboard, std::u16string text, TextFormat source,
+                                 TextFormat dest, bool displayStatus);
 
 }  // namespace litvorot
