@@ -10,6 +10,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QString>
 #include <cerrno>
@@ -24,6 +25,9 @@
 
 namespace litvorot {
 namespace {
+
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.clipboard=true".
+Q_LOGGING_CATEGORY(lcClipboard, "litvorot.clipboard", QtWarningMsg)
 
 // Text types, best first. Other programs ask for any of them; all get UTF-8.
 const char* const kTextTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT",
@@ -286,7 +290,11 @@ std::u16string WaylandClipboard::GetClipboardText() {
     }
     ::close(pipeFds[0]);
     // An owner that never finished gives no text, rather than a part of it.
-    if (!complete) return {};
+    if (!complete) {
+        qCInfo(lcClipboard) << "the clipboard owner did not send its text within"
+                            << kWaylandReadTimeoutMs << "ms; the conversion is given up";
+        return {};
+    }
     const qsizetype size = static_cast<qsizetype>(bytes.size());
     const QString text = std::strcmp(chosen, "STRING") == 0
                              ? QString::fromLatin1(bytes.data(), size)
