@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "shell/modConversion.h"
+#include "detect/modDetect.h"
 #include "shell/modFileIO.h"
 #include "tables/modMessages.h"
 
@@ -14,8 +14,10 @@ frmSplashBase::frmSplashBase(Clipboard& clipboard, std::filesystem::path exeDir,
 
 void frmSplashBase::SetSourceFormat(TextFormat format) {
     SourceFormat_ = format;
-    if (IsValidFormat(format)) CheckFormatItem(FormatMenu::Source, format);
+    if (IsValidFormat(format) || format == kAuto) CheckFormatItem(FormatMenu::Source, format);
 }
+
+void frmSplashBase::mnuSourceAuto_Click() { SetSourceFormat(kAuto); }
 
 void frmSplashBase::SetDestFormat(TextFormat format) {
     DestFormat_ = format;
@@ -57,13 +59,40 @@ void frmSplashBase::mnuGo_Click() {
     converting_ = true;
     const std::weak_ptr<bool> alive = alive_;
     for (;;) {
-        const ConversionResult result =
-            RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
+        ConversionResult result;
+        if (SourceFormat_ == kAuto) {
+            result =
+                RunAutoConversion(clipboard_, DestFormat_, DisplayStatus_, autoCycle_, clock_());
+        } else {
+            autoCycle_.Reset();
+            result = RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
+        }
         if (alive.expired()) return;
+        autoReading_ = result.reading;
+        SetUndo(result);
         if (result.openStatus) OpenStatusDialog();
         if (alive.expired()) return;
         if (pendingConversions_ == 0) break;
         --pendingConversions_;
     }
     converting_ = false;
+}
+
+void frmSplashBase::SetUndo(const ConversionResult& result) {
+    if (!result.written) return;
+    undoBefore_ = result.before;
+    undoAfter_ = result.after;
+    EnableUndoItem(true);
+}
+
+void frmSplashBase::mnuUndo_Click() {
+    if (undoAfter_.empty()) return;
+    const std::u16string before = std::move(undoBefore_);
+    const std::u16string after = std::move(undoAfter_);
+    undoBefore_.clear();
+    undoAfter_.clear();
+    autoCycle_.Reset();
+    EnableUndoItem(false);
+    const std::u16string text = clipboard_.GetClipboardText();
+    if (TextBeforeNul(text) == after) clipboard_.SetClipboardText(before);
 }

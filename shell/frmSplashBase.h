@@ -3,10 +3,14 @@
 // the Win32 frmSplash derive from it and add the window, the menu, the tray icon and the hot key.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "clipboard/Clipboard.h"
+#include "shell/modConversion.h"
 #include "tables/modTables.h"
 
 class frmSplashBase {
@@ -15,7 +19,8 @@ class frmSplashBase {
     frmSplashBase& operator=(const frmSplashBase&) = delete;
 
     // Each setter stores the value and puts the menu's check marks in step with it; a format
-    // code outside 1..4 is stored, and no item is marked for it.
+    // code outside 1..4 (and 5, the automatic source, in the source menu) is stored, and no item
+    // is marked for it.
     void SetSourceFormat(litvorot::TextFormat format);
     void SetDestFormat(litvorot::TextFormat format);
     void SetDisplayStatus(bool flag);
@@ -35,6 +40,7 @@ class frmSplashBase {
     void mnuSourceKOI8_Click() { SetSourceFormat(litvorot::kKoi8); }
     void mnuSourceCP1251_Click() { SetSourceFormat(litvorot::kCp1251); }
     void mnuSourceUnicode_Click() { SetSourceFormat(litvorot::kUnicode); }
+    void mnuSourceAuto_Click();
     void mnuDestTranslit_Click() { SetDestFormat(litvorot::kTranslit); }
     void mnuDestKOI8_Click() { SetDestFormat(litvorot::kKoi8); }
     void mnuDestCP1251_Click() { SetDestFormat(litvorot::kCp1251); }
@@ -43,6 +49,17 @@ class frmSplashBase {
     // The conversion command; the hot key runs it too. A run asked for while one is in progress
     // (a message box is open inside it) follows when that one has finished.
     void mnuGo_Click();
+    // Puts back the text the last conversion replaced (for the automatic source, the text its
+    // cycle started from), when the clipboard still holds what that conversion wrote; otherwise
+    // nothing changes. Either way there is nothing more to undo.
+    void mnuUndo_Click();
+    bool CanUndo() const { return !undoAfter_.empty(); }
+    // The reading the last automatic conversion wrote ("UTF-8 read as CP 1251"), or empty.
+    const std::string& AutoReading() const { return autoReading_; }
+
+    // The monotonic clock that times the automatic source's cycle; tests set their own.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
 
   protected:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -52,10 +69,12 @@ class frmSplashBase {
     virtual ~frmSplashBase() = default;
 
     enum class FormatMenu { Source, Dest };
-    // Marks the item of `format` (1..4) in the submenu and clears the other three.
+    // Marks the item of `format` (1..4, and 5 in the source menu) in the submenu and clears the
+    // others.
     virtual void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) = 0;
     virtual void CheckDisplayStatusItem(bool checked) = 0;
     virtual void OpenStatusDialog() = 0;
+    virtual void EnableUndoItem(bool enabled) = 0;
 
   private:
     litvorot::Clipboard& clipboard_;
@@ -65,6 +84,13 @@ class frmSplashBase {
     litvorot::TextFormat SourceFormat_ = 0;
     litvorot::TextFormat DestFormat_ = 0;
     bool DisplayStatus_ = false;
+
+    void SetUndo(const litvorot::ConversionResult& result);
+    litvorot::AutoCycle autoCycle_;
+    std::string autoReading_;
+    std::u16string undoBefore_;  // in memory only
+    std::u16string undoAfter_;   // empty: nothing to undo
+    Clock clock_ = [] { return std::chrono::steady_clock::now(); };
 
     bool converting_ = false;
     int pendingConversions_ = 0;

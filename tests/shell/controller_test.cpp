@@ -70,16 +70,30 @@ class ControllerTest : public ::testing::Test {
         std::ifstream in(dir_ / "settings.ini", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    static std::string Checked(QMenu* menu) {
+    // The items a menu has always had, without Auto and Undo, which came later; AllCaptions
+    // and AllChecked see those too.
+    static QList<QAction*> FirstItems(QMenu* menu) {
+        QList<QAction*> items;
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() != "mnuSourceAuto" && action->objectName() != "mnuUndo")
+                items << action;
+        }
+        return items;
+    }
+    static std::string Marks(const QList<QAction*>& items) {
         std::string marks;
-        for (QAction* action : menu->actions()) marks += action->isChecked() ? 'x' : '.';
+        for (QAction* action : items) marks += action->isChecked() ? 'x' : '.';
         return marks;
     }
-    static QStringList Captions(QMenu* menu) {
+    static QStringList Texts(const QList<QAction*>& items) {
         QStringList captions;
-        for (QAction* action : menu->actions()) captions << action->text();
+        for (QAction* action : items) captions << action->text();
         return captions;
     }
+    static std::string Checked(QMenu* menu) { return Marks(FirstItems(menu)); }
+    static QStringList Captions(QMenu* menu) { return Texts(FirstItems(menu)); }
+    static std::string AllChecked(QMenu* menu) { return Marks(menu->actions()); }
+    static QStringList AllCaptions(QMenu* menu) { return Texts(menu->actions()); }
 
     fs::path dir_;
     test::FakeClipboard clipboard_;
@@ -100,7 +114,7 @@ TEST_F(ControllerTest, MenuTreeCaptionsAndOrder) {
     const QStringList formats{"Translit", "KOI8", "CP 1251", "Unicode"};
     EXPECT_EQ(Captions(form.mnuSource), formats);
     EXPECT_EQ(Captions(form.mnuDest), formats);
-    for (QAction* action : form.PopupMenu()->actions()) {
+    for (QAction* action : FirstItems(form.PopupMenu())) {
         EXPECT_TRUE(action->isEnabled());
         EXPECT_TRUE(action->shortcut().isEmpty());
     }
