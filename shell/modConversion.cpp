@@ -16,8 +16,9 @@ void ShowConversionFailure(const std::exception& error) {
     ShowMessage(std::string("The clipboard text could not be converted: ") + error.what());
 }
 
-// The texts a new cycle may write: each reading of `text` in `dest`, without repeats and
-// without the original, which comes last.
+// The texts a new cycle may write: each reading of `text` in `dest`, without repeats, the
+// original last. When the likeliest reading is the text itself, the original stays first, so that a
+// good text is left as it is.
 std::vector<AutoCycle::Choice> AutoChoices(const std::u16string& text, TextFormat dest) {
     std::vector<AutoCycle::Choice> choices;
     const std::u16string_view original = TextBeforeNul(text);
@@ -25,13 +26,16 @@ std::vector<AutoCycle::Choice> AutoChoices(const std::u16string& text, TextForma
         std::u16string converted = text;
         ConvertWithReading(reading, dest, converted);
         const std::u16string_view body = TextBeforeNul(converted);
-        if (body.empty() || body == original) continue;
+        if (body.empty() || (body == original && !choices.empty())) continue;
         const bool repeated = std::any_of(choices.begin(), choices.end(),
                                           [&](const auto& choice) { return choice.text == body; });
-        if (!repeated)
+        if (!repeated) {
             choices.push_back({std::u16string(body), std::string(ReadingName(reading.kind))});
+        }
     }
-    choices.push_back({std::u16string(original), "the original text"});
+    if (choices.empty() || choices.front().text != original) {
+        choices.push_back({std::u16string(original), "the original text"});
+    }
     return choices;
 }
 
