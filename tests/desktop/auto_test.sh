@@ -31,5 +31,6 @@ clip_wait_for "$garbled" 3 || fail "Undo gave $(clip_get) after $second"
 tray_menu_exit || fail "the menu did not open for Exit"
 app_wait_exit 10 || fail "Exit did not end the program"
 printf ' 5 \r\n 4 \r\nFalse\r\n' >"$DESKTOP_DIR/expected.ini"
-cmp "$APP_DIR/settings.ini" "$DESKTOP_DIR/expected.ini" || fail "settings.ini: $(od -c "$APP_DIR/settings.ini")"
+cmp "$APP_DIR/settings.ini" "$DESKTOP_DIR/expected.ini" ||
+    fail "settings.ini: $(od -c "$APP_DIR/settings.ini")"
 echo "PASS"

@@ -11,6 +11,7 @@
 #include "clipboard/clipboard_win32.h"
 #include "resources/litvorot_rc.h"
 #include "shell/frmSplash_win32.h"
+#include "windows/dlgStatus_win32.h"
 
 namespace fs = std::filesystem;
 
@@ -97,6 +98,40 @@ TEST_F(MenuWin32Test, AutoRepairsTheClipboardAndUndoPutsItBack) {
     Command(IDM_UNDO);
     EXPECT_EQ(Clipboard(), u"copied since");
     EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
+}
+
+TEST(StatusWin32AutoTest, TheSourceLineNamesTheReadingAndTheDialogWidensForIt) {
+    auto labelText = [](HWND dialog) {
+        wchar_t text[128] = {};
+        GetDlgItemTextW(dialog, IDC_LABSOURCE, text, 128);
+        return std::wstring(text);
+    };
+    auto clientWidth = [](HWND window) {
+        RECT rect{};
+        GetClientRect(window, &rect);
+        return rect.right;
+    };
+    // Without a reading 5 is a code like any other: the design text.
+    HWND dialog = dlgStatus::Open(5, 4);
+    EXPECT_EQ(labelText(dialog), L"Source format:");
+    EXPECT_EQ(clientWidth(dialog), 164);
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+
+    dialog = dlgStatus::Open(5, 4, L"English typed on the Russian layout");
+    const std::wstring text = labelText(dialog);
+    EXPECT_EQ(text, L"Source format: Auto (English typed on the Russian layout)");
+    HWND label = GetDlgItem(dialog, IDC_LABSOURCE);
+    HDC dc = GetDC(label);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, font);
+    ReleaseDC(label, dc);
+    RECT rect{};
+    GetClientRect(label, &rect);
+    EXPECT_GE(rect.right, size.cx);
+    EXPECT_GT(clientWidth(dialog), rect.right);
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
 }  // namespace
