@@ -12,6 +12,11 @@ ClipboardWin32::ClipboardWin32(HWND owner, ClipboardApi api) : owner_(owner), ap
 std::u16string ClipboardWin32::GetClipboardText() {
     if (!api_.openClipboard(nullptr)) return {};
     std::u16string text;
+    // Files are not text: writing their converted paths back would take the files away.
+    if (api_.isClipboardFormatAvailable(CF_HDROP)) {
+        api_.closeClipboard();
+        return text;
+    }
     if (HANDLE block = api_.getClipboardData(CF_UNICODETEXT)) {
         if (const void* bytes = api_.globalLock(block)) {
             const SIZE_T size = api_.globalSize(block);

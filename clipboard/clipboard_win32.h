@@ -18,6 +18,7 @@ inline constexpr std::string_view kLockFailedMessage = "Could not lock memory to
 struct ClipboardApi {
     BOOL(WINAPI* openClipboard)(HWND) = ::OpenClipboard;
     HANDLE(WINAPI* getClipboardData)(UINT) = ::GetClipboardData;
+    BOOL(WINAPI* isClipboardFormatAvailable)(UINT) = ::IsClipboardFormatAvailable;
     LPVOID(WINAPI* globalLock)(HGLOBAL) = ::GlobalLock;
     SIZE_T(WINAPI* globalSize)(HGLOBAL) = ::GlobalSize;
     BOOL(WINAPI* globalUnlock)(HGLOBAL) = ::GlobalUnlock;
@@ -36,7 +37,8 @@ class ClipboardWin32 final : public Clipboard {
 
     // The CF_UNICODETEXT block as it is, terminator and anything behind it included: a block of
     // n bytes gives n / 2 units. A block that cannot be locked shows kLockFailedMessage while the
-    // clipboard is still open and gives the empty text.
+    // clipboard is still open and gives the empty text. Copied files (CF_HDROP, which a file
+    // manager may offer beside a text list of their paths) give the empty text as well.
     std::u16string GetClipboardText() override;
 
     // Writes `text` up to its first NUL in a zero-filled block of 2 bytes per unit of `text` (2

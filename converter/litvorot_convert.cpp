@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -18,8 +20,8 @@
 #include <vector>
 
 #include "convert/modCodePage.h"
-#include "converter/modConvertInput.h"
-#include "converter/modInput.h"
+#include "convert/modFormatName.h"
+#include "converter/modConvertFile.h"
 #include "detect/modDetect.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
@@ -33,15 +35,12 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "litvorot-convert";
 
+// The four formats by name or code, and the automatic source.
 std::optional<TextFormat> ParseFormat(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (name == "koi8" || name == "1") return kKoi8;
-    if (name == "cp1251" || name == "2") return kCp1251;
-    if (name == "translit" || name == "3") return kTranslit;
-    if (name == "unicode" || name == "4") return kUnicode;
     if (name == "auto" || name == "5") return kAuto;
-    return std::nullopt;
+    return ParseFormatName(name);
 }
 
 void Fail(const std::string& name, const std::string& message) {
@@ -101,8 +100,8 @@ int main(int argc, char** argv) {
     for (auto [text, target] : {std::pair{&from, &options.from}, std::pair{&to, &options.to}}) {
         const auto format = ParseFormat(*text);
         if (!format) {
-            std::cerr << kProgram << ": unknown format '" << *text
-                      << "' (use translit, koi8, cp1251, unicode or 1-4)\n";
+            std::cerr << kProgram << ": unknown format '" << *text << "' (use " << kFormatNamesHelp
+                      << ", or auto)\n";
             return kExitUsage;
         }
         if (*format == kAuto && target == &options.to) {
@@ -123,29 +122,22 @@ int main(int argc, char** argv) {
     BuildTables();
 
     int status = kExitOk;
-    Input input;
-    std::u16string text;
-    ByteBuffer out;
+    FileConverter converter(options);
+    HeldOutput out(STDOUT_FILENO);
     for (const std::string& path : files) {
         const std::string name = path == "-" ? "standard input" : path;
-        if (!input.Load(path)) {
-            Fail(name, std::strerror(errno));
-            status = kExitFailure;
-            continue;
-        }
         std::string error;
-        const auto output = ConvertInput(options, input.Bytes(), text, out, error);
-        if (!output) {
+        const FileOutcome outcome = converter.Convert(path, out, error);
+        if (outcome == FileOutcome::kOutputFailed) {
+            Fail("standard output", error);
+            return kExitFailure;
+        }
+        if (outcome == FileOutcome::kRefused) {
             Fail(name, error);
             status = kExitFailure;
             continue;
         }
         if (explain && options.from == kAuto) Explain(name, readings);
-        if (std::fwrite(output->data(), 1, output->size(), stdout) != output->size() ||
-            std::fflush(stdout) != 0) {
-            Fail("standard output", std::strerror(errno));
-            return kExitFailure;
-        }
     }
     return status;
 }

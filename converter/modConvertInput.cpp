@@ -1,6 +1,5 @@
 #include "converter/modConvertInput.h"
 
-#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -8,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "convert/modTextRoutines.h"
 #include "detect/modDetect.h"
@@ -28,16 +28,6 @@ std::string Hex(unsigned value) {
     return buffer;
 }
 
-std::string InvalidUtf8Message(std::size_t offset) {
-    return "invalid UTF-8 at byte offset " + std::to_string(offset);
-}
-
-// `position` counts the output's characters from 1.
-std::string NoByteMessage(char16_t c, std::size_t position) {
-    return "character " + Hex(c) + " at position " + std::to_string(position) +
-           " of the output is no byte";
-}
-
 // The position of the first NUL unit in `text`, or its size. Blocks of 16 are tested whole, so
 // the compiler can compare them in parallel.
 std::size_t FirstNul(std::u16string_view text) {
@@ -54,6 +44,48 @@ std::size_t FirstNul(std::u16string_view text) {
     return text.size();
 }
 
+// Decodes UTF-8 into `out`, which has room for a unit per byte, by ICU's rules (its macros, so
+// that the converter needs none of its libraries at run time): the units written, or nothing
+// for malformed UTF-8. `bytes` is below 1 GiB.
+std::optional<std::size_t> FromUtf8(std::string_view bytes, char16_t* out) {
+    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto size = static_cast<std::int32_t>(bytes.size());
+    std::size_t units = 0;
+    for (std::int32_t i = 0; i < size;) {
+        if (in[i] < 0x80) {
+            out[units++] = in[i++];
+            continue;
+        }
+        UChar32 c = 0;
+        U8_NEXT(in, i, size, c);
+        if (c < 0) return std::nullopt;
+        U16_APPEND_UNSAFE(out, units, c);
+    }
+    return units;
+}
+
+// Encodes UTF-16 as UTF-8 into `out` (room for three bytes a unit): the bytes written, or
+// nothing when `text` holds a lone surrogate.
+std::optional<std::size_t> ToUtf8(std::u16string_view text, char* out) {
+    auto* bytes = reinterpret_cast<std::uint8_t*>(out);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        UChar32 c = text[i++];
+        if (c < 0x80) {
+            bytes[length++] = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        if (U16_IS_SURROGATE(c)) {
+            if (!U16_IS_SURROGATE_LEAD(c) || i == text.size() || !U16_IS_TRAIL(text[i])) {
+                return std::nullopt;
+            }
+            c = U16_GET_SUPPLEMENTARY(c, text[i++]);
+        }
+        U8_APPEND_UNSAFE(bytes, length, c);
+    }
+    return length;
+}
+
 // Decodes `bytes` (the whole input `data` or a block of it) into `text`, whose size must already
 // be room enough for them, and converts it as a clipboard text: terminated, converted where it
 // stands and cut at its first NUL. Malformed UTF-8 gives false, with `message` naming its place
@@ -65,15 +97,12 @@ bool DecodeAndConvert(const ConvertOptions& options, std::string_view data, std:
                        [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
         text.resize(bytes.size());
     } else {
-        UErrorCode error = U_ZERO_ERROR;
-        std::int32_t length = 0;
-        u_strFromUTF8(text.data(), static_cast<std::int32_t>(text.size()), &length, bytes.data(),
-                      static_cast<std::int32_t>(bytes.size()), &error);
-        if (U_FAILURE(error)) {
+        const std::optional<std::size_t> length = FromUtf8(bytes, text.data());
+        if (!length) {
             message = InvalidUtf8Message(FirstInvalidOffset(data));
             return false;
         }
-        text.resize(static_cast<std::size_t>(length));
+        text.resize(*length);
     }
     text.push_back(u'\0');
     if (options.from == kAuto) {
@@ -94,17 +123,45 @@ std::size_t FirstNonByte(std::u16string_view text) {
 
 }  // namespace
 
-// The byte offset of the first malformed UTF-8 sequence in `data` (ICU's own decoder decides).
+std::string InvalidUtf8Message(std::size_t offset) {
+    return "invalid UTF-8 at byte offset " + std::to_string(offset);
+}
+
+std::string NoByteMessage(char16_t c, std::size_t position) {
+    return "character " + Hex(c) + " at position " + std::to_string(position) +
+           " of the output is no byte";
+}
+
+// The byte offset of the first malformed UTF-8 sequence in `data`. ICU's own decoder decides;
+// runs of ASCII and two-byte characters, which it always accepts, are stepped over first.
 std::size_t FirstInvalidOffset(std::string_view data) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-    const auto length = static_cast<std::int32_t>(data.size());
-    for (std::int32_t i = 0; i < length;) {
-        const std::int32_t start = i;
-        UChar32 c = 0;
-        U8_NEXT(bytes, i, length, c);
-        if (c < 0) return static_cast<std::size_t>(start);
+    const std::size_t size = data.size();
+    std::size_t i = 0;
+    while (i < size) {
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if ((word & 0x8080808080808080u) != 0) break;
+            i += 8;
+        }
+        if (i == size) break;
+        const unsigned byte = bytes[i];
+        if (byte < 0x80) {
+            ++i;
+        } else if (byte - 0xC2 < 0x1E && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            i += 2;
+        } else {
+            // At most four bytes are read, so the window keeps offsets within 32 bits.
+            const std::size_t window = std::min<std::size_t>(size - i, 4);
+            std::int32_t next = 0;
+            UChar32 c = 0;
+            U8_NEXT(bytes + i, next, static_cast<std::int32_t>(window), c);
+            if (c < 0) return i;
+            i += static_cast<std::size_t>(next);
+        }
     }
-    return data.size();
+    return size;
 }
 
 namespace {
@@ -158,16 +215,12 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
                            [](char16_t c) { return static_cast<char>(c); });
             out.Commit(text.size());
         } else {
-            const std::size_t room = text.size() * 3;
-            UErrorCode error = U_ZERO_ERROR;
-            std::int32_t length = 0;
-            u_strToUTF8(out.Room(room), static_cast<std::int32_t>(room), &length, text.data(),
-                        static_cast<std::int32_t>(text.size()), &error);
-            if (U_FAILURE(error)) {
+            const std::optional<std::size_t> length = ToUtf8(text, out.Room(text.size() * 3));
+            if (!length) {
                 message = "the output is no valid Unicode text";
                 return std::nullopt;
             }
-            out.Commit(static_cast<std::size_t>(length));
+            out.Commit(*length);
         }
         written += text.size();
     }
@@ -229,16 +282,13 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
         return std::nullopt;
     }
     out.Reserve(capacity);
-    UErrorCode error = U_ZERO_ERROR;
-    std::int32_t length = 0;
-    u_strToUTF8(out.Data(), static_cast<std::int32_t>(capacity), &length, text.data(),
-                static_cast<std::int32_t>(text.size()), &error);
-    if (U_FAILURE(error)) {
+    const std::optional<std::size_t> length = ToUtf8(text, out.Data());
+    if (!length) {
         // Only a lone surrogate can do this, and valid input holds none.
         message = "the output is no valid Unicode text";
         return std::nullopt;
     }
-    return std::string_view(out.Data(), static_cast<std::size_t>(length));
+    return std::string_view(out.Data(), *length);
 }
 
 }  // namespace litvorot

@@ -31,6 +31,11 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
                                              std::u16string& text, ByteBuffer& out,
                                              std::string& message);
 
+// The messages of a refused input: "invalid UTF-8 at byte offset 12", and a character above U+00FF
+// on the way out as bytes, its `position` counting the output's UTF-16 units from 1.
+std::string InvalidUtf8Message(std::size_t offset);
+std::string NoByteMessage(char16_t c, std::size_t position);
+
 // The byte offset of the first malformed UTF-8 sequence in `data`, or its size when it has none.
 std::size_t FirstInvalidOffset(std::string_view data);
 

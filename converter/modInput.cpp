@@ -61,12 +61,21 @@ char* ByteBuffer::Room(std::size_t bytes) {
     return data_.get() + size_;
 }
 
+int OpenInput(const std::string& path) {
+    return path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+}
+
+void CloseInput(int fd) {
+    const int error = errno;
+    if (fd != STDIN_FILENO) ::close(fd);
+    errno = error;
+}
+
 // Reads a whole file ("-" is standard input) in as few reads as its size allows: one read of a
 // regular file's size, and one more that sees its end.
 bool Input::Load(const std::string& path) {
     buffer_.Clear();
-    const int fd =
-        path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+    const int fd = OpenInput(path);
     if (fd < 0) return false;
     struct stat info {};
     constexpr std::size_t kChunk = 1 << 20;
@@ -87,9 +96,7 @@ bool Input::Load(const std::string& path) {
         // The rest of the room first; a larger one only once it is full.
         want = buffer_.Free() > 0 ? buffer_.Free() : kChunk;
     }
-    const int error = errno;
-    if (fd != STDIN_FILENO) ::close(fd);
-    errno = error;
+    CloseInput(fd);
     return ok;
 }
 

@@ -33,6 +33,11 @@ class ByteBuffer {
     std::size_t size_ = 0;
 };
 
+// Opens an input for reading ("-" is standard input): its descriptor, or -1 with errno set.
+int OpenInput(const std::string& path);
+// Closes what OpenInput opened, keeping errno.
+void CloseInput(int fd);
+
 // One input's bytes, read into memory whole. A file is read, not mapped: a mapped file that
 // another program shortens while it is converted would kill the converter with SIGBUS.
 class Input {

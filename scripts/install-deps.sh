@@ -8,7 +8,7 @@ what=${1:-build}
 build_pkgs=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev libgl-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev
-    libcli11-dev libutfcpp-dev libicu-dev
+    libcli11-dev libutfcpp-dev libicu-dev libwayland-dev libwayland-bin
     googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_pkgs=(
@@ -17,6 +17,7 @@ test_pkgs=(
     hyperfine icu-devtools python3
     clang
     dpkg-dev desktop-file-utils man-db groff-base file
+    sway xwayland wl-clipboard wtype dbus dbus-bin foot xdg-desktop-portal
 )
 
 # The letter model of the automatic source is generated from these word lists (detect/make-model.py,

@@ -1,28 +1,28 @@
 // Litvorot, the tray program: converts Russian text on the clipboard when Ctrl+Space is pressed.
 #include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
+#include "clipboard/clipboard_wayland.h"
 #include "clipboard/clipboard_x11.h"
 #include "shell/frmSplash.h"
+#include "shell/modCommandLine.h"
+#include "shell/modDisplay.h"
 #include "shell/modFileIO.h"
 #include "shell/modHotKey.h"
+#include "shell/modHotKeyNotice.h"
+#include "shell/modHotKey_portal.h"
+#include "shell/modRemote.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
+#include "windows/modWindowHelpers.h"
 
 namespace {
-
-void ShowMessageBox(std::string_view text) {
-    QMessageBox box(QMessageBox::NoIcon, QString(),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                    QMessageBox::Ok);
-    box.exec();
-}
 
 // A window the user still sees (menus and tool tips do not count).
 bool AnyWindowVisible() {
@@ -37,13 +37,45 @@ bool AnyWindowVisible() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Options drive the program that already runs; they need no display.
+    const litvorot::CommandLine commandLine = litvorot::ParseCommandLine(argc, argv);
+    if (commandLine.exitStatus) {
+        std::cout << commandLine.output;
+        std::cerr << commandLine.error;
+        return *commandLine.exitStatus;
+    }
+    if (commandLine.remote.Any()) {
+        QCoreApplication client(argc, argv);
+        return litvorot::SendRemoteCommand(commandLine.remote);
+    }
+
     // The global hot key and the tray need X11; under Wayland the program runs through XWayland.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
+        if (const std::string problem = litvorot::CheckX11Display(); !problem.empty()) {
+            std::cerr << problem << '\n';
+            return 1;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("litvorot"));
     // The main window is hidden, and a secondary window closing must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    litvorot::SetMessageHook(ShowMessageBox);
+    litvorot::SetMessageHook(litvorot::windows::ShowMessageBox);
+
+    // One program per session: the session bus name is the lock.
+    litvorot::RemoteControl remote;
+    switch (remote.ClaimSession()) {
+        case litvorot::RemoteControl::Claim::Owned:
+            break;
+        case litvorot::RemoteControl::Claim::AlreadyRunning:
+            std::cerr << "litvorot: Litvorot already runs in this session; this copy ends\n";
+            return 0;
+        case litvorot::RemoteControl::Claim::NoBus:
+            std::cerr << "litvorot: no session D-Bus: 'litvorot --go' cannot reach this program, "
+                         "and another copy can start beside it\n";
+            break;
+    }
 
     // Log-out and Ctrl+C end the program in order (the clipboard goes to a clipboard manager),
     // without writing the settings file: only Exit writes it.
@@ -53,14 +85,19 @@ int main(int argc, char* argv[]) {
         QCoreApplication::quit();
     });
 
-    litvorot::X11Clipboard clipboard;
-    std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateAppHotKey();
+    // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
+    std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
+    if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
+    // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
+    std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
     const std::filesystem::path exeDir(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     const std::filesystem::path configHome =
         litvorot::UserConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 
-    QPointer<frmSplash> form = new frmSplash(clipboard, *hotKey, exeDir, configHome);
+    QPointer<frmSplash> form = new frmSplash(*clipboard, *hotKey, exeDir, configHome);
+    QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
+                     &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {
         // From now on the program ends with its last window, or at once when none is open.
         QApplication::setQuitOnLastWindowClosed(true);
@@ -69,6 +106,12 @@ int main(int argc, char* argv[]) {
         });
     });
     form->Form_Load();
+    if (form) {
+        litvorot::ReportHotKeyState(
+            form->HotKeyRegistered(),
+            litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
+        remote.Serve(*form);
+    }
 
     const int result = quitRequested ? 0 : QApplication::exec();
     delete form.data();

@@ -70,7 +70,9 @@ std::string FormatSettings(const Settings& settings);
 
 // Writes the settings atomically (a temporary file beside `path`, then a rename), creating the
 // directory when needed. Empty on success, else a message naming the path and the reason. A
-// settings.ini that is itself read-only is left alone and reported.
+// settings.ini that is itself read-only is left alone and reported. A settings.ini that is a
+// symbolic link stays one: its target is replaced, atomically in the target's directory. One that
+// can be written in a directory that cannot is rewritten in place.
 std::string SaveSettingsFile(const std::filesystem::path& path, const Settings& settings);
 
 }  // namespace litvorot

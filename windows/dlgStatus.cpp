@@ -54,6 +54,7 @@ QString dlgStatus::FormatName(litvorot::TextFormat format) {
 dlgStatus::dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest, const QString& reading)
     : QDialog(nullptr, FixedDialogFlags()) {
     setObjectName(QStringLiteral("dlgStatus"));
+    MarkFixedDialog(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromLatin1(kProductName));
     setWindowIcon(ProgramIcon());

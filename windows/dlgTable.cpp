@@ -1,5 +1,6 @@
 #include "windows/dlgTable.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
@@ -32,6 +33,7 @@ dlgTable* dlgTable::Instance() { return g_instance; }
 
 dlgTable::dlgTable() : QDialog(nullptr, FixedDialogFlags()) {
     setObjectName(QStringLiteral("dlgTable"));
+    MarkFixedDialog(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Transliteration Table"));
     setWindowIcon(ProgramIcon());
@@ -50,6 +52,15 @@ dlgTable::dlgTable() : QDialog(nullptr, FixedDialogFlags()) {
 dlgTable::~dlgTable() = default;
 
 void dlgTable::Form_Load() { StayOnTop(true); }
+
+void dlgTable::keyPressEvent(QKeyEvent* event) {
+    // QDialog closes on Escape, which would take the card away from under the user's fingers.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 void dlgTable::StayOnTop(bool topMost) {
     const Qt::WindowFlags flags = windowFlags().setFlag(Qt::WindowStaysOnTopHint, topMost);

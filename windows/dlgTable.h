@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QKeyEvent;
 class QLabel;
 
 // The transliteration reference card; stays above ordinary windows. At most one exists; it is
@@ -19,6 +20,10 @@ class dlgTable : public QDialog {
     // Puts the window into the always-on-top band (or takes it out), keeping its position and
     // size, and shows it without activating it.
     void StayOnTop(bool topMost);
+
+  protected:
+    // Escape does not close the card: only its title bar's close button does.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     dlgTable();

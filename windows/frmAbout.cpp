@@ -31,6 +31,7 @@ frmAbout* frmAbout::Instance() { return g_instance; }
 
 frmAbout::frmAbout() : QDialog(nullptr, FixedDialogFlags()) {
     setObjectName(QStringLiteral("frmAbout"));
+    MarkFixedDialog(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(kProductName));
     setWindowIcon(ProgramIcon());

@@ -4,9 +4,11 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace litvorot::windows {
@@ -14,6 +16,21 @@ namespace litvorot::windows {
 Qt::WindowFlags FixedDialogFlags() {
     return Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+}
+
+void MarkFixedDialog(QWidget* window) {
+    // Qt's X11 platform reads this property of the native window whenever it sets the window's
+    // type: a mask of extra types that come before the one the window flags give (0x8 is
+    // _NET_WM_WINDOW_TYPE_TOOLBAR). Other platforms ignore it. The type is written again on the
+    // next change of the flags, so one flag that only widgets use is switched there and back.
+    constexpr int kToolbarWindowType = 0x8;
+    window->winId();
+    QWindow* handle = window->windowHandle();
+    if (handle == nullptr) return;
+    handle->setProperty("_q_xcb_wm_window_type", kToolbarWindowType);
+    const Qt::WindowFlags flags = handle->flags();
+    handle->setFlags(flags ^ Qt::BypassGraphicsProxyWidget);
+    handle->setFlags(flags);
 }
 
 QIcon ProgramIcon() {
@@ -53,6 +70,14 @@ QFrame* AddLine(QWidget* parent, const char* name, int x1, int x2, int y, const 
     line->setPalette(palette);
     line->setGeometry(x1, y, x2 - x1 + 1, 1);
     return line;
+}
+
+void ShowMessageBox(std::string_view text) {
+    // Left without a title, the box would show the application name, "litvorot".
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kProductName),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok);
+    box.exec();
 }
 
 void CentreOnScreen(QWidget* window) {

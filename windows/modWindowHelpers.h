@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 #include <Qt>
+#include <string_view>
 
 class QFrame;
 class QLabel;
@@ -23,6 +24,12 @@ inline constexpr char kProductName[] = "Litvorot";
 // the taskbar.
 Qt::WindowFlags FixedDialogFlags();
 
+// Gives `window` (one with FixedDialogFlags, not yet shown) a fixed dialog frame as well where the
+// X11 window manager does not heed the frame hints: openbox, for one, offers minimising (and full
+// screen) to every dialog. It is announced as a toolbar first and a dialog after that: window
+// managers give a toolbar its title bar and close button but no minimise or maximise button.
+void MarkFixedDialog(QWidget* window);
+
 // The program icon, 16 x 16 and 32 x 32.
 QIcon ProgramIcon();
 
@@ -35,6 +42,9 @@ void FitLabel(QLabel* label);
 
 // A horizontal line one pixel high from (x1, y) to (x2, y), both ends included.
 QFrame* AddLine(QWidget* parent, const char* name, int x1, int x2, int y, const QColor& color);
+
+// The program's modal message: `text` (UTF-8) with an OK button, titled with the product name.
+void ShowMessageBox(std::string_view text);
 
 // Moves a top-level window that has not been shown yet to the centre of the screen it will open
 // on (the one under the mouse pointer).

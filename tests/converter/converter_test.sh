@@ -107,5 +107,13 @@ yes 'Съешь же ещё этих мягких французских бул�
     "$conv" -f koi8 -t unicode --bytes-in "$work/big.koi8" >"$work/big.back" &&
     cmp -s "$work/big.txt" "$work/big.back" && passed=$((passed + 1)) || { echo "FAIL: 10 MB round trip"; failed=$((failed + 1)); }
 
+# Read in pieces, an input is still refused whole: malformed UTF-8 at the end of 3 MB that came
+# through a pipe writes nothing of it, and names the offset in the whole input.
+{ head -c 3000000 "$work/big.txt"; printf '\xff'; } >"$work/big-bad.txt"
+expect "refused after 3 MB" 1 "$work/empty.txt" -- sh -c "cat \"$work/big-bad.txt\" | \"$conv\" -f unicode -t koi8 --bytes-out"
+stderr_has "offset in the whole input" "standard input: invalid UTF-8 at byte offset 3000000"
+# A pipe gives what the file gives.
+expect "pipe like file" 0 "$work/big.koi8" -- sh -c "cat \"$work/big.txt\" | \"$conv\" -f unicode -t koi8 --bytes-out"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -14,16 +14,7 @@ DESKTOP_DIR=""
 
 desktop_log() { echo "[desktop] $*" >&2; }
 
-# wait_until TIMEOUT_SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds.
-wait_until() {
-    local timeout=$1
-    shift
-    local deadline=$((SECONDS + timeout))
-    until "$@" >/dev/null 2>&1; do
-        if ((SECONDS >= deadline)); then return 1; fi
-        sleep 0.05
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wait_until.sh"
 
 desktop_start() {
     local geometry=${1:-1024x768x24}
@@ -34,7 +25,7 @@ desktop_start() {
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR="$DESKTOP_DIR/runtime"
     mkdir -m 0700 "$XDG_RUNTIME_DIR"
-    export XDG_CONFIG_HOME="$DESKTOP_DIR/config"
+    export XDG_CONFIG_HOME="$DESKTOP_DIR/config" XDG_STATE_HOME="$DESKTOP_DIR/state"
     export QT_QPA_PLATFORM=xcb
 
     local fifo="$DESKTOP_DIR/displayfd"

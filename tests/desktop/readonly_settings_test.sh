@@ -43,12 +43,14 @@ exit_reports() {
     [ "$status" -eq 0 ] || fail "exit status $status"
 }
 
-# A settings file in a directory the program may not write.
+# A read-only settings file in a directory the program may not write.
 ro=$DESKTOP_DIR/readonly
 mkdir "$ro"
 cp "$1" "$ro/litvorot"
 printf ' 1 \r\n 4 \r\nTrue\r\n' >"$ro/settings.ini"
 cp "$ro/settings.ini" "$DESKTOP_DIR/old.ini"
+# The file may not be written either: a writable one would be rewritten in place.
+chmod 0444 "$ro/settings.ini"
 chmod 0555 "$ro"
 exit_reports "$ro" "$ro/config"
 cmp -s "$ro/settings.ini" "$DESKTOP_DIR/old.ini" || fail "the old settings file changed"

@@ -21,29 +21,14 @@ static long long NowMs(void) {
 
 int main(int argc, char** argv) {
     const int answerTargets = argc > 1 && strcmp(argv[1], "--answer-targets") == 0;
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(NULL, &screenNumber);
-    if (xcb_connection_has_error(c)) {
-        fprintf(stderr, "stuck_owner: cannot open the display\n");
-        return 1;
-    }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
+    xcb_window_t window;
+    xcb_connection_t* c = ConnectWithWindow("stuck_owner", &window);
+    if (c == NULL) return 1;
     const xcb_atom_t clipboard = InternAtom(c, "CLIPBOARD");
     const xcb_atom_t targets = InternAtom(c, "TARGETS");
     const xcb_atom_t utf8 = InternAtom(c, "UTF8_STRING");
 
-    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), NULL);
-    if (owner == NULL || owner->owner != window) {
-        fprintf(stderr, "stuck_owner: could not take the clipboard\n");
-        return 1;
-    }
-    free(owner);
+    if (!TakeSelection(c, window, clipboard, "stuck_owner")) return 1;
     printf("0x%08x\n", window);
     fflush(stdout);
     const long long start = NowMs();

@@ -1,6 +1,7 @@
 /* What the small X clients of the tests and the benchmark share when they own a selection. */
 #pragma once
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <xcb/xcb.h>
@@ -28,4 +29,34 @@ static inline void ReplySelectionRequest(xcb_connection_t* c,
     notify.property = property;
     xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, (const char*)&notify);
     xcb_flush(c);
+}
+
+/* Connects to the display named by DISPLAY and makes an input-only window on its screen, to own
+ * selections with. NULL, after a message naming WHO, when the display cannot be opened. */
+static inline xcb_connection_t* ConnectWithWindow(const char* who, xcb_window_t* window) {
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(NULL, &screenNumber);
+    if (xcb_connection_has_error(c)) {
+        fprintf(stderr, "%s: cannot open the display\n", who);
+        return NULL;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    *window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, *window, it.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, NULL);
+    return c;
+}
+
+/* Makes WINDOW the owner of SELECTION; false, after a message naming WHO, when it did not
+ * become the owner. */
+static inline int TakeSelection(xcb_connection_t* c, xcb_window_t window, xcb_atom_t selection,
+                                const char* who) {
+    xcb_set_selection_owner(c, window, selection, XCB_CURRENT_TIME);
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), NULL);
+    const int taken = owner != NULL && owner->owner == window;
+    free(owner);
+    if (!taken) fprintf(stderr, "%s: could not take the clipboard\n", who);
+    return taken;
 }

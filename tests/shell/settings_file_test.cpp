@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -36,6 +37,40 @@ class SettingsFileTest : public ::testing::Test {
         return ReadSettingsFile(file_);
     }
     static bool RunningAsRoot() { return ::geteuid() == 0; }
+
+    // SaveSettingsFile(path) as a user whom the permissions bind: this one, or as root "nobody"
+    // (uid 65534) in a child process. The answer, or "child failed" when the child could not run.
+    static std::string SaveUnprivileged(const fs::path& path, const Settings& settings) {
+        if (!RunningAsRoot()) return SaveSettingsFile(path, settings);
+        int pipe[2];
+        if (::pipe(pipe) != 0) return "child failed";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipe[0]);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+            const std::string answer = SaveSettingsFile(path, settings);
+            const bool sent = ::write(pipe[1], answer.data(), answer.size()) ==
+                              static_cast<ssize_t>(answer.size());
+            ::_exit(sent ? 0 : 1);
+        }
+        ::close(pipe[1]);
+        std::string answer;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, n);
+        ::close(pipe[0]);
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
+            return "child failed";
+        }
+        return answer;
+    }
+    // Hands `path` to the user SaveUnprivileged runs as.
+    static void GiveToSaver(const fs::path& path) {
+        if (RunningAsRoot()) {
+            ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        }
+    }
 
     fs::path dir_;
     fs::path file_;
@@ -185,6 +220,62 @@ TEST_F(SettingsFileTest, ReadOnlyDirectoryAndFileAreLeftAlone) {
     EXPECT_NE(error.find("ermission denied"), std::string::npos) << error;
     EXPECT_FALSE(DirectoryWritable(dir_));
     EXPECT_EQ(SettingsPath(dir_, "/home/u/.config"), "/home/u/.config/litvorot/settings.ini");
+}
+
+TEST_F(SettingsFileTest, AWritableFileInAReadOnlyDirectoryIsWrittenInPlace) {
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_exec);
+    const fs::path share = dir_ / "share";
+    fs::create_directory(share);
+    const fs::path file = share / "settings.ini";
+    Write(file, " 1 \r\n 4 \r\nTrue\r\nan old fourth line\r\n");
+    GiveToSaver(file);
+    fs::permissions(share, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+    EXPECT_EQ(SaveUnprivileged(file, Settings{2, 3, false}), "");
+    EXPECT_EQ(Read(file), " 2 \r\n 3 \r\nFalse\r\n");        // the longer old content is cut off
+    EXPECT_EQ(fs::directory_iterator(share)->path(), file);  // nothing beside it
+
+    // A file that cannot be written either is still reported and left alone.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+    const std::string error = SaveUnprivileged(file, Settings{});
+    EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+    EXPECT_NE(error.find("ermission denied"), std::string::npos) << error;
+    EXPECT_EQ(Read(file), " 2 \r\n 3 \r\nFalse\r\n");
+    fs::permissions(share, fs::perms::owner_all);
+}
+
+TEST_F(SettingsFileTest, ALinkedSettingsFileStaysALink) {
+    // The link is relative, as one made beside the program usually is; its target lives in
+    // another directory, where the temporary file must be made for the rename to stay atomic.
+    const fs::path app = dir_ / "app";
+    const fs::path real = dir_ / "real" / "settings.ini";
+    fs::create_directories(app);
+    fs::create_directories(real.parent_path());
+    Write(real, " 1 \r\n 1 \r\nTrue\r\n");
+    fs::create_symlink("../real/settings.ini", file_ = app / "settings.ini");
+    // A second link in front of the first: both are followed.
+    const fs::path outer = dir_ / "settings.ini";
+    fs::create_symlink(file_, outer);
+
+    ASSERT_EQ(SaveSettingsFile(outer, Settings{4, 1, false}), "");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(outer)));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file_)));
+    EXPECT_EQ(fs::read_symlink(file_), "../real/settings.ini");
+    EXPECT_EQ(Read(real), " 4 \r\n 1 \r\nFalse\r\n");
+    EXPECT_EQ(ReadSettingsFile(outer).sourceFormat, 4);
+    EXPECT_FALSE(fs::exists(app / "settings.ini.tmp"));
+    EXPECT_FALSE(fs::exists(real.string() + ".tmp"));
+
+    // A link whose target is missing gets the target made; a link loop is reported, not followed
+    // forever, and left as it was.
+    fs::remove(real);
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{}), "");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file_)));
+    EXPECT_EQ(Read(real), " 3 \r\n 2 \r\nFalse\r\n");
+    const fs::path loop = dir_ / "loop.ini";
+    fs::create_symlink("loop.ini", loop);
+    EXPECT_NE(SaveSettingsFile(loop, Settings{}), "");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(loop)));
 }
 
 TEST_F(SettingsFileTest, WhereTheSettingsLive) {

@@ -1,6 +1,7 @@
 // The Win32 clipboard: whole blocks read as they are, texts written up to their first NUL, the
 // empty text never written, and the message when a block cannot be locked.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 #include <windows.h>
 
 #include <atomic>
@@ -39,6 +40,28 @@ void PutPicture(HWND window) {
     HDC screen = GetDC(nullptr);
     SetClipboardData(CF_BITMAP, CreateCompatibleBitmap(screen, 4, 4));
     ReleaseDC(nullptr, screen);
+    CloseClipboard();
+}
+
+// Puts files as a file manager copies them: CF_HDROP naming `path`, and the path as text beside
+// it.
+void PutFiles(HWND window, const std::wstring& path) {
+    ASSERT_TRUE(OpenClipboard(window));
+    EmptyClipboard();
+    // DROPFILES, then the names, each ended by a NUL, and one more NUL after the last.
+    const SIZE_T namesSize = (path.size() + 2) * sizeof(wchar_t);
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + namesSize);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), path.c_str(),
+                path.size() * sizeof(wchar_t));
+    GlobalUnlock(drop);
+    SetClipboardData(CF_HDROP, drop);
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (path.size() + 1) * sizeof(wchar_t));
+    std::memcpy(GlobalLock(text), path.c_str(), path.size() * sizeof(wchar_t));
+    GlobalUnlock(text);
+    SetClipboardData(CF_UNICODETEXT, text);
     CloseClipboard();
 }
 
@@ -97,6 +120,21 @@ TEST_F(ClipboardWin32Test, NoTextGivesTheEmptyTextSilently) {
     PutPicture(window_);
     EXPECT_EQ(clipboard.GetClipboardText(), u"");
     EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ClipboardWin32Test, CopiedFilesAreNoTextAndStayOnTheClipboard) {
+    ClipboardWin32 clipboard(window_);
+    PutFiles(window_, L"C:\\privet.txt");
+    EXPECT_EQ(clipboard.GetClipboardText(), u"");
+    EXPECT_FALSE(clipboard.SetClipboardText(u""));  // what the conversion command then writes
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
+    EXPECT_EQ(BlockSize(), static_cast<long long>(sizeof(L"C:\\privet.txt")));
+    EXPECT_TRUE(messages_.empty());
+    // The clipboard outlives this process in the Wine session: files left there would hide
+    // the text from the tests that come after.
+    ASSERT_TRUE(OpenClipboard(window_));
+    EmptyClipboard();
+    CloseClipboard();
 }
 
 TEST_F(ClipboardWin32Test, WritesUpToTheFirstNulInABlockOfTheTextsSize) {

@@ -52,4 +52,29 @@ TEST_F(SettingsWin32Test, AHiddenSettingsFileIsNotRead) {
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_F(SettingsWin32Test, ALinkedSettingsFileStaysALink) {
+    const fs::path real = folder_ / L"real";
+    fs::create_directories(real);
+    const fs::path target = real / kSettingsFileName;
+    ASSERT_EQ(SaveSettingsFile(target, Settings{1, 1, true}), "");
+    const fs::path link = folder_ / kSettingsFileName;
+    // Unprivileged creation needs developer mode on Windows 10 and later.
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), 0x2) &&
+        !CreateSymbolicLinkW(link.c_str(), target.c_str(), 0)) {
+        GTEST_SKIP() << "symbolic links cannot be made here (error " << GetLastError() << ")";
+    }
+    // Wine 8 makes the link but cannot open it afterwards.
+    const DWORD before = GetFileAttributesW(link.c_str());
+    if (before == INVALID_FILE_ATTRIBUTES || (before & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        ReadSettingsFile(link).sourceFormat != 1) {
+        GTEST_SKIP() << "symbolic links are made here but cannot be followed";
+    }
+    ASSERT_EQ(SaveSettingsFile(link, Settings{4, 2, false}), "");
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link became a file";
+    EXPECT_EQ(ReadSettingsFile(target).sourceFormat, 4);
+    EXPECT_FALSE(fs::exists(folder_ / L"settings.ini.tmp"));
+}
+
 }  // namespace

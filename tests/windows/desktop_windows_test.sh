@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The secondary windows on a real X server with a window manager (Xvfb + openbox):
 #  1. the table window stays above another window after that window is activated, and is still
-#     seen whole on the screen;
-#  2. client sizes, frames and taskbar hints of the four windows as the window manager sees them.
+#     seen whole on the screen, and Escape does not close it;
+#  2. client sizes, frames and taskbar hints of the four windows as the window manager sees them
+#     (the three dialogs offer neither minimising nor maximising, the help window both).
 # Usage: desktop_windows_test.sh WINDOWS_DRIVER TABLE_PNG
 set -euo pipefail
 
@@ -79,6 +80,13 @@ sleep 0.3
 above "$table" "$logo" || fail "the table went below the clicked window"
 table_seen_whole "$table" || fail "the table is covered"
 
+# Escape pressed in the table leaves it open: only the title bar closes it.
+xdotool windowactivate --sync "$table"
+wait_until 5 is_active "$table" || fail "the table could not be activated"
+xdotool key --window "$table" Escape
+sleep 0.5
+has_window "Transliteration Table" || fail "Escape closed the table"
+
 # Closing the table destroys it; opening it again gives a table that is on top again.
 xdotool windowclose "$table" 2>/dev/null || xdotool windowkill "$table"
 wait_until 10 no_window "Transliteration Table" || fail "the table did not close"
@@ -112,6 +120,8 @@ for id in "$status" "$about" "$table"; do
     grep -q _NET_WM_ACTION_CLOSE <<<"$actions" || fail "window $id cannot be closed"
     ! grep -q -e _NET_WM_ACTION_RESIZE -e _NET_WM_ACTION_MAXIMIZE <<<"$actions" ||
         fail "window $id can be resized: $actions"
+    ! grep -q -e _NET_WM_ACTION_MINIMIZE -e _NET_WM_ACTION_FULLSCREEN <<<"$actions" ||
+        fail "window $id can be minimised or made full screen: $actions"
 done
 ! xprop -id "$help" WM_TRANSIENT_FOR | grep -q 'window id' || fail "help window is transient"
 actions=$(xprop -id "$help" _NET_WM_ALLOWED_ACTIONS)

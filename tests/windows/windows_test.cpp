@@ -6,16 +6,19 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include "windows/dlgStatus.h"
 #include "windows/dlgTable.h"
 #include "windows/frmAbout.h"
 #include "windows/frmHelp.h"
+#include "windows/modWindowHelpers.h"
 
 namespace {
 
@@ -75,6 +78,7 @@ class WindowsTest : public QObject {
     void tablePictureFollowsTheLayout();
     void tableStayOnTopCanBeSwitched();
     void tableOpensOnceAndIsRebuiltOnTop();
+    void tableIgnoresEscape();
 
     void helpShowsThePageBesideTheExecutable();
     void helpWithoutPageShowsNotice();
@@ -88,6 +92,7 @@ class WindowsTest : public QObject {
     void aboutOpensOnce();
 
     void windowsOutliveTheMainWindow();
+    void messagesAreTitledWithTheProductName();
 };
 
 void WindowsTest::cleanup() {
@@ -317,6 +322,15 @@ void WindowsTest::tableOpensOnceAndIsRebuiltOnTop() {
     QVERIFY(again->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
+void WindowsTest::tableIgnoresEscape() {
+    QPointer<dlgTable> table = dlgTable::Open();
+    QVERIFY(QTest::qWaitForWindowExposed(table));
+    QTest::keyClick(table, Qt::Key_Escape);
+    QTest::qWait(20);
+    QVERIFY(table && table->isVisible());
+    QCOMPARE(dlgTable::Instance(), table.data());
+}
+
 // ---- help window ----
 
 void WindowsTest::helpShowsThePageBesideTheExecutable() {
@@ -507,6 +521,23 @@ void WindowsTest::windowsOutliveTheMainWindow() {
         QVERIFY(w);
         QVERIFY(w->isVisible());
     }
+}
+
+void WindowsTest::messagesAreTitledWithTheProductName() {
+    // The application name is the lower-case program name; the box must not fall back to it.
+    QApplication::setApplicationName(QStringLiteral("litvorot"));
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    litvorot::windows::ShowMessageBox("Файл \"settings.ini\" не записан.");
+    QCOMPARE(title, QStringLiteral("Litvorot"));
+    QCOMPARE(text, QStringLiteral("Файл \"settings.ini\" не записан."));
 }
 
 QTEST_MAIN(WindowsTest)

@@ -1,0 +1,20 @@
+#include "convert/modFormatName.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace litvorot {
+
+std::optional<TextFormat> ParseFormatName(std::string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "koi8" || lower == "1") return kKoi8;
+    if (lower == "cp1251" || lower == "2") return kCp1251;
+    if (lower == "translit" || lower == "3") return kTranslit;
+    if (lower == "unicode" || lower == "4") return kUnicode;
+    return std::nullopt;
+}
+
+}  // namespace litvorot

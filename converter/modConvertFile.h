@@ -1,0 +1,46 @@
+// One input of the converter, from its file to the output: through the direct path in pieces when
+// the formats allow it, otherwise read whole and converted as one text.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "converter/modConvertInput.h"
+#include "converter/modInput.h"
+#include "converter/modOutput.h"
+#include "converter/modStreamConvert.h"
+
+namespace litvorot {
+
+enum class FileOutcome {
+    kConverted,     // the output is written
+    kRefused,       // the input could not be read or converted; nothing of it is written
+    kOutputFailed,  // writing the output failed
+};
+
+class FileConverter {
+  public:
+    // The tables and the ANSI code page must be ready.
+    explicit FileConverter(const ConvertOptions& options);
+
+    // Converts the file `path` ("-": standard input) and writes its output through `out`.
+    // `message` says what went wrong for any outcome but kConverted.
+    FileOutcome Convert(const std::string& path, HeldOutput& out, std::string& message);
+
+    // The size of the pieces the direct path reads.
+    static constexpr std::size_t kPiece = std::size_t{256} << 10;
+
+  private:
+    FileOutcome Stream(int fd, HeldOutput& out, std::string& message);
+    FileOutcome Whole(const std::string& path, HeldOutput& out, std::string& message);
+
+    ConvertOptions options_;
+    std::optional<StreamConverter> stream_;
+    std::unique_ptr<char[]> piece_;
+    Input input_;
+    std::u16string text_;
+    ByteBuffer whole_;
+};
+
+}  // namespace litvorot

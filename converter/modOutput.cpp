@@ -1,0 +1,159 @@
+#include "converter/modOutput.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "converter/modInput.h"
+
+namespace litvorot {
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kFirstPiece = kHugePage;
+constexpr std::size_t kLargestPiece = std::size_t{32} << 20;
+
+}  // namespace
+
+bool WriteAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const auto wrote = ::write(fd, bytes, std::min<std::size_t>(size, std::size_t{1} << 30));
+        if (wrote < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+void HeldOutput::Piece::Free::operator()(char* memory) const { std::free(memory); }
+
+HeldOutput::HeldOutput(int fd, std::size_t memoryLimit) : fd_(fd), memoryLimit_(memoryLimit) {}
+
+HeldOutput::~HeldOutput() { Discard(); }
+
+char* HeldOutput::Room(std::size_t bytes) {
+    if (used_ == 0 || pieces_[used_ - 1].capacity - pieces_[used_ - 1].size < bytes) {
+        // A new piece, twice the size of the one before (each is filled, never copied).
+        const std::size_t previous = used_ == 0 ? kFirstPiece / 2 : pieces_[used_ - 1].capacity;
+        std::size_t capacity = std::max(bytes, std::min(kLargestPiece, previous * 2));
+        capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+        if (used_ == pieces_.size()) pieces_.emplace_back();
+        Piece& piece = pieces_[used_];
+        if (piece.capacity < capacity) {
+            piece.data.reset(static_cast<char*>(std::aligned_alloc(kHugePage, capacity)));
+            if (!piece.data) throw std::bad_alloc();
+            piece.capacity = capacity;
+            AdviseHugePages(piece.data.get(), capacity);
+        }
+        piece.size = 0;
+        ++used_;
+    }
+    Piece& piece = pieces_[used_ - 1];
+    return piece.data.get() + piece.size;
+}
+
+void HeldOutput::Commit(std::size_t bytes) {
+    pieces_[used_ - 1].size += bytes;
+    inMemory_ += bytes;
+    size_ += bytes;
+    if (inMemory_ > memoryLimit_ && spillError_.empty()) Spill(spillError_);
+}
+
+std::string HeldOutput::InMemory() const {
+    std::string all;
+    for (std::size_t i = 0; i < used_; ++i) all.append(pieces_[i].data.get(), pieces_[i].size);
+    return all;
+}
+
+// Moves what memory holds to the end of the temporary file.
+bool HeldOutput::Spill(std::string& error) {
+    if (spill_ == nullptr) {
+        spill_ = std::tmpfile();
+        if (spill_ == nullptr) {
+            error =
+                std::string("cannot hold the output in a temporary file: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < used_; ++i) {
+        const Piece& piece = pieces_[i];
+        if (std::fwrite(piece.data.get(), 1, piece.size, spill_) != piece.size) {
+            error =
+                std::string("cannot hold the output in a temporary file: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    used_ = 0;
+    inMemory_ = 0;
+    return true;
+}
+
+bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
+    outputFailed = false;
+    if (!spillError_.empty()) {
+        error = spillError_;
+        Discard();
+        return false;
+    }
+    if (spill_ != nullptr) {
+        if (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0) {
+            error = std::string("cannot read the output back from its temporary file: ") +
+                    std::strerror(errno);
+            Discard();
+            return false;
+        }
+        std::unique_ptr<char[]> block(new char[kFirstPiece]);
+        for (;;) {
+            const std::size_t got = std::fread(block.get(), 1, kFirstPiece, spill_);
+            if (got > 0 && !WriteAll(fd_, block.get(), got)) {
+                error = std::strerror(errno);
+                outputFailed = true;
+                Discard();
+                return false;
+            }
+            if (got < kFirstPiece) break;
+        }
+        if (std::ferror(spill_)) {
+            error = "cannot read the output back from its temporary file";
+            Discard();
+            return false;
+        }
+        std::fclose(spill_);
+        spill_ = nullptr;
+    }
+    for (std::size_t i = 0; i < used_; ++i) {
+        if (!WriteAll(fd_, pieces_[i].data.get(), pieces_[i].size)) {
+            error = std::strerror(errno);
+            outputFailed = true;
+            Discard();
+            return false;
+        }
+    }
+    Discard();
+    return true;
+}
+
+void HeldOutput::Discard() {
+    used_ = 0;
+    inMemory_ = 0;
+    size_ = 0;
+    spillError_.clear();
+    if (spill_ != nullptr) {
+        std::fclose(spill_);
+        spill_ = nullptr;
+    }
+}
+
+}  // namespace litvorot

@@ -1,0 +1,368 @@
+#include "converter/modStreamConvert.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "convert/modTextRoutines.h"
+
+namespace litvorot {
+
+namespace {
+bool CanConvertCyrillicBlocks();
+}  // namespace
+
+bool StreamConverter::Handles(const ConvertOptions& options) {
+    return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
+}
+
+StreamConverter::StreamConverter(const ConvertOptions& options)
+    : bytesIn_(options.bytesIn), bytesOut_(options.bytesOut) {
+    // Each character as the whole-text conversion writes it: a letter of the source in the
+    // destination's form, anything else as it is.
+    const LetterIndex* const map =
+        options.from == options.to ? nullptr : CodeIndexMap(options.from);
+    const LetterWriter writer(options.to);
+    bool anyWide = false;
+    for (std::size_t c = 1; c < kTableSize; ++c) {
+        char16_t units[4] = {static_cast<char16_t>(c)};
+        std::size_t count = 1;
+        if (map != nullptr && c < kCodeIndexSize && map[c] != 0) {
+            count = static_cast<std::size_t>(writer.Write(map[c], units) - units);
+        }
+        Form& form = forms_[c];
+        for (std::size_t k = 0; k < count; ++k) {
+            const char16_t unit = units[k];
+            if (bytesOut_ && unit > 0xFF) {
+                form.wide = true;
+                form.unit = unit;
+                break;
+            }
+            std::uint8_t encoded[U8_MAX_LENGTH];
+            std::int32_t length = 0;
+            if (bytesOut_) {
+                encoded[length++] = static_cast<std::uint8_t>(unit);
+            } else {
+                U8_APPEND_UNSAFE(encoded, length, unit);
+            }
+            std::memcpy(form.bytes + form.length, encoded, static_cast<std::size_t>(length));
+            form.length = static_cast<std::uint8_t>(form.length + length);
+        }
+        // Only the characters the input can hold matter for whether it can fail.
+        anyWide |= form.wide && (!bytesIn_ || c <= 0xFF);
+        if (c < 0x80) asciiKept_ &= !form.wide && form.length == 1 && form.bytes[0] == char(c);
+        if (c <= 0xFF) {
+            oneByte_ &= form.wide || form.length == 1;
+            byteOf_[c] = static_cast<unsigned char>(form.bytes[0]);
+            wideOf_[c] = form.wide ? 1 : 0;
+        }
+    }
+    for (std::size_t n = 0; n < 128; ++n) {
+        const Form& form = forms_[0x400 + n];
+        const bool single = !form.wide && form.length == 1 && form.bytes[0] != 0;
+        cyrillic_[n] = single ? static_cast<unsigned char>(form.bytes[0]) : 0;
+    }
+    simd_ = CanConvertCyrillicBlocks();
+    cyrillicBlocks_ = simd_ && bytesOut_ && !bytesIn_ && asciiKept_;
+    // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
+    cannotFail_ = bytesIn_ && !anyWide;
+}
+
+void StreamConverter::Reset() {
+    state_ = State::kConverting;
+    offset_ = 0;
+    written_ = 0;
+    invalid_ = 0;
+    hasInvalid_ = false;
+    hasWide_ = false;
+    wideUnit_ = 0;
+    widePosition_ = 0;
+}
+
+void StreamConverter::NoByte(char16_t unit, std::size_t before) {
+    hasWide_ = true;
+    wideUnit_ = unit;
+    widePosition_ = written_ + before + 1;
+}
+
+namespace {
+
+constexpr std::uint64_t kHigh = 0x8080808080808080u;
+constexpr std::uint64_t kLow = 0x0101010101010101u;
+
+// Eight bytes that are ASCII and none of them NUL.
+inline bool PlainAscii(const unsigned char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return ((word | ((word - kLow) & ~word)) & kHigh) == 0;
+}
+
+// Where a piece may be cut without cutting a character: before the last byte of its final four
+// that can start a character of several bytes, if there is one.
+std::size_t SafeEnd(std::string_view piece) {
+    const std::size_t size = piece.size();
+    for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(piece[size - back]);
+        if (byte >= 0xC0) return size - back;
+        if (byte < 0x80) return size;
+    }
+    return size;
+}
+
+}  // namespace
+
+namespace {
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__GNUC__) && !defined(__clang__)
+// g++ 12 takes the undefined vector inside _mm512_permutexvar_epi8 for an uninitialised value.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#define LITVOROT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
+
+bool CanConvertCyrillicBlocks() { return __builtin_cpu_supports("avx512vbmi2"); }
+
+// 64 bytes at a time: a block converts here when it holds only ASCII other than NUL and pairs
+// D0/D1 + continuation byte (U+0400..U+047F), each pair becoming one byte
+// other than 0. Anything else is left to the character loop.
+LITVOROT_AVX512 std::size_t CyrillicBlocks(const unsigned char* in, std::size_t size, char*& out,
+                                           const unsigned char* table) {
+    const __m512i low = _mm512_loadu_si512(table);
+    const __m512i high = _mm512_loadu_si512(table + 64);
+    // Lane n takes byte n - 1 (lane 0 holds no continuation byte, so its own byte will do).
+    alignas(64) unsigned char lanes[64];
+    for (int n = 0; n < 64; ++n) lanes[n] = static_cast<unsigned char>(n == 0 ? 0 : n - 1);
+    const __m512i behind = _mm512_load_si512(lanes);
+    std::size_t i = 0;
+    char* o = out;
+    while (i + 64 <= size) {
+        const __m512i v = _mm512_loadu_si512(in + i);
+        const __mmask64 ascii = _mm512_cmplt_epu8_mask(v, _mm512_set1_epi8(char(0x80)));
+        const __mmask64 nul = _mm512_cmpeq_epi8_mask(v, _mm512_setzero_si512());
+        const __mmask64 lead = _mm512_cmpeq_epi8_mask(
+            _mm512_and_si512(v, _mm512_set1_epi8(char(0xFE))), _mm512_set1_epi8(char(0xD0)));
+        const __mmask64 cont = _mm512_cmpeq_epi8_mask(
+            _mm512_and_si512(v, _mm512_set1_epi8(char(0xC0))), _mm512_set1_epi8(char(0x80)));
+        // Every byte placed, every continuation byte right behind a lead. A lead in the last
+        // lane is left for the next block.
+        if (nul != 0 || (ascii | lead | cont) != ~__mmask64{0} || cont != (lead << 1)) break;
+        // For each continuation byte, its letter's number: the lead's last bit and its own six.
+        const __m512i previous = _mm512_permutexvar_epi8(behind, v);
+        const __m512i index =
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(previous, _mm512_set1_epi8(1)), 6),
+                            _mm512_and_si512(v, _mm512_set1_epi8(0x3F)));
+        const __m512i letters =
+            _mm512_permutex2var_epi8(low, _mm512_and_si512(index, _mm512_set1_epi8(0x7F)), high);
+        if (_mm512_mask_cmpeq_epi8_mask(cont, letters, _mm512_setzero_si512()) != 0) break;
+        const __m512i bytes = _mm512_mask_blend_epi8(cont, v, letters);
+        const __mmask64 keep = ascii | cont;
+        _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, bytes));
+        o += __builtin_popcountll(keep);
+        i += 64 - (lead >> 63);
+    }
+    out = o;
+    return i;
+}
+
+// 64 bytes at a time through a table of 256, each byte other than NUL becoming one byte; stops
+// before a block with a byte that becomes no byte (`wide` marks those), for the byte loop.
+LITVOROT_AVX512 std::size_t ByteBlocks(const unsigned char* in, std::size_t size, char* out,
+                                       const unsigned char* table, const unsigned char* wide) {
+    const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 64);
+    const __m512i t2 = _mm512_loadu_si512(table + 128), t3 = _mm512_loadu_si512(table + 192);
+    const __m512i w0 = _mm512_loadu_si512(wide), w1 = _mm512_loadu_si512(wide + 64);
+    const __m512i w2 = _mm512_loadu_si512(wide + 128), w3 = _mm512_loadu_si512(wide + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m512i v = _mm512_loadu_si512(in + i);
+        const __mmask64 high = _mm512_movepi8_mask(v);
+        const __m512i flags = _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(w0, v, w1),
+                                                     _mm512_permutex2var_epi8(w2, v, w3));
+        if (_mm512_test_epi8_mask(flags, flags) != 0) break;
+        const __m512i bytes = _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(t0, v, t1),
+                                                     _mm512_permutex2var_epi8(t2, v, t3));
+        _mm512_storeu_si512(out + i, bytes);
+    }
+    return i;
+}
+#else
+std::size_t ByteBlocks(const unsigned char*, std::size_t, char*, const unsigned char*,
+                       const unsigned char*) {
+    return 0;
+}
+bool CanConvertCyrillicBlocks() { return false; }
+std::size_t CyrillicBlocks(const unsigned char*, std::size_t, char*&, const unsigned char*) {
+    return 0;
+}
+#endif
+
+}  // namespace
+
+std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t size, char* out,
+                                         std::size_t& written) {
+    std::size_t i = 0;
+    std::size_t retry = 0;
+    char* o = out;
+    while (i < size) {
+        if (cyrillicBlocks_ && i >= retry && i + 64 <= size) {
+            i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+            // The block the blocks stopped at goes through the character loop.
+            retry = i + 64;
+            if (i == size) break;
+        }
+        const unsigned byte = in[i];
+        UChar32 c;
+        std::size_t next;
+        if (byte - 0xC2 < 0x1E && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+            // Two bytes, the Cyrillic letters among them: always valid, always in the table.
+            c = static_cast<UChar32>(((byte & 0x1F) << 6) | (in[i + 1] & 0x3F));
+            next = i + 2;
+        } else if (byte < 0x80) {
+            if (byte == 0) break;
+            if (asciiKept_) {
+                *o++ = static_cast<char>(byte);
+                ++i;
+                while (i + 8 <= size && PlainAscii(in + i)) {
+                    std::memcpy(o, in + i, 8);
+                    i += 8;
+                    o += 8;
+                }
+                continue;
+            }
+            c = static_cast<UChar32>(byte);
+            next = i + 1;
+        } else {
+            // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
+            // At most four bytes are read, so the window keeps offsets within 32 bits.
+            std::int32_t length = 0;
+            U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)),
+                    c);
+            if (c < 0) {
+                hasInvalid_ = true;
+                invalid_ = offset_ + i;
+                break;
+            }
+            next = i + static_cast<std::size_t>(length);
+            if (c >= static_cast<UChar32>(kTableSize)) {
+                if (bytesOut_) {
+                    NoByte(c <= 0xFFFF ? static_cast<char16_t>(c) : U16_LEAD(c),
+                           static_cast<std::size_t>(o - out));
+                    break;
+                }
+                // Valid UTF-8 of a character that no conversion touches: its own bytes.
+                for (std::size_t k = i; k < next; ++k) *o++ = static_cast<char>(in[k]);
+                i = next;
+                continue;
+            }
+        }
+        const Form& form = forms_[c];
+        if (form.wide) {
+            NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
+            break;
+        }
+        std::memcpy(o, form.bytes, 4);
+        o += form.length;
+        i = next;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t size, char* out,
+                                          std::size_t& written) {
+    const void* const nul = std::memchr(in, 0, size);
+    const std::size_t end =
+        nul == nullptr ? size
+                       : static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - in);
+    std::size_t i = 0;
+    char* o = out;
+    if (oneByte_) {
+        // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
+        // gone through again below to find it.
+        if (simd_) {
+            const std::size_t done = ByteBlocks(in, end, o, byteOf_, wideOf_);
+            i += done;
+            o += done;
+        }
+        // The table is copied to where no output byte can overwrite it, so the compiler need
+        // not read it again after every store. High byte: 1 when the byte becomes no byte.
+        std::uint16_t table[256];
+        for (std::size_t b = 0; b < 256; ++b) {
+            table[b] = static_cast<std::uint16_t>(byteOf_[b] | (wideOf_[b] << 8));
+        }
+        constexpr std::size_t kBlock = 4096;
+        while (i < end) {
+            const std::size_t stop = std::min(end, i + kBlock);
+            unsigned wide = 0;
+            char* __restrict const block = o;
+            for (std::size_t k = i; k < stop; ++k) {
+                const unsigned value = table[in[k]];
+                block[k - i] = static_cast<char>(value);
+                wide |= value;
+            }
+            if ((wide >> 8) != 0) break;
+            o += stop - i;
+            i = stop;
+        }
+    }
+    for (; i < end; ++i) {
+        const Form& form = forms_[in[i]];
+        if (form.wide) {
+            NoByte(form.unit, static_cast<std::size_t>(o - out) + form.length);
+            break;
+        }
+        std::memcpy(o, form.bytes, 4);
+        o += form.length;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput& out) {
+    const std::size_t take = last || bytesIn_ ? piece.size() : SafeEnd(piece);
+    const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
+    std::size_t from = 0;
+    if (state_ == State::kConverting) {
+        // At most four output bytes for each input byte, and four to spare for the last form.
+        char* const room = out.Room(take * 4 + 4);
+        std::size_t written = 0;
+        from =
+            bytesIn_ ? ConvertBytes(in, take, room, written) : ConvertUtf8(in, take, room, written);
+        out.Commit(written);
+        written_ += written;
+        if (from < take || hasInvalid_) {
+            // The clipboard text has ended, or the input is refused: only malformed UTF-8
+            // further on can still change the result.
+            state_ = bytesIn_ || hasInvalid_ ? State::kDone : State::kChecking;
+        }
+    }
+    if (state_ == State::kChecking) {
+        const std::size_t valid = FirstInvalidOffset(piece.substr(from, take - from));
+        if (valid < take - from) {
+            hasInvalid_ = true;
+            invalid_ = offset_ + from + valid;
+            state_ = State::kDone;
+        }
+    }
+    offset_ += take;
+    return take;
+}
+
+bool StreamConverter::Finish(std::string& message) const {
+    if (hasInvalid_) {
+        message = InvalidUtf8Message(invalid_);
+        return false;
+    }
+    if (hasWide_) {
+        message = NoByteMessage(wideUnit_, widePosition_);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace litvorot

@@ -1,0 +1,90 @@
+// The converter's direct path for KOI8, CP 1251 and Unicode source text: every character converts
+// on its own, so the input is read in pieces and turned straight from UTF-8 (or bytes) into the
+// output bytes through one table, without a UTF-16 text in between. It gives exactly what
+// ConvertInput gives for the whole input: the same bytes, or the same refusal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "converter/modConvertInput.h"
+#include "converter/modOutput.h"
+
+namespace litvorot {
+
+class StreamConverter {
+  public:
+    // Whether `options` can take this path: a valid KOI8, CP 1251 or Unicode source and a valid
+    // destination.
+    static bool Handles(const ConvertOptions& options);
+
+    // Builds the table from the letter tables and the ANSI code page in use.
+    explicit StreamConverter(const ConvertOptions& options);
+
+    // Converts the next piece of the input and appends its output to `out`. Unless `last`, a
+    // character that may be cut at the piece's end is left: the return value is how many bytes
+    // were taken, and the rest must come again at the front of the next piece.
+    std::size_t Feed(std::string_view piece, bool last, HeldOutput& out);
+
+    // Whether nothing the input still holds can change the result (its clipboard text has ended
+    // or been refused, and no UTF-8 has to be checked further on).
+    bool Settled() const { return state_ == State::kDone; }
+    // Whether no later piece can refuse the input, so that what is held may be written.
+    bool CannotFail() const { return cannotFail_; }
+
+    // After the last piece: false, with `message` set as ConvertInput sets it, when the input is
+    // refused.
+    bool Finish(std::string& message) const;
+
+    // Starts on a new input.
+    void Reset();
+
+  private:
+    // What one input character below kTableSize (every character of one or two UTF-8 bytes)
+    // becomes: up to four output bytes, or a character that is no byte (bytes out only), named by
+    // its UTF-16 unit, behind `length` bytes.
+    struct Form {
+        char bytes[4] = {};
+        std::uint8_t length = 0;
+        bool wide = false;
+        char16_t unit = 0;
+    };
+    static constexpr std::size_t kTableSize = 0x800;
+
+    enum class State { kConverting, kChecking, kDone };
+
+    // Converts from `in` until its end, a NUL, a character that is no byte or malformed UTF-8;
+    // returns where it stopped.
+    std::size_t ConvertUtf8(const unsigned char* in, std::size_t size, char* out,
+                            std::size_t& written);
+    std::size_t ConvertBytes(const unsigned char* in, std::size_t size, char* out,
+                             std::size_t& written);
+    void NoByte(char16_t unit, std::size_t before);
+
+    bool bytesIn_;
+    bool bytesOut_;
+    bool cannotFail_ = false;
+    bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
+    bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
+    // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
+    // bytes at a time, with AVX-512 where the processor has it.
+    bool cyrillicBlocks_ = false;
+    bool simd_ = false;                 // the processor has AVX-512 VBMI2
+    unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
+    Form forms_[kTableSize];
+    unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
+    unsigned char wideOf_[256] = {};  // bytes in, oneByte_: 1 for a byte that becomes no byte
+
+    State state_ = State::kConverting;
+    std::size_t offset_ = 0;   // input bytes taken so far
+    std::size_t written_ = 0;  // output bytes so far
+    std::size_t invalid_ = 0;  // offset of the first malformed UTF-8, once found
+    bool hasInvalid_ = false;
+    bool hasWide_ = false;
+    char16_t wideUnit_ = 0;
+    std::size_t widePosition_ = 0;
+};
+
+}  // namespace litvorot

@@ -1,0 +1,38 @@
+// The tray program's command line. Without options it starts the tray program; the options drive
+// a copy that already runs in the user's session:
+//
+//   litvorot [--source FORMAT] [--dest FORMAT] [--go] [--exit]
+//
+// No Qt here, so that the parsing is tested on its own.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tables/modTables.h"
+
+namespace litvorot {
+
+inline constexpr int kExitUsage = 2;
+
+struct RemoteCommand {
+    std::optional<TextFormat> source;
+    std::optional<TextFormat> dest;
+    bool go = false;
+    bool exit = false;
+    // True when anything is asked of the running program.
+    bool Any() const { return source || dest || go || exit; }
+};
+
+struct CommandLine {
+    RemoteCommand remote;
+    // Set when the program is to end at once with this status (help, version, a usage error),
+    // after writing `output` to standard output and `error` to standard error.
+    std::optional<int> exitStatus;
+    std::string output;
+    std::string error;
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+}  // namespace litvorot

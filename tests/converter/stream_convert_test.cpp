@@ -1,0 +1,263 @@
+// The direct path against the whole-text path (ConvertInput): the same output bytes or the same
+// refusal, whatever the pieces the input arrives in; and the held output, in memory and spilled.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "convert/modCodePage.h"
+#include "converter/modConvertInput.h"
+#include "converter/modOutput.h"
+#include "converter/modStreamConvert.h"
+
+namespace litvorot {
+namespace {
+
+struct Result {
+    bool ok = false;
+    std::string bytes;  // the output, or the message of a refusal
+    bool operator==(const Result&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Result& r) {
+    return os << (r.ok ? "output " : "refused: ") << testing::PrintToString(r.bytes.substr(0, 120));
+}
+
+Result Whole(const ConvertOptions& options, const std::string& data) {
+    std::u16string text;
+    ByteBuffer out;
+    std::string message;
+    const auto output = ConvertInput(options, data, text, out, message);
+    return output ? Result{true, std::string(*output)} : Result{false, message};
+}
+
+// Feeds `data` in pieces of the given sizes (the last one repeated), carrying what a piece leaves
+// to the front of the next, as the converter's reading loop does.
+Result Streamed(StreamConverter& stream, const std::string& data,
+                const std::vector<std::size_t>& sizes) {
+    stream.Reset();
+    HeldOutput out(-1);
+    std::string pending;
+    std::size_t at = 0, turn = 0;
+    for (;;) {
+        const std::size_t size = sizes[std::min(turn++, sizes.size() - 1)];
+        const std::size_t got = std::min(size, data.size() - at);
+        pending.append(data, at, got);
+        at += got;
+        const bool last = got == 0;
+        if (!stream.Settled()) pending.erase(0, stream.Feed(pending, last, out));
+        if (last) break;
+    }
+    std::string message;
+    if (!stream.Finish(message)) return {false, message};
+    return {true, out.InMemory()};
+}
+
+// Pieces of text that reach every branch: Cyrillic of both code pages' letters, ASCII runs,
+// spaces, NUL, characters of three and four bytes, Latin-1, malformed UTF-8 of several kinds.
+std::string RandomText(std::mt19937& rng, std::size_t length, bool bad) {
+    static const std::vector<std::string> good = {"a",
+                                                  " ",
+                                                  "   ",
+                                                  "privet mir. ",
+                                                  "\xd0\xb6",
+                                                  "\xd1\x91",
+                                                  "\xd0\x81",
+                                                  "\xd0\xa9",
+                                                  "\xd1\x8f",
+                                                  "\xe2\x84\x96",
+                                                  "\xe2\x80\x94",
+                                                  "\xf0\x9f\x98\x80",
+                                                  "\xc3\x81",
+                                                  "\xc2\xab",
+                                                  "\xd4\x80",
+                                                  "\r\n",
+                                                  "\xdf\xbf",
+                                                  "\xef\xbf\xbf",
+                                                  "\xd0\x90\xd0\x91\xd0\x92 "};
+    static const std::vector<std::string> broken = {
+        std::string(1, '\0'), "\xff",         "\x80",        "\xd0",
+        "\xe2\x84",           "\xf0\x9f\x98", "\xc0\xaf",    "\xed\xa0\x80",
+        "\xf4\x90\x80\x80",   "\xc1\xbf",     "\xe0\x80\xaf"};
+    std::string text;
+    while (text.size() < length) {
+        if (bad && rng() % 40 == 0) {
+            text += broken[rng() % broken.size()];
+        } else {
+            text += good[rng() % good.size()];
+        }
+    }
+    return text;
+}
+
+class StreamConvert : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { BuildTables(); }
+    void TearDown() override { SetAnsiCodePage(1252); }
+
+    // Every source this path takes, every destination, bytes or UTF-8 on both sides, both code
+    // pages: the streamed result equals the whole one.
+    static void ExpectSameEverywhere(const std::string& data,
+                                     const std::vector<std::size_t>& sizes) {
+        for (const int codePage : {1251, 1252}) {
+            SetAnsiCodePage(codePage);
+            for (const TextFormat from : {kKoi8, kCp1251, kUnicode}) {
+                for (TextFormat to = 1; to <= 4; ++to) {
+                    for (int bytes = 0; bytes < 4; ++bytes) {
+                        const ConvertOptions options{from, to, (bytes & 1) != 0, (bytes & 2) != 0};
+                        StreamConverter stream(options);
+                        ASSERT_EQ(Streamed(stream, data, sizes), Whole(options, data))
+                            << "code page " << codePage << ", " << from << " -> " << to
+                            << ", bytes in/out " << bytes << ", input "
+                            << testing::PrintToString(data.substr(0, 80));
+                    }
+                }
+            }
+        }
+    }
+};
+
+TEST_F(StreamConvert, RandomTextGivesWhatTheWholeTextGives) {
+    std::mt19937 rng(16);
+    for (int round = 0; round < 60; ++round) {
+        const bool bad = round % 3 == 0;
+        const std::string data = RandomText(rng, 1 + rng() % 3000, bad);
+        const std::size_t piece = 1 + rng() % 700;
+        ExpectSameEverywhere(data, {piece, 1 + rng() % 5, piece});
+    }
+}
+
+TEST_F(StreamConvert, EdgesGiveWhatTheWholeTextGives) {
+    const std::string cases[] = {
+        "",
+        " ",
+        "   \xd0\xb6   ",
+        std::string("\0", 1),
+        std::string("ab\0\xff", 4),              // malformed behind the end of the clipboard text
+        std::string("\xd0\xb6\0\xd0", 4),        // cut character behind it
+        "\xd0",                                  // cut character at the very end
+        "\xe2\x84\x96\xe2\x84",                  // cut three-byte character
+        "\xf0\x9f\x98\x80 \xf0\x9f\x98",         // four-byte character, then a cut one
+        "x\xe2\x80\x94y\xff",                    // no byte first, malformed later: malformed wins
+        "\xd0\xb6\xd0\xb6\xd0\xb6\xd0\xb6\x80",  // stray continuation byte
+        std::string(20, ' ') + "\xd0\xa9\xd0\xb8" + std::string(20, ' '),
+    };
+    for (const std::string& data : cases) {
+        // Every piece size from one byte up, so each cut falls everywhere.
+        for (std::size_t piece = 1; piece <= 9; ++piece) ExpectSameEverywhere(data, {piece});
+        ExpectSameEverywhere(data, {1 << 20});
+    }
+}
+
+// Long runs of Russian text go through in blocks of 64 bytes: one fault put at every place of a
+// few blocks, and the text cut before it at every place, must still give the whole-text result.
+TEST_F(StreamConvert, RussianTextWithOneFaultAnywhere) {
+    std::string prose;
+    while (prose.size() < 400) {
+        prose +=
+            "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb6\xd0\xb5 \xd0\xb5\xd1\x89\xd1\x91 "
+            "\xd0\xad\xd0\xa2\xd0\x98\xd0\xa5, \xd1\x87\xd0\xb0\xd1\x8e.\n";
+    }
+    const std::string faults[] = {
+        std::string(1, '\0'), "\xd0\x82", "\xe2\x80\x94", "\xff", "\xd0", "\x80",
+        "\xc3\x81",           "\xd1\xbf"};
+    for (const int codePage : {1251, 1252}) {
+        SetAnsiCodePage(codePage);
+        for (const TextFormat to : {kKoi8, kCp1251}) {
+            const ConvertOptions options{kUnicode, to, false, true};
+            StreamConverter stream(options);
+            for (std::size_t at = 0; at < 200; ++at) {
+                for (const std::string& fault : faults) {
+                    std::string data = prose;
+                    data.insert(at, fault);
+                    ASSERT_EQ(Streamed(stream, data, {1 << 20}), Whole(options, data))
+                        << codePage << " " << to << " at " << at;
+                    ASSERT_EQ(Streamed(stream, data, {at + 1}), Whole(options, data))
+                        << codePage << " " << to << " at " << at << ", pieces";
+                }
+            }
+        }
+    }
+}
+
+TEST_F(StreamConvert, NamesTheFirstBadPlaceAcrossPieces) {
+    SetAnsiCodePage(1252);
+    StreamConverter stream({kUnicode, kTranslit, false, false});
+    std::string data(100000, 'a');
+    data[70000] = '\xff';
+    data[90000] = '\xfe';
+    EXPECT_EQ(Streamed(stream, data, {4096}),
+              (Result{false, "invalid UTF-8 at byte offset 70000"}));
+    StreamConverter bytes({kUnicode, kUnicode, false, true});
+    data = std::string(70000, 'b') + "\xd0\xb6";
+    EXPECT_EQ(Streamed(bytes, data, {4096}),
+              (Result{false, "character U+0436 at position 70001 of the output is no byte"}));
+    // A character beyond the basic plane is named by its first UTF-16 unit, and counts two.
+    data = "\xf0\x9f\x98\x80\xf0\x9f\x98\x80";
+    EXPECT_EQ(Streamed(bytes, data, {3}),
+              (Result{false, "character U+D83D at position 1 of the output is no byte"}));
+}
+
+TEST_F(StreamConvert, KnowsWhenNoLaterPieceCanRefuseTheInput) {
+    SetAnsiCodePage(1252);
+    EXPECT_TRUE(StreamConverter({kKoi8, kCp1251, true, true}).CannotFail());
+    EXPECT_TRUE(StreamConverter({kKoi8, kUnicode, true, false}).CannotFail());
+    EXPECT_FALSE(StreamConverter({kUnicode, kKoi8, false, true}).CannotFail());  // UTF-8 in
+    SetAnsiCodePage(1251);  // CP 1251 letters are no bytes under 1251
+    EXPECT_FALSE(StreamConverter({kKoi8, kCp1251, true, true}).CannotFail());
+}
+
+// What a held output writes to a file, read back.
+std::string ThroughFile(const std::function<void(HeldOutput&)>& fill, std::size_t limit,
+                        bool& flushed) {
+    std::FILE* file = std::tmpfile();
+    const int fd = ::fileno(file);
+    {
+        HeldOutput out(fd, limit);
+        fill(out);
+        std::string error;
+        bool outputFailed = false;
+        flushed = out.Flush(error, outputFailed);
+    }
+    std::string all;
+    std::rewind(file);
+    char block[4096];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+        all.append(block, got);
+    std::fclose(file);
+    return all;
+}
+
+TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
+    std::string want;
+    for (int i = 0; i < 50000; ++i) want += std::to_string(i) + ' ';
+    const auto fill = [&](HeldOutput& out) {
+        // Pieces of odd sizes, some asked for with more room than they take.
+        for (std::size_t at = 0; at < want.size();) {
+            const std::size_t n = std::min<std::size_t>(want.size() - at, 1 + at % 5003);
+            want.copy(out.Room(n + 100), n, at);
+            out.Commit(n);
+            at += n;
+        }
+    };
+    bool flushed = false;
+    EXPECT_EQ(ThroughFile(fill, HeldOutput::kDefaultMemoryLimit, flushed), want);
+    EXPECT_TRUE(flushed);
+    EXPECT_EQ(ThroughFile(fill, 10000, flushed), want);  // most of it through the temporary file
+    EXPECT_TRUE(flushed);
+    // Dropped output is never written, spilled or not.
+    EXPECT_EQ(ThroughFile(
+                  [&](HeldOutput& out) {
+                      fill(out);
+                      out.Discard();
+                  },
+                  10000, flushed),
+              "");
+}
+
+}  // namespace
+}  // namespace litvorot
