@@ -19,8 +19,8 @@ class frmSplashBase {
     frmSplashBase& operator=(const frmSplashBase&) = delete;
 
     // Each setter stores the value and puts the menu's check marks in step with it; a format
-    // code outside 1..4 (and 5, the automatic source, in the source menu) is stored, and no item
-    // is marked for it.
+    // code outside 1..4 (other than 5, Auto, for the source) is stored, and no item is marked
+    // for it.
     void SetSourceFormat(litvorot::TextFormat format);
     void SetDestFormat(litvorot::TextFormat format);
     void SetDisplayStatus(bool flag);
