@@ -2,6 +2,7 @@
 // clipboard's contents with a text. Each platform supplies its own implementation.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,16 @@ class Clipboard {
     // was and the answer is false: writing the empty text would wipe a picture or files the user
     // copied.
     virtual bool SetClipboardText(std::u16string_view text) = 0;
+
+    // Reads the clipboard's text as GetClipboardText does and hands it to `done`. A platform
+    // that can wait for the clipboard's owner without holding up its event loop answers later,
+    // from that loop; the others answer at once, before this returns. At most one read waits at
+    // a time.
+    virtual void ReadClipboardText(std::function<void(std::u16string)> done) {
+        done(GetClipboardText());
+    }
+    // Gives up a read that still waits: its `done` is never called.
+    virtual void AbandonClipboardRead() {}
 };
 
 // `text` up to its first NUL unit (all of it when it has none).

@@ -47,7 +47,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# A converter of text encodings, as recode and konwert are.
+set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The tray needs a notification area; GNOME Shell has one only with this extension.
@@ -58,6 +59,17 @@ set(CPACK_PACKAGE_DESCRIPTION
 between Translit (Russian written in Latin letters), KOI8, CP 1251 and
 Unicode when Ctrl+Space is pressed. The package also holds litvorot-convert,
 which converts files and standard input the same way.")
+# Compressed manual pages, the copyright file and the changelog, as Debian wants them; the
+# changelog's latest entry is for this version.
+set(CPACK_LITVOROT_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/cmake/debian)
+set(CPACK_LITVOROT_DEBIAN_DOC ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
+set(CPACK_LITVOROT_DEBIAN_MAN ${CMAKE_INSTALL_MANDIR}/man1)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianPackageFiles.cmake)
+file(STRINGS ${CPACK_LITVOROT_DEBIAN_DIR}/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^litvorot \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "cmake/debian/changelog has no entry for version ${PROJECT_VERSION} on top: "
+        "${changelog_top}")
+endif()
 include(CPack)
 
 if(BUILD_TESTING AND LITVOROT_GUI)

@@ -16,7 +16,7 @@ test_pkgs=(
     imagemagick fonts-dejavu-core
     hyperfine icu-devtools python3
     clang
-    dpkg-dev desktop-file-utils man-db groff-base file
+    dpkg-dev desktop-file-utils man-db groff-base file lintian
     sway xwayland wl-clipboard wtype dbus dbus-bin foot xdg-desktop-portal
 )
 

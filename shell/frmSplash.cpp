@@ -158,6 +158,7 @@ void frmSplash::mnuAbout_Click() { frmAbout::Open(); }
 void frmSplash::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    AbandonConversions();
     // The user asked to quit: a settings file that cannot be written is reported, and the rest
     // of the sequence runs all the same.
     SaveSettings();

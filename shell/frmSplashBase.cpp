@@ -57,25 +57,46 @@ void frmSplashBase::mnuGo_Click() {
         return;
     }
     converting_ = true;
+    StartConversion();
+}
+
+void frmSplashBase::StartConversion() {
     const std::weak_ptr<bool> alive = alive_;
-    for (;;) {
+    const unsigned generation = abandoned_;
+    clipboard_.ReadClipboardText([this, alive, generation](std::u16string text) {
+        if (alive.expired() || generation != abandoned_) return;
         ConversionResult result;
         if (SourceFormat_ == kAuto) {
-            result =
-                RunAutoConversion(clipboard_, DestFormat_, DisplayStatus_, autoCycle_, clock_());
+            result = AutoConvertAndWrite(clipboard_, std::move(text), DestFormat_, DisplayStatus_,
+                                         autoCycle_, clock_());
         } else {
             autoCycle_.Reset();
-            result = RunConversion(clipboard_, SourceFormat_, DestFormat_, DisplayStatus_);
+            result = ConvertAndWrite(clipboard_, std::move(text), SourceFormat_, DestFormat_,
+                                     DisplayStatus_);
         }
-        if (alive.expired()) return;
+        if (alive.expired() || generation != abandoned_) return;
         autoReading_ = result.reading;
         SetUndo(result);
         if (result.openStatus) OpenStatusDialog();
-        if (alive.expired()) return;
-        if (pendingConversions_ == 0) break;
-        --pendingConversions_;
+        if (alive.expired() || generation != abandoned_) return;
+        FinishRun();
+    });
+}
+
+void frmSplashBase::FinishRun() {
+    if (pendingConversions_ == 0) {
+        converting_ = false;
+        return;
     }
+    --pendingConversions_;
+    StartConversion();
+}
+
+void frmSplashBase::AbandonConversions() {
+    ++abandoned_;
+    pendingConversions_ = 0;
     converting_ = false;
+    clipboard_.AbandonClipboardRead();
 }
 
 void frmSplashBase::SetUndo(const ConversionResult& result) {
@@ -86,13 +107,20 @@ void frmSplashBase::SetUndo(const ConversionResult& result) {
 }
 
 void frmSplashBase::mnuUndo_Click() {
-    if (undoAfter_.empty()) return;
+    if (undoAfter_.empty() || converting_) return;
     const std::u16string before = std::move(undoBefore_);
     const std::u16string after = std::move(undoAfter_);
     undoBefore_.clear();
     undoAfter_.clear();
     autoCycle_.Reset();
     EnableUndoItem(false);
-    const std::u16string text = clipboard_.GetClipboardText();
-    if (TextBeforeNul(text) == after) clipboard_.SetClipboardText(before);
+    // The clipboard is read as a conversion reads it, and presses meanwhile follow after.
+    converting_ = true;
+    const std::weak_ptr<bool> alive = alive_;
+    const unsigned generation = abandoned_;
+    clipboard_.ReadClipboardText([this, alive, generation, before, after](std::u16string text) {
+        if (alive.expired() || generation != abandoned_) return;
+        if (TextBeforeNul(text) == after) clipboard_.SetClipboardText(before);
+        FinishRun();
+    });
 }

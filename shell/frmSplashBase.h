@@ -47,11 +47,15 @@ class frmSplashBase {
     void mnuDestUnicode_Click() { SetDestFormat(litvorot::kUnicode); }
     void mnuDisplayStatus_Click() { SetDisplayStatus(!DisplayStatus_); }
     // The conversion command; the hot key runs it too. A run asked for while one is in progress
-    // (a message box is open inside it) follows when that one has finished.
+    // (the clipboard's owner has not answered yet, or a message box is open inside it) follows
+    // when that one has finished.
     void mnuGo_Click();
+    // Gives up the conversion in progress and those asked for after it, for Exit: a clipboard
+    // read that still waits is abandoned, and nothing more is written to the clipboard.
+    void AbandonConversions();
     // Puts back the text the last conversion replaced (for the automatic source, the text its
     // cycle started from), when the clipboard still holds what that conversion wrote; otherwise
-    // nothing changes. Either way there is nothing more to undo.
+    // nothing changes. Either way there is nothing more to undo. Ignored while a conversion runs.
     void mnuUndo_Click();
     bool CanUndo() const { return !undoAfter_.empty(); }
     // The reading the last automatic conversion wrote ("UTF-8 read as CP 1251"), or empty.
@@ -85,6 +89,11 @@ class frmSplashBase {
     litvorot::TextFormat DestFormat_ = 0;
     bool DisplayStatus_ = false;
 
+    // Reads the clipboard for one conversion; converting, writing and the next queued run follow
+    // when the text is there.
+    void StartConversion();
+    // After a run (or an undo): the next queued run, or the end of converting.
+    void FinishRun();
     void SetUndo(const litvorot::ConversionResult& result);
     litvorot::AutoCycle autoCycle_;
     std::string autoReading_;
@@ -94,6 +103,9 @@ class frmSplashBase {
 
     bool converting_ = false;
     int pendingConversions_ = 0;
+    // Counts AbandonConversions calls: a read started before the last one is ignored if it
+    // answers.
+    unsigned abandoned_ = 0;
     // Lets a conversion see that a message box inside it let Exit delete the window.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -43,8 +43,12 @@ std::vector<AutoCycle::Choice> AutoChoices(const std::u16string& text, TextForma
 
 ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
                                bool displayStatus) {
+    return ConvertAndWrite(clipboard, clipboard.GetClipboardText(), source, dest, displayStatus);
+}
+
+ConversionResult ConvertAndWrite(Clipboard& clipboard, std::u16string text, TextFormat source,
+                                 TextFormat dest, bool displayStatus) {
     ConversionResult result;
-    std::u16string text = clipboard.GetClipboardText();
     const std::u16string before(TextBeforeNul(text));
     try {
         ConvertText(source, dest, text);
@@ -61,10 +65,10 @@ ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextForm
     return result;
 }
 
-ConversionResult RunAutoConversion(Clipboard& clipboard, TextFormat dest, bool displayStatus,
-                                   AutoCycle& cycle, std::chrono::steady_clock::time_point now) {
+ConversionResult AutoConvertAndWrite(Clipboard& clipboard, const std::u16string& text,
+                                     TextFormat dest, bool displayStatus, AutoCycle& cycle,
+                                     std::chrono::steady_clock::time_point now) {
     ConversionResult result;
-    const std::u16string text = clipboard.GetClipboardText();
     const std::u16string_view body = TextBeforeNul(text);
     const bool continues = !cycle.written.empty() && body == cycle.written && now >= cycle.when &&
                            now - cycle.when < kAutoCycleTime;

@@ -28,6 +28,10 @@ struct ConversionResult {
 ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
                                bool displayStatus);
 
+// The same for a text already read from `clipboard` (empty when nothing could be read).
+ConversionResult ConvertAndWrite(Clipboard& clipboard, std::u16string text, TextFormat source,
+                                 TextFormat dest, bool displayStatus);
+
 // How long after a press of the automatic source the next one moves on to the next reading.
 inline constexpr std::chrono::seconds kAutoCycleTime{5};
 
@@ -50,8 +54,10 @@ struct AutoCycle {
 // The automatic source: a press within kAutoCycleTime of the last one, while the clipboard still
 // holds what that one wrote, writes the next choice of `cycle` (after the last, the original,
 // then the first again); any other press starts a new cycle from the clipboard's text and writes
-// its likeliest reading in `dest`. Messages, failures and the status dialog as RunConversion.
-ConversionResult RunAutoConversion(Clipboard& clipboard, TextFormat dest, bool displayStatus,
-                                   AutoCycle& cycle, std::chrono::steady_clock::time_point now);
+// its likeliest reading in `dest`. Messages, failures and the status dialog as ConvertAndWrite;
+// `text` is what was read from `clipboard`.
+ConversionResult AutoConvertAndWrite(Clipboard& clipboard, const std::u16string& text,
+                                     TextFormat dest, bool displayStatus, AutoCycle& cycle,
+                                     std::chrono::steady_clock::time_point now);
 
 }  // namespace litvorot

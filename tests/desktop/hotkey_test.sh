@@ -53,6 +53,12 @@ kill -0 "$second" 2>/dev/null || fail "the second copy ended"
 press_converts ctrl+space
 kill -TERM "$second"
 
+# An owner that offers its text only as STRING (Latin-1), as old X programs do.
+printf 'privet \xe9' >"$DESKTOP_DIR/latin1"
+clip_set_file "$DESKTOP_DIR/latin1" STRING
+xdotool key ctrl+space
+clip_wait_for "привет é" 3 || fail "text offered as STRING did not convert (clipboard: $(clip_get))"
+
 # SIGTERM (as at log-out): an orderly end without writing the settings file; the clipboard
 # manager keeps the text the program converted last.
 desktop_spawn "$2" >"$DESKTOP_DIR/manager.out"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# A picture on the clipboard survives Ctrl+Space: with no text to read nothing is written.
+# A picture on the clipboard survives Ctrl+Space: with no text to read nothing is written. So do
+# copied files, although their names could be read as text.
 # Usage: picture_test.sh PATH/TO/litvorot
 set -uo pipefail
 source "$(dirname "$0")/desktop-env.sh"
@@ -20,4 +21,16 @@ cmp -s "$DESKTOP_DIR/red.png" "$DESKTOP_DIR/back.png" || fail "the picture chang
 tray_menu_keys Down Down Return
 sleep 0.5
 clip_targets | grep -q image/png || fail "Go took the picture away"
+
+for target in text/uri-list x-special/gnome-copied-files; do
+    printf 'copy\nfile:///tmp/privet.txt\n' >"$DESKTOP_DIR/files"
+    clip_set_file "$DESKTOP_DIR/files" "$target"
+    wait_until 5 sh -c "xclip -selection clipboard -o -t TARGETS | grep -qx '$target'" ||
+        fail "xclip did not take the files ($target)"
+    xdotool key ctrl+space
+    sleep 0.5
+    clip_targets | grep -qx "$target" || fail "the files left the clipboard: $(clip_targets)"
+    got=$(xclip -selection clipboard -o -t "$target")
+    [ "$got" = "$(cat "$DESKTOP_DIR/files")" ] || fail "the files changed ($target): $got"
+done
 echo "PASS"

@@ -3,7 +3,9 @@
 #   1. cmake --install into a temporary DESTDIR: every file in place, the launcher valid, the
 #      icons of the sizes their folders say, the manual pages render without warnings and name
 #      every option of litvorot-convert.
-#   2. cpack -G DEB: the package is named and described, its dependencies are computed.
+#   2. cpack -G DEB: the package is named and described, its dependencies are computed, and
+#      lintian finds no error and no warning in it (manual pages compressed, copyright file in
+#      the machine-readable format, changelog).
 #   3. The package unpacked with dpkg -x into a throw-away root: litvorot-convert runs, and the
 #      tray program runs under Xvfb and its Help window shows the installed page (and, with the
 #      page taken away, the notice instead).
@@ -14,7 +16,8 @@ version=$2
 shots=${3:-}
 here=$(dirname "$0")
 source "$here/../desktop/desktop-env.sh"
-require_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate man file convert
+require_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate man file convert \
+    lintian
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/litvorot-install.XXXXXX")
 cleanup() {
@@ -96,9 +99,22 @@ for lib in libc6 'libstdc\+\+6' libqt6core6 libqt6gui6 libqt6widgets6 libxcb1 \
 done
 dpkg-deb -c "$deb" >"$work/contents.txt" || fail "dpkg-deb -c failed"
 for file in usr/bin/litvorot usr/bin/litvorot-convert usr/share/litvorot/help.html \
-    usr/share/applications/litvorot.desktop usr/share/man/man1/litvorot.1; do
+    usr/share/applications/litvorot.desktop usr/share/man/man1/litvorot.1.gz \
+    usr/share/man/man1/litvorot-convert.1.gz usr/share/doc/litvorot/copyright \
+    usr/share/doc/litvorot/changelog.gz; do
     grep -q " \./$file\$" "$work/contents.txt" || fail "the package has no $file"
 done
+! grep -Eq '/man/.*\.[1-9]$' "$work/contents.txt" || fail "the package has uncompressed manual pages"
+# The changelog's latest entry is this version's.
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/litvorot/changelog.gz |
+    gzip -dc >"$work/changelog" || fail "cannot read the package's changelog"
+[[ $(head -n 1 "$work/changelog") == "litvorot ($version) "* ]] ||
+    fail "the changelog does not start with $version: $(head -n 1 "$work/changelog")"
+# lintian: no errors, no warnings (its notes on info level are shown, not failed on).
+lintian --display-info --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1
+status=$?
+grep -v '^running with root privileges' "$work/lintian.log" >&2
+[ "$status" -eq 0 ] || fail "lintian found errors or warnings in the package"
 echo "package size: $(stat -c %s "$deb") bytes" >&2
 
 # ---- 3. The unpacked package runs ----
@@ -128,7 +144,7 @@ help_window() { xdotool search --onlyvisible --name '^Help on Litvorot$' | head 
 help_open() { [ -n "$(help_window)" ]; }
 help_closed() { [ -z "$(help_window)" ]; }
 
-# Help from the tray menu: Options, Go, Show Table, Help.
+# Help from the tray menu: Options, Go, Show Table, Help (Undo, greyed, is passed over).
 open_help() {
     tray_menu_keys Down Down Down Down Return || fail "the tray menu did not open"
     wait_until 10 help_open || fail "Help did not open a window titled 'Help on Litvorot'"

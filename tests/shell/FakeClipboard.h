@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "clipboard/Clipboard.h"
 
@@ -26,6 +28,29 @@ class FakeClipboard : public Clipboard {
         if (onRead) onRead();
         return content;
     }
+    // With `answerLater` set a read waits, as for an owner that is slow to answer, until
+    // Answer() gives it the content.
+    bool answerLater = false;
+    std::function<void(std::u16string)> waiting;
+    int abandoned = 0;
+
+    void ReadClipboardText(std::function<void(std::u16string)> done) override {
+        if (!answerLater) return Clipboard::ReadClipboardText(std::move(done));
+        if (waiting) throw std::logic_error("a second read while one waits");
+        waiting = std::move(done);
+    }
+    void AbandonClipboardRead() override {
+        if (waiting) ++abandoned;
+        waiting = nullptr;
+    }
+    // Answers the waiting read; false when none waits.
+    bool Answer() {
+        if (!waiting) return false;
+        auto done = std::exchange(waiting, nullptr);
+        done(GetClipboardText());
+        return true;
+    }
+
     bool SetClipboardText(std::u16string_view text) override {
         const std::u16string_view body = TextBeforeNul(text);
         if (body.empty()) return false;

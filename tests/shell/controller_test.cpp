@@ -206,6 +206,41 @@ TEST_F(ControllerTest, APressDuringAConversionRunsAfterIt) {
     EXPECT_EQ(deepest, 1);
 }
 
+// The clipboard's owner answers late: presses in the meantime queue and run one after the other
+// once it has answered; Exit while a read waits abandons it and everything queued, and writes
+// nothing.
+TEST_F(ControllerTest, PressesWhileTheOwnerIsSlowQueueAndExitAbandonsThem) {
+    frmSplash& form = Start();
+    form.mnuSourceTranslit->trigger();
+    form.mnuDestUnicode->trigger();
+    clipboard_.answerLater = true;
+    clipboard_.Put(u"privet");
+    hotKey_.Press();
+    form.mnuGo->trigger();
+    hotKey_.Press();
+    EXPECT_EQ(clipboard_.writes, 0);
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_EQ(clipboard_.written, u"привет");
+    // The two queued runs read again, one at a time (a second waiting read would throw).
+    ASSERT_TRUE(clipboard_.Answer());
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_FALSE(clipboard_.Answer());
+    EXPECT_EQ(clipboard_.reads, 3);
+    EXPECT_EQ(clipboard_.writes, 3);
+
+    clipboard_.Put(u"mir");
+    clipboard_.written.reset();
+    hotKey_.Press();
+    form.mnuGo->trigger();
+    auto waiting = clipboard_.waiting;  // an answer already on its way when Exit comes
+    form.mnuExit->trigger();
+    EXPECT_EQ(clipboard_.abandoned, 1);
+    EXPECT_FALSE(clipboard_.Answer());
+    waiting(u"mir");
+    EXPECT_FALSE(clipboard_.written);
+    EXPECT_EQ(clipboard_.content, u"mir" + std::u16string(1, u'\0'));
+}
+
 TEST_F(ControllerTest, SettingsFileIsAppliedAndWrittenBackAtExit) {
     WriteSettings(" 7 \r\n-1 \r\ntrue\r\nfourth line\r\n");
     frmSplash& form = Start();
