@@ -495,6 +495,31 @@ TEST_F(AutoTest, UndoPutsBackWhatTheLastConversionReplacedWhileItsResultIsThere)
     EXPECT_TRUE(form.mnuUndo->isEnabled());
 }
 
+TEST_F(AutoTest, UndoWaitsForASlowOwnerAndAPressMeanwhileFollows) {
+    frmSplash& form = StartAuto();
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    ASSERT_EQ(Clipboard(), u"Привет");
+
+    clipboard_.answerLater = true;
+    form.mnuUndo->trigger();  // reads the clipboard: nothing written until the owner answers
+    EXPECT_EQ(Clipboard(), u"Привет");
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    Press();  // waits behind the undo, no second read
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_EQ(Clipboard(), u"РџСЂРёРІРµС‚");
+    ASSERT_TRUE(clipboard_.Answer());  // the press: a new cycle on the original
+    EXPECT_EQ(Clipboard(), u"Привет");
+
+    // An undo asked for while a conversion waits is ignored, and Undo stays offered.
+    now_ += std::chrono::seconds(10);
+    Press();
+    form.mnuUndo->trigger();
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_FALSE(clipboard_.Answer());
+    EXPECT_TRUE(form.mnuUndo->isEnabled());
+}
+
 }  // namespace
 }  // namespace litvorot
 
