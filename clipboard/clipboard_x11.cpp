@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMimeData>
 #include <QSocketNotifier>
 #include <QString>
@@ -21,6 +22,9 @@
 namespace litvorot {
 
 namespace {
+
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.clipboard=true".
+Q_LOGGING_CATEGORY(lcClipboard, "litvorot.clipboard", QtWarningMsg)
 
 // Offered by file managers for copied files: those are not text to convert.
 bool IsFileFormat(const QString& format) {
@@ -66,7 +70,11 @@ class X11Clipboard::Reader {
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                          [this] { DrainEvents(); });
         timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Finish({}); });
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            qCInfo(lcClipboard) << "the clipboard owner did not answer within" << kReadTimeoutMs
+                                << "ms; the conversion is given up";
+            Finish({});
+        });
     }
     ~Reader() {
         if (connection_ == nullptr) return;

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
@@ -21,6 +22,9 @@
 using namespace litvorot;
 
 namespace {
+
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.settings=true".
+Q_LOGGING_CATEGORY(lcSettings, "litvorot.settings", QtWarningMsg)
 constexpr int kSplashWidth = 426;
 constexpr int kSplashHeight = 210;
 const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
@@ -121,7 +125,10 @@ void frmSplash::Form_Load(int splashSeconds) {
     hide();
     AddTrayIcon(QStringLiteral("Litvorot"), *this);
     BuildTables();
-    if (!ReadSettings()) {
+    const bool read = ReadSettings();
+    qCInfo(lcSettings) << "settings file" << QString::fromStdString(SettingsFilePath().string())
+                       << (read ? "read" : "not read: the defaults apply");
+    if (!read) {
         SetSourceFormat(kTranslit);
         SetDestFormat(kCp1251);
         SetDisplayStatus(false);

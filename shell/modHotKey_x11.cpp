@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <cstdlib>
 #include <vector>
@@ -18,6 +19,9 @@
 
 namespace litvorot {
 namespace {
+
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.hotkey=true".
+Q_LOGGING_CATEGORY(lcHotKey, "litvorot.hotkey", QtWarningMsg)
 
 xcb_keysym_t KeySymForKey(std::uint32_t key) {
     if (key == kKeySpace) return XK_space;
@@ -115,6 +119,10 @@ class X11HotKey final : public HotKey, public QAbstractNativeEventFilter {
             }
         }
         xcb_flush(connection_);
+        if (!allGranted) {
+            qCInfo(lcHotKey) << "the key grab was refused: another program holds the key"
+                             << (keyCodes_.empty() ? "(or the keyboard has no such key)" : "");
+        }
         return allGranted;
     }
 

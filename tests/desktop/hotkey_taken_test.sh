@@ -18,7 +18,8 @@ start_second() {
     mkdir -p "$DESKTOP_DIR/second"
     cp "$1" "$DESKTOP_DIR/second/litvorot"
     base=$(visible_windows litvorot)
-    desktop_spawn env LANG=ru_RU.UTF-8 "$DESKTOP_DIR/second/litvorot" 2>>"$DESKTOP_DIR/second.log"
+    desktop_spawn env LANG=ru_RU.UTF-8 QT_LOGGING_RULES="litvorot.*=true" \
+        "$DESKTOP_DIR/second/litvorot" 2>>"$DESKTOP_DIR/second.log"
     second=$DESKTOP_LAST_PID
     wait_until 20 grep -q . "$notice" 2>/dev/null
 }
@@ -30,6 +31,12 @@ wait_until 10 visible_windows_more litvorot $((base + 1)) ||
     fail "no notification that Ctrl+Space is taken"
 kill -0 "$second" 2>/dev/null || fail "the copy without Ctrl+Space ended"
 kill -0 "$holder" 2>/dev/null || fail "the holder ended"
+# Logged when asked for, silent otherwise.
+grep -q 'litvorot.hotkey: the key grab was refused' "$DESKTOP_DIR/second.log" ||
+    fail "the refused grab was not logged: $(cat "$DESKTOP_DIR/second.log")"
+grep -q 'litvorot.settings: settings file .*/second/settings.ini' "$DESKTOP_DIR/second.log" ||
+    fail "the settings location was not logged"
+! grep -q 'litvorot\.' "$DESKTOP_DIR/app.log" || fail "the holder logged without being asked"
 kill -TERM "$second"
 wait "$second" 2>/dev/null
 

@@ -10,7 +10,7 @@ require_tools
 stuck=$2
 watcher=$3
 desktop_start || exit 1
-app_start "$1" LANG=ru_RU.UTF-8 || exit 1
+app_start "$1" LANG=ru_RU.UTF-8 QT_LOGGING_RULES=litvorot.clipboard=true || exit 1
 
 # stuck_case MAX_REQUESTS [--answer-targets]: Ctrl+Space against an owner that never sends the
 # text; the program asks it at most MAX_REQUESTS times (each unanswered one costs 5 s).
@@ -53,6 +53,8 @@ stuck_case() {
     kill "$pid"
     wait "$pid" 2>/dev/null
     kill -0 "$APP_PID" 2>/dev/null || fail "the program ended ($*)"
+    grep -q 'litvorot.clipboard: the clipboard owner did not answer' "$DESKTOP_DIR/app.log" ||
+        fail "the owner's time-out was not logged ($*)"
     # With a live owner the hot key converts again.
     clip_set "privet"
     xdotool key ctrl+space

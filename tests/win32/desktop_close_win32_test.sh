@@ -14,19 +14,7 @@ exe=$2
 [ -n "${DISPLAY:-}" ] || { echo "SKIP: the Wine session has no desktop" >&2; exit 77; }
 command -v xwininfo >/dev/null || { echo "SKIP: xwininfo is not installed" >&2; exit 77; }
 
-DESKTOP_DIR=$(mktemp -d "$TMPDIR/litvorot-close.XXXXXX")
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    rm -rf "$DESKTOP_DIR"
-}
-trap cleanup EXIT
-cp "$exe" "$DESKTOP_DIR/litvorot.exe"
-TRAY_APP_CLASS=litvorot.exe
-TRAY_ICON_CLASS=explorer.exe
-
-wine "$DESKTOP_DIR/litvorot.exe" </dev/null >"$DESKTOP_DIR/app.log" 2>&1 &
-APP_PID=$!
-wait_until 30 tray_icon_centre explorer.exe || fail "the tray icon did not dock"
+wine_tray_app_start "$exe" close
 
 wine taskkill /im litvorot.exe </dev/null >"$DESKTOP_DIR/taskkill.log" 2>&1 ||
     fail "taskkill: $(cat "$DESKTOP_DIR/taskkill.log")"

@@ -18,21 +18,7 @@ for tool in xdotool xclip xwininfo import convert; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
 done
 
-DESKTOP_DIR=$(mktemp -d "$TMPDIR/litvorot-app.XXXXXX")
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    rm -rf "$DESKTOP_DIR"
-}
-trap cleanup EXIT
-cp "$exe" "$DESKTOP_DIR/litvorot.exe"
-
-# Wine's tray icons are windows of explorer.exe embedded in trayer; this program's is the only one.
-TRAY_APP_CLASS=litvorot.exe
-TRAY_ICON_CLASS=explorer.exe
-
-wine "$DESKTOP_DIR/litvorot.exe" </dev/null >"$DESKTOP_DIR/app.log" 2>&1 &
-APP_PID=$!
-wait_until 30 tray_icon_centre explorer.exe || fail "the tray icon did not dock"
+wine_tray_app_start "$exe" app
 
 # The icon is drawn (the red and blue letters, not an empty square) once Wine paints it.
 icon_colours() {

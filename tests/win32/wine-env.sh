@@ -64,3 +64,17 @@ wine_keep_alive() {
         done
     ) 9>"$WINE_STATE_DIR/idle.lock"
 }
+
+# wine_tray_app_start EXE NAME: copies the program into a fresh DESKTOP_DIR (removed at exit, the
+# program ended with it), starts it on the tests' desktop and waits for its icon to dock. Wine's
+# tray icons are windows of explorer.exe embedded in trayer; this program's is the only one.
+wine_tray_app_start() {
+    DESKTOP_DIR=$(mktemp -d "$TMPDIR/litvorot-$2.XXXXXX")
+    trap '[ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null; rm -rf "$DESKTOP_DIR"' EXIT
+    cp "$1" "$DESKTOP_DIR/litvorot.exe"
+    TRAY_APP_CLASS=litvorot.exe
+    TRAY_ICON_CLASS=explorer.exe
+    wine "$DESKTOP_DIR/litvorot.exe" </dev/null >"$DESKTOP_DIR/app.log" 2>&1 &
+    APP_PID=$!
+    wait_until 30 tray_icon_centre explorer.exe || fail "the tray icon did not dock"
+}
