@@ -21,6 +21,8 @@
 #define IDM_HELP 1023
 #define IDM_ABOUT 1024
 #define IDM_EXIT 1025
+#define IDM_SOURCE_AUTO 1005
+#define IDM_UNDO 1026
 
 #define IDD_STATUS 300
 #define IDD_TABLE 301

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <utility>
 
+#include "detect/modDetect.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray.h"
 #include "windows/dlgStatus.h"
@@ -82,6 +83,8 @@ void frmSplash::BuildMenu() {
          &frmSplash::mnuSourceCP1251_Click, true);
     item(mnuSource, mnuSourceUnicode, "mnuSourceUnicode", QStringLiteral("Unicode"),
          &frmSplash::mnuSourceUnicode_Click, true);
+    item(mnuSource, mnuSourceAuto, "mnuSourceAuto", QStringLiteral("Auto"),
+         &frmSplash::mnuSourceAuto_Click, true);
     mnuDest = mnuOptions->addMenu(QStringLiteral("Destination Format"));
     mnuDest->setObjectName(QStringLiteral("mnuDest"));
     item(mnuDest, mnuDestTranslit, "mnuDestTranslit", QStringLiteral("Translit"),
@@ -96,6 +99,8 @@ void frmSplash::BuildMenu() {
          &frmSplash::mnuDisplayStatus_Click, true);
 
     item(mnuPopup, mnuGo, "mnuGo", QStringLiteral("Go"), &frmSplash::mnuGo_Click, false);
+    item(mnuPopup, mnuUndo, "mnuUndo", QStringLiteral("Undo"), &frmSplash::mnuUndo_Click, false);
+    mnuUndo->setEnabled(false);
     mnuSep1 = mnuPopup->addSeparator();
     mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
     item(mnuPopup, mnuShowTable, "mnuShowTable", QStringLiteral("Show Table"),
@@ -142,11 +147,16 @@ void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i]->setChecked(static_cast<int>(i) + 1 == format);
     }
+    if (menu == FormatMenu::Source) mnuSourceAuto->setChecked(format == kAuto);
 }
+
+void frmSplash::EnableUndoItem(bool enabled) { mnuUndo->setEnabled(enabled); }
 
 void frmSplash::CheckDisplayStatusItem(bool checked) { mnuDisplayStatus->setChecked(checked); }
 
-void frmSplash::OpenStatusDialog() { dlgStatus::Open(SourceFormat(), DestFormat()); }
+void frmSplash::OpenStatusDialog() {
+    dlgStatus::Open(SourceFormat(), DestFormat(), QString::fromStdString(AutoReading()));
+}
 
 void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
 void frmSplash::mnuHelp_Click() { frmHelp::Open(); }

@@ -56,12 +56,14 @@ class frmSplash : public QWidget, public frmSplashBase {
     QAction* mnuSourceKOI8 = nullptr;
     QAction* mnuSourceCP1251 = nullptr;
     QAction* mnuSourceUnicode = nullptr;
+    QAction* mnuSourceAuto = nullptr;
     QAction* mnuDestTranslit = nullptr;
     QAction* mnuDestKOI8 = nullptr;
     QAction* mnuDestCP1251 = nullptr;
     QAction* mnuDestUnicode = nullptr;
     QAction* mnuDisplayStatus = nullptr;
     QAction* mnuGo = nullptr;
+    QAction* mnuUndo = nullptr;
     QAction* mnuSep1 = nullptr;
     QAction* mnuShowTable = nullptr;
     QAction* mnuSep2 = nullptr;
@@ -80,6 +82,7 @@ class frmSplash : public QWidget, public frmSplashBase {
     void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) override;
     void CheckDisplayStatusItem(bool checked) override;
     void OpenStatusDialog() override;
+    void EnableUndoItem(bool enabled) override;
 
     litvorot::HotKey& hotKey_;
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "shell/modConversion.h"
+#include "detect/modDetect.h"
 #include "shell/modFileIO.h"
 #include "tables/modMessages.h"
 
@@ -14,8 +14,10 @@ frmSplashBase::frmSplashBase(Clipboard& clipboard, std::filesystem::path exeDir,
 
 void frmSplashBase::SetSourceFormat(TextFormat format) {
     SourceFormat_ = format;
-    if (IsValidFormat(format)) CheckFormatItem(FormatMenu::Source, format);
+    if (IsValidFormat(format) || format == kAuto) CheckFormatItem(FormatMenu::Source, format);
 }
+
+void frmSplashBase::mnuSourceAuto_Click() { SetSourceFormat(kAuto); }
 
 void frmSplashBase::SetDestFormat(TextFormat format) {
     DestFormat_ = format;
@@ -63,18 +65,31 @@ void frmSplashBase::StartConversion() {
     const unsigned generation = abandoned_;
     clipboard_.ReadClipboardText([this, alive, generation](std::u16string text) {
         if (alive.expired() || generation != abandoned_) return;
-        const ConversionResult result = ConvertAndWrite(clipboard_, std::move(text), SourceFormat_,
-                                                        DestFormat_, DisplayStatus_);
+        ConversionResult result;
+        if (SourceFormat_ == kAuto) {
+            result = AutoConvertAndWrite(clipboard_, std::move(text), DestFormat_, DisplayStatus_,
+                                         autoCycle_, clock_());
+        } else {
+            autoCycle_.Reset();
+            result = ConvertAndWrite(clipboard_, std::move(text), SourceFormat_, DestFormat_,
+                                     DisplayStatus_);
+        }
         if (alive.expired() || generation != abandoned_) return;
+        autoReading_ = result.reading;
+        SetUndo(result);
         if (result.openStatus) OpenStatusDialog();
         if (alive.expired() || generation != abandoned_) return;
-        if (pendingConversions_ == 0) {
-            converting_ = false;
-            return;
-        }
-        --pendingConversions_;
-        StartConversion();
+        FinishRun();
     });
+}
+
+void frmSplashBase::FinishRun() {
+    if (pendingConversions_ == 0) {
+        converting_ = false;
+        return;
+    }
+    --pendingConversions_;
+    StartConversion();
 }
 
 void frmSplashBase::AbandonConversions() {
@@ -82,4 +97,30 @@ void frmSplashBase::AbandonConversions() {
     pendingConversions_ = 0;
     converting_ = false;
     clipboard_.AbandonClipboardRead();
+}
+
+void frmSplashBase::SetUndo(const ConversionResult& result) {
+    if (!result.written) return;
+    undoBefore_ = result.before;
+    undoAfter_ = result.after;
+    EnableUndoItem(true);
+}
+
+void frmSplashBase::mnuUndo_Click() {
+    if (undoAfter_.empty() || converting_) return;
+    const std::u16string before = std::move(undoBefore_);
+    const std::u16string after = std::move(undoAfter_);
+    undoBefore_.clear();
+    undoAfter_.clear();
+    autoCycle_.Reset();
+    EnableUndoItem(false);
+    // The clipboard is read as a conversion reads it, and presses meanwhile follow after.
+    converting_ = true;
+    const std::weak_ptr<bool> alive = alive_;
+    const unsigned generation = abandoned_;
+    clipboard_.ReadClipboardText([this, alive, generation, before, after](std::u16string text) {
+        if (alive.expired() || generation != abandoned_) return;
+        if (TextBeforeNul(text) == after) clipboard_.SetClipboardText(before);
+        FinishRun();
+    });
 }

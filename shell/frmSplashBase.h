@@ -3,10 +3,14 @@
 // the Win32 frmSplash derive from it and add the window, the menu, the tray icon and the hot key.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "clipboard/Clipboard.h"
+#include "shell/modConversion.h"
 #include "tables/modTables.h"
 
 class frmSplashBase {
@@ -15,7 +19,8 @@ class frmSplashBase {
     frmSplashBase& operator=(const frmSplashBase&) = delete;
 
     // Each setter stores the value and puts the menu's check marks in step with it; a format
-    // code outside 1..4 is stored, and no item is marked for it.
+    // code outside 1..4 (other than 5, Auto, for the source) is stored, and no item is marked
+    // for it.
     void SetSourceFormat(litvorot::TextFormat format);
     void SetDestFormat(litvorot::TextFormat format);
     void SetDisplayStatus(bool flag);
@@ -35,6 +40,7 @@ class frmSplashBase {
     void mnuSourceKOI8_Click() { SetSourceFormat(litvorot::kKoi8); }
     void mnuSourceCP1251_Click() { SetSourceFormat(litvorot::kCp1251); }
     void mnuSourceUnicode_Click() { SetSourceFormat(litvorot::kUnicode); }
+    void mnuSourceAuto_Click();
     void mnuDestTranslit_Click() { SetDestFormat(litvorot::kTranslit); }
     void mnuDestKOI8_Click() { SetDestFormat(litvorot::kKoi8); }
     void mnuDestCP1251_Click() { SetDestFormat(litvorot::kCp1251); }
@@ -47,6 +53,17 @@ class frmSplashBase {
     // Gives up the conversion in progress and those asked for after it, for Exit: a clipboard
     // read that still waits is abandoned, and nothing more is written to the clipboard.
     void AbandonConversions();
+    // Puts back the text the last conversion replaced (for the automatic source, the text its
+    // cycle started from), when the clipboard still holds what that conversion wrote; otherwise
+    // nothing changes. Either way there is nothing more to undo. Ignored while a conversion runs.
+    void mnuUndo_Click();
+    bool CanUndo() const { return !undoAfter_.empty(); }
+    // The reading the last automatic conversion wrote ("UTF-8 read as CP 1251"), or empty.
+    const std::string& AutoReading() const { return autoReading_; }
+
+    // The monotonic clock that times the automatic source's cycle; tests set their own.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
 
   protected:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -56,10 +73,12 @@ class frmSplashBase {
     virtual ~frmSplashBase() = default;
 
     enum class FormatMenu { Source, Dest };
-    // Marks the item of `format` (1..4) in the submenu and clears the other three.
+    // Marks the item of `format` (1..4, and 5 in the source menu) in the submenu and clears the
+    // others.
     virtual void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) = 0;
     virtual void CheckDisplayStatusItem(bool checked) = 0;
     virtual void OpenStatusDialog() = 0;
+    virtual void EnableUndoItem(bool enabled) = 0;
 
   private:
     litvorot::Clipboard& clipboard_;
@@ -73,6 +92,14 @@ class frmSplashBase {
     // Reads the clipboard for one conversion; converting, writing and the next queued run follow
     // when the text is there.
     void StartConversion();
+    // After a run (or an undo): the next queued run, or the end of converting.
+    void FinishRun();
+    void SetUndo(const litvorot::ConversionResult& result);
+    litvorot::AutoCycle autoCycle_;
+    std::string autoReading_;
+    std::u16string undoBefore_;  // in memory only
+    std::u16string undoAfter_;   // empty: nothing to undo
+    Clock clock_ = [] { return std::chrono::steady_clock::now(); };
 
     bool converting_ = false;
     int pendingConversions_ = 0;

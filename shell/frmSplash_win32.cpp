@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "detect/modDetect.h"
 #include "resources/litvorot_rc.h"
 #include "shell/modHotKey_win32.h"
 #include "shell/modMiscRoutines.h"
@@ -101,6 +102,14 @@ void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
         const bool checked = static_cast<TextFormat>(i + 1) == format;
         CheckMenuItem(menuBar_, items[i], MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     }
+    if (menu == FormatMenu::Source) {
+        CheckMenuItem(menuBar_, IDM_SOURCE_AUTO,
+                      MF_BYCOMMAND | (format == kAuto ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void frmSplash::EnableUndoItem(bool enabled) {
+    EnableMenuItem(menuBar_, IDM_UNDO, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void frmSplash::CheckDisplayStatusItem(bool checked) {
@@ -108,7 +117,9 @@ void frmSplash::CheckDisplayStatusItem(bool checked) {
                   MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void frmSplash::OpenStatusDialog() { dlgStatus::Open(SourceFormat(), DestFormat()); }
+void frmSplash::OpenStatusDialog() {
+    dlgStatus::Open(SourceFormat(), DestFormat(), Widen(AutoReading()));
+}
 
 void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
 void frmSplash::mnuHelp_Click() { frmHelp::Open(); }
@@ -162,6 +173,9 @@ void frmSplash::OnCommand(UINT id) {
         case IDM_SOURCE_UNICODE:
             mnuSourceUnicode_Click();
             break;
+        case IDM_SOURCE_AUTO:
+            mnuSourceAuto_Click();
+            break;
         case IDM_DEST_TRANSLIT:
             mnuDestTranslit_Click();
             break;
@@ -179,6 +193,9 @@ void frmSplash::OnCommand(UINT id) {
             break;
         case IDM_GO:
             mnuGo_Click();
+            break;
+        case IDM_UNDO:
+            mnuUndo_Click();
             break;
         case IDM_SHOW_TABLE:
             mnuShowTable_Click();

@@ -52,6 +52,7 @@ class frmSplash : public frmSplashBase {
     void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) override;
     void CheckDisplayStatusItem(bool checked) override;
     void OpenStatusDialog() override;
+    void EnableUndoItem(bool enabled) override;
 
     HWND hwnd_ = nullptr;
     HWND imgSplash = nullptr;

@@ -17,14 +17,17 @@ namespace {
 QPointer<dlgStatus> g_instance;
 
 constexpr int kClientWidth = 164;
+// The source format code of the automatic source.
+constexpr litvorot::TextFormat kAutoSource = 5;
 constexpr int kClientHeight = 109;
 // Room kept to the right of the widest label: 164 - (4 + 153).
 constexpr int kRightMargin = 7;
 
 }  // namespace
 
-dlgStatus* dlgStatus::Open(litvorot::TextFormat source, litvorot::TextFormat dest) {
-    if (!g_instance) g_instance = new dlgStatus(source, dest);
+dlgStatus* dlgStatus::Open(litvorot::TextFormat source, litvorot::TextFormat dest,
+                           const QString& reading) {
+    if (!g_instance) g_instance = new dlgStatus(source, dest, reading);
     g_instance->show();
     g_instance->raise();
     g_instance->activateWindow();
@@ -48,7 +51,7 @@ QString dlgStatus::FormatName(litvorot::TextFormat format) {
     }
 }
 
-dlgStatus::dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest)
+dlgStatus::dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest, const QString& reading)
     : QDialog(nullptr, FixedDialogFlags()) {
     setObjectName(QStringLiteral("dlgStatus"));
     MarkFixedDialog(this);
@@ -73,16 +76,19 @@ dlgStatus::dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest)
 
     cmdClose->setGeometry(12, 80, 137, 21);
 
-    Form_Load(source, dest);
+    Form_Load(source, dest, reading);
     FitToFont();
 }
 
 dlgStatus::~dlgStatus() = default;
 
-void dlgStatus::Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest) {
+void dlgStatus::Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest,
+                          const QString& reading) {
     // A code outside 1..4 leaves the label at its design text.
     if (const QString name = FormatName(source); !name.isEmpty())
         labSource->setText(QStringLiteral("Source format: ") + name);
+    else if (source == kAutoSource && !reading.isEmpty())
+        labSource->setText(QStringLiteral("Source format: Auto (") + reading + u')');
     if (const QString name = FormatName(dest); !name.isEmpty())
         labDest->setText(QStringLiteral("Destination format: ") + name);
 }
@@ -92,7 +98,8 @@ void dlgStatus::FitToFont() {
     // longest text, "Destination format: Transliteration", stays on one line.
     const QString shown = labDest->text();
     labDest->setText(QStringLiteral("Destination format: ") + FormatName(litvorot::kTranslit));
-    const int textWidth = labDest->sizeHint().width();
+    // A reading of the automatic source may be longer still.
+    const int textWidth = std::max(labDest->sizeHint().width(), labSource->sizeHint().width());
     labDest->setText(shown);
     const int width = std::max(kClientWidth, 4 + std::max(153, textWidth) + kRightMargin);
     for (QLabel* label : {labStatus, labSource, labDest}) FitLabel(label);

@@ -14,8 +14,11 @@ class dlgStatus : public QDialog {
     Q_OBJECT
   public:
     // Creates the dialog on first use (its load step names the formats), then shows it. A dialog
-    // that is already open keeps the formats it was opened with.
-    static dlgStatus* Open(litvorot::TextFormat source, litvorot::TextFormat dest);
+    // that is already open keeps the formats it was opened with. `reading` names the reading the
+    // automatic source (5) used: "Source format: Auto (UTF-8 read as CP 1251)"; without it a 5
+    // is a code like any other outside 1..4.
+    static dlgStatus* Open(litvorot::TextFormat source, litvorot::TextFormat dest,
+                           const QString& reading = {});
     // The open dialog, or nullptr.
     static dlgStatus* Instance();
     ~dlgStatus() override;
@@ -30,8 +33,8 @@ class dlgStatus : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest);
-    void Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest);
+    dlgStatus(litvorot::TextFormat source, litvorot::TextFormat dest, const QString& reading);
+    void Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest, const QString& reading);
     void FitToFont();
 
     QLabel* labStatus = nullptr;

@@ -28,17 +28,40 @@ std::wstring dlgStatus::FormatName(TextFormat format) {
     }
 }
 
-HWND dlgStatus::Open(TextFormat source, TextFormat dest) {
-    std::pair<TextFormat, TextFormat> formats{source, dest};
-    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc,
-                         reinterpret_cast<LPARAM>(&formats));
+struct dlgStatus::Load {
+    TextFormat source;
+    TextFormat dest;
+    const std::wstring& reading;
+};
+
+HWND dlgStatus::Open(TextFormat source, TextFormat dest, const std::wstring& reading) {
+    const Load load{source, dest, reading};
+    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc, reinterpret_cast<LPARAM>(&load));
 }
 
-void dlgStatus::Form_Load(HWND dialog, TextFormat source, TextFormat dest) {
-    if (const std::wstring name = FormatName(source); !name.empty()) {
+void dlgStatus::Form_Load(HWND dialog, const Load& load) {
+    constexpr TextFormat kAutoSource = 5;  // the automatic source
+    if (const std::wstring name = FormatName(load.source); !name.empty()) {
         SetDlgItemTextW(dialog, IDC_LABSOURCE, (L"Source format: " + name).c_str());
+    } else if (load.source == kAutoSource && !load.reading.empty()) {
+        const std::wstring text = L"Source format: Auto (" + load.reading + L")";
+        SetDlgItemTextW(dialog, IDC_LABSOURCE, text.c_str());
+        // A long reading's name widens the dialog so that it stays on one line.
+        HWND label = GetDlgItem(dialog, IDC_LABSOURCE);
+        HDC dc = GetDC(label);
+        HGDIOBJ font =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, font);
+        ReleaseDC(label, dc);
+        if (size.cx > 153) {
+            SetClientSize(dialog, 4 + size.cx + 7, 109);
+            PlaceControl(dialog, IDC_LABSOURCE, 4, 44, size.cx, 13);
+            CentreOnScreen(dialog);
+        }
     }
-    if (const std::wstring name = FormatName(dest); !name.empty()) {
+    if (const std::wstring name = FormatName(load.dest); !name.empty()) {
         SetDlgItemTextW(dialog, IDC_LABDEST, (L"Destination format: " + name).c_str());
     }
 }
@@ -55,9 +78,7 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             PlaceControl(dialog, IDC_LABDEST, 4, 60, 153, 13);
             PlaceControl(dialog, IDC_CMDCLOSE, 12, 80, 137, 21);
             CentreOnScreen(dialog);
-            const auto* formats =
-                reinterpret_cast<const std::pair<TextFormat, TextFormat>*>(lParam);
-            Form_Load(dialog, formats->first, formats->second);
+            Form_Load(dialog, *reinterpret_cast<const Load*>(lParam));
             return TRUE;
         }
         case WM_PAINT:  // Line1: 1 pixel in the window-text colour

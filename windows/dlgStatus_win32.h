@@ -12,7 +12,10 @@ class dlgStatus {
   public:
     // Creates the dialog on first use (its load step names the formats), then shows it. A dialog
     // that is already open keeps the formats it was opened with.
-    static HWND Open(litvorot::TextFormat source, litvorot::TextFormat dest);
+    // `reading` names the reading the automatic source (5) used: "Source format: Auto (UTF-8
+    // read as CP 1251)"; without it a 5 is a code like any other outside 1..4.
+    static HWND Open(litvorot::TextFormat source, litvorot::TextFormat dest,
+                     const std::wstring& reading = {});
     // The open dialog, or nullptr.
     static HWND Instance();
 
@@ -21,6 +24,7 @@ class dlgStatus {
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    static void Form_Load(HWND dialog, litvorot::TextFormat source, litvorot::TextFormat dest);
+    struct Load;
+    static void Form_Load(HWND dialog, const Load& load);
     static void cmdClose_Click(HWND dialog);
 };

@@ -221,8 +221,8 @@ owner_changes() { grep -c '^owner' "$1"; }
 # owner_changes_reach FILE N: true once at least N changes were seen.
 owner_changes_reach() { [ "$(owner_changes "$1")" -ge "$2" ]; }
 
-# The menu's last item: Exit.
-tray_menu_exit() { tray_menu_keys Down Down Down Down Down Down Return; }
+# The menu's last item: Exit, reached upwards so that Undo (greyed or not) does not count.
+tray_menu_exit() { tray_menu_keys Up Return; }
 
 # now_ms: a clock in milliseconds for timing steps.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

@@ -38,8 +38,9 @@ clip_set "Мир"
 tray_menu_keys Down Down Return
 clip_wait_for "Mir" 3 || fail "Go gave $(clip_get)"
 
-# Exit writes the settings file byte-exact and ends the program.
-tray_menu_keys Down Down Down Down Down Down Return
+# Exit writes the settings file byte-exact and ends the program (Undo, enabled after a
+# conversion, is one more step).
+tray_menu_keys Down Down Down Down Down Down Down Return
 app_wait_exit 10 || fail "Exit did not end the program"
 printf ' 4 \r\n 3 \r\nFalse\r\n' >"$DESKTOP_DIR/expected.ini"
 cmp "$APP_DIR/settings.ini" "$DESKTOP_DIR/expected.ini" || fail "settings.ini: $(od -c "$APP_DIR/settings.ini")"
@@ -57,9 +58,9 @@ xdotool key ctrl+space
 clip_wait_for "privet" 3 || fail "after a restart the conversion gave $(clip_get)"
 
 # About... open at Exit: the icon goes at once, the program ends when the window is closed.
-tray_menu_keys Down Down Down Down Down Return
-wait_until 5 xdotool search --onlyvisible --name "About" || fail "About... did not open"
 tray_menu_keys Down Down Down Down Down Down Return
+wait_until 5 xdotool search --onlyvisible --name "About" || fail "About... did not open"
+tray_menu_keys Down Down Down Down Down Down Down Return
 wait_until 5 tray_icon_gone litvorot || fail "the tray icon stayed after Exit"
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended while About was open"
 [ -n "$shots" ] && desktop_screenshot "$shots/about-open-after-exit.png"

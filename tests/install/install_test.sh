@@ -144,7 +144,7 @@ help_window() { xdotool search --onlyvisible --name '^Help on Litvorot$' | head 
 help_open() { [ -n "$(help_window)" ]; }
 help_closed() { [ -z "$(help_window)" ]; }
 
-# Help from the tray menu: Options, Go, Show Table, Help.
+# Help from the tray menu: Options, Go, Show Table, Help (Undo, greyed, is passed over).
 open_help() {
     tray_menu_keys Down Down Down Down Return || fail "the tray menu did not open"
     wait_until 10 help_open || fail "Help did not open a window titled 'Help on Litvorot'"

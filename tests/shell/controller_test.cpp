@@ -4,14 +4,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QSignalSpy>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "FakeClipboard.h"
+#include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 #include "shell/modSystemTray.h"
 #include "tables/modMessages.h"
@@ -70,16 +74,30 @@ class ControllerTest : public ::testing::Test {
         std::ifstream in(dir_ / "settings.ini", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    static std::string Checked(QMenu* menu) {
+    // The items a menu has always had, without Auto and Undo, which came later; AllCaptions
+    // and AllChecked see those too.
+    static QList<QAction*> FirstItems(QMenu* menu) {
+        QList<QAction*> items;
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() != "mnuSourceAuto" && action->objectName() != "mnuUndo")
+                items << action;
+        }
+        return items;
+    }
+    static std::string Marks(const QList<QAction*>& items) {
         std::string marks;
-        for (QAction* action : menu->actions()) marks += action->isChecked() ? 'x' : '.';
+        for (QAction* action : items) marks += action->isChecked() ? 'x' : '.';
         return marks;
     }
-    static QStringList Captions(QMenu* menu) {
+    static QStringList Texts(const QList<QAction*>& items) {
         QStringList captions;
-        for (QAction* action : menu->actions()) captions << action->text();
+        for (QAction* action : items) captions << action->text();
         return captions;
     }
+    static std::string Checked(QMenu* menu) { return Marks(FirstItems(menu)); }
+    static QStringList Captions(QMenu* menu) { return Texts(FirstItems(menu)); }
+    static std::string AllChecked(QMenu* menu) { return Marks(menu->actions()); }
+    static QStringList AllCaptions(QMenu* menu) { return Texts(menu->actions()); }
 
     fs::path dir_;
     test::FakeClipboard clipboard_;
@@ -100,7 +118,7 @@ TEST_F(ControllerTest, MenuTreeCaptionsAndOrder) {
     const QStringList formats{"Translit", "KOI8", "CP 1251", "Unicode"};
     EXPECT_EQ(Captions(form.mnuSource), formats);
     EXPECT_EQ(Captions(form.mnuDest), formats);
-    for (QAction* action : form.PopupMenu()->actions()) {
+    for (QAction* action : FirstItems(form.PopupMenu())) {
         EXPECT_TRUE(action->isEnabled());
         EXPECT_TRUE(action->shortcut().isEmpty());
     }
@@ -312,6 +330,194 @@ TEST_F(ControllerTest, OnlyRightPressAndLeftDoubleClickOpenTheMenu) {
     emit TrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_TRUE(form.PopupMenu()->isVisible());
     form.PopupMenu()->hide();
+}
+
+// Auto and Undo: the items, the setting, the readings one press after another, and undoing.
+class AutoTest : public ControllerTest {
+  protected:
+    frmSplash& StartAuto() {
+        frmSplash& form = Start();
+        form.SetClock([this] { return now_; });
+        form.mnuSourceAuto->trigger();
+        form.mnuDestUnicode->trigger();
+        return form;
+    }
+    void Press(std::chrono::milliseconds after = std::chrono::milliseconds(500)) {
+        now_ += after;
+        hotKey_.Press();
+    }
+    std::u16string Clipboard() const { return std::u16string(TextBeforeNul(clipboard_.content)); }
+    std::chrono::steady_clock::time_point now_{std::chrono::hours(1)};
+};
+
+TEST_F(AutoTest, AutoEndsTheSourceMenuUndoFollowsGoAndAutoIsStoredAs5) {
+    frmSplash& form = Start();
+    EXPECT_EQ(AllCaptions(form.mnuSource),
+              QStringList({"Translit", "KOI8", "CP 1251", "Unicode", "Auto"}));
+    EXPECT_EQ(AllCaptions(form.mnuDest), QStringList({"Translit", "KOI8", "CP 1251", "Unicode"}));
+    EXPECT_EQ(AllCaptions(form.PopupMenu()), QStringList({"Options", "Go", "Undo", "", "Show Table",
+                                                          "", "Help", "About...", "Exit"}));
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    EXPECT_FALSE(form.mnuSourceAuto->isChecked());
+
+    form.mnuSourceAuto->trigger();
+    EXPECT_EQ(form.SourceFormat(), kAuto);
+    EXPECT_EQ(AllChecked(form.mnuSource), "....x");
+    form.mnuSourceKOI8->trigger();
+    EXPECT_EQ(AllChecked(form.mnuSource), ".x...");
+    form.mnuSourceAuto->trigger();
+    form.Shutdown();
+    EXPECT_EQ(SettingsBytes(), " 5 \r\n 2 \r\nFalse\r\n");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    hotKey_ = FakeHotKey();
+
+    // A file that holds 5 comes back byte for byte.
+    WriteSettings(" 5 \r\n 4 \r\nTrue\r\n");
+    frmSplash& again = Start();
+    EXPECT_EQ(again.SourceFormat(), kAuto);
+    EXPECT_EQ(AllChecked(again.mnuSource), "....x");
+    again.Shutdown();
+    EXPECT_EQ(SettingsBytes(), " 5 \r\n 4 \r\nTrue\r\n");
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(AutoTest, PressesCycleThroughTheReadingsToTheOriginalAndStartOver) {
+    StartAuto();
+    const std::u16string garbled = u"РџСЂРёРІРµС‚";
+    clipboard_.Put(garbled);
+    Press();
+    EXPECT_EQ(Clipboard(), u"Привет");
+
+    std::vector<std::u16string> seen{Clipboard()};
+    for (int i = 0; i < 20 && Clipboard() != garbled; ++i) {
+        Press(std::chrono::milliseconds(4900));
+        seen.push_back(Clipboard());
+    }
+    ASSERT_EQ(seen.back(), garbled);
+    ASSERT_GE(seen.size(), 3u);  // at least one other reading between
+    std::vector<std::u16string> sorted = seen;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a repeat";
+
+    Press();  // after the original, the first reading again
+    EXPECT_EQ(Clipboard(), u"Привет");
+    Press();
+    EXPECT_EQ(Clipboard(), seen[1]);
+}
+
+TEST_F(AutoTest, APressAfterTheTimeOrOnOtherTextStartsANewCycle) {
+    StartAuto();
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    ASSERT_EQ(Clipboard(), u"Привет");
+    Press(std::chrono::seconds(5));  // too late: Привет is read afresh, and it is fine as it is
+    EXPECT_EQ(Clipboard(), u"Привет");
+
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    clipboard_.Put(u"ghbdtn");  // copied by the user in between
+    Press();
+    EXPECT_EQ(Clipboard(), u"привет");
+
+    // Good text is left alone by the first press.
+    for (const std::u16string text :
+         {u"Привет, мир", u"hello world", u"https://example.org/a?b=1"}) {
+        now_ += std::chrono::seconds(10);
+        clipboard_.Put(text);
+        Press();
+        EXPECT_EQ(Clipboard(), text);
+    }
+
+    // Nothing on the clipboard: nothing written, nothing to undo.
+    now_ += std::chrono::seconds(10);
+    clipboard_.content.clear();
+    clipboard_.written.reset();
+    Press();
+    EXPECT_FALSE(clipboard_.written.has_value());
+}
+
+TEST_F(AutoTest, TheStatusDialogNamesTheReading) {
+    frmSplash& form = StartAuto();
+    form.mnuDisplayStatus->trigger();
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    ASSERT_NE(dlgStatus::Instance(), nullptr);
+    auto* source = dlgStatus::Instance()->findChild<QLabel*>("labSource");
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->text(), "Source format: Auto (UTF-8 read as CP 1251)");
+    EXPECT_LE(source->sizeHint().width(), source->width());
+    EXPECT_EQ(dlgStatus::Instance()->findChild<QLabel*>("labDest")->text(),
+              "Destination format: Unicode");
+    delete dlgStatus::Instance();
+
+    form.mnuSourceTranslit->trigger();  // the other sources keep their texts
+    clipboard_.Put(u"privet");
+    Press();
+    ASSERT_NE(dlgStatus::Instance(), nullptr);
+    EXPECT_EQ(dlgStatus::Instance()->findChild<QLabel*>("labSource")->text(),
+              "Source format: Transliteration");
+}
+
+TEST_F(AutoTest, UndoPutsBackWhatTheLastConversionReplacedWhileItsResultIsThere) {
+    frmSplash& form = Start();
+    form.mnuDestUnicode->trigger();
+    clipboard_.Put(u"privet");
+    form.mnuGo->trigger();
+    ASSERT_EQ(Clipboard(), u"привет");
+    EXPECT_TRUE(form.mnuUndo->isEnabled());
+    form.mnuUndo->trigger();
+    EXPECT_EQ(Clipboard(), u"privet");
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    const int writes = clipboard_.writes;
+    form.mnuUndo->trigger();  // greyed, and a second undo has nothing to put back
+    EXPECT_EQ(clipboard_.writes, writes);
+
+    // The clipboard changed since: Undo leaves it alone and greys out.
+    form.mnuGo->trigger();
+    clipboard_.Put(u"something else");
+    form.mnuUndo->trigger();
+    EXPECT_EQ(Clipboard(), u"something else");
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    EXPECT_EQ(clipboard_.writes, writes + 1);
+
+    // Auto: Undo goes back to the text the cycle started from, and the next press starts over.
+    form.SetClock([this] { return now_; });
+    form.mnuSourceAuto->trigger();
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    Press();
+    ASSERT_NE(Clipboard(), u"Привет");
+    form.mnuUndo->trigger();
+    EXPECT_EQ(Clipboard(), u"РџСЂРёРІРµС‚");
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    Press();
+    EXPECT_EQ(Clipboard(), u"Привет");
+    EXPECT_TRUE(form.mnuUndo->isEnabled());
+}
+
+TEST_F(AutoTest, UndoWaitsForASlowOwnerAndAPressMeanwhileFollows) {
+    frmSplash& form = StartAuto();
+    clipboard_.Put(u"РџСЂРёРІРµС‚");
+    Press();
+    ASSERT_EQ(Clipboard(), u"Привет");
+
+    clipboard_.answerLater = true;
+    form.mnuUndo->trigger();  // reads the clipboard: nothing written until the owner answers
+    EXPECT_EQ(Clipboard(), u"Привет");
+    EXPECT_FALSE(form.mnuUndo->isEnabled());
+    Press();  // waits behind the undo, no second read
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_EQ(Clipboard(), u"РџСЂРёРІРµС‚");
+    ASSERT_TRUE(clipboard_.Answer());  // the press: a new cycle on the original
+    EXPECT_EQ(Clipboard(), u"Привет");
+
+    // An undo asked for while a conversion waits is ignored, and Undo stays offered.
+    now_ += std::chrono::seconds(10);
+    Press();
+    form.mnuUndo->trigger();
+    ASSERT_TRUE(clipboard_.Answer());
+    EXPECT_FALSE(clipboard_.Answer());
+    EXPECT_TRUE(form.mnuUndo->isEnabled());
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ if [ -n "$app" ]; then
     echo "$out/tray-menu.png"
     xdotool key Escape Escape
     sleep 0.3
-    # "Show Table" is the third item of the menu.
+    # "Show Table" is three steps down: Undo, greyed until a conversion, is passed over.
     tray_menu_keys Down Down Down Return
     shoot tray-table "Transliteration Table"
     desktop_screenshot "$out/tray-table-desktop.png"
