@@ -11,6 +11,9 @@ namespace litvorot {
 
 std::optional<TextFormat> ParseFormatName(std::string_view name);
 
+// The automatic source's name, auto (any case) or its code 5; a source format only.
+bool IsAutoFormatName(std::string_view name);
+
 // "translit, koi8, cp1251, unicode or 1-4", for usage messages.
 inline constexpr const char* kFormatNamesHelp = "translit, koi8, cp1251, unicode or 1-4";
 

@@ -36,10 +36,8 @@ constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "litvorot-convert";
 
 // The four formats by name or code, and the automatic source.
-std::optional<TextFormat> ParseFormat(std::string name) {
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (name == "auto" || name == "5") return kAuto;
+std::optional<TextFormat> ParseFormat(const std::string& name) {
+    if (IsAutoFormatName(name)) return kAuto;
     return ParseFormatName(name);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/modFormatName.h"
+#include "detect/modDetect.h"
 
 namespace litvorot {
 namespace {
@@ -22,7 +23,9 @@ constexpr const char* kDescription =
     "carried out in the order --source, --dest, --go, --exit.\n";
 
 constexpr const char* kFooter =
-    "\nFORMAT is translit, koi8, cp1251, unicode (any case) or 1-4; the tray menu's check marks\n"
+    "\nFORMAT is translit, koi8, cp1251, unicode (any case) or 1-4, and the source may also be "
+    "auto\n"
+    "(5), which repairs whatever garbled Russian was copied; the tray menu's check marks\n"
     "follow. Bind `litvorot --go` to a shortcut where Ctrl+Space is not available, or one\n"
     "shortcut per direction, e.g. `litvorot --source koi8 --dest unicode --go`.\n"
     "\n"
@@ -34,12 +37,21 @@ std::string CheckFormat(const std::string& value) {
     return "unknown format '" + value + "' (use " + kFormatNamesHelp + ")";
 }
 
+// The source may also be the automatic one.
+std::string CheckSourceFormat(const std::string& value) {
+    return IsAutoFormatName(value) ? std::string() : CheckFormat(value);
+}
+
 // The standard options of the Qt toolkit (one dash), which QApplication takes for itself; the
 // first group takes a value.
 const char* const kToolkitOptionsWithValue[] = {
-    "-display", "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
-    "-qwindowicon", "-qwindowtitle", "-style", "-stylesheet", "-geometry", "-title", "-name",
-    "-session", "-visual", "-ncols", "-cmap", "-dialogs", "-qmljsdebugger"};
+    "-display",       "-platform",     "-platformpluginpath",
+    "-platformtheme", "-plugin",       "-qwindowgeometry",
+    "-qwindowicon",   "-qwindowtitle", "-style",
+    "-stylesheet",    "-geometry",     "-title",
+    "-name",          "-session",      "-visual",
+    "-ncols",         "-cmap",         "-dialogs",
+    "-qmljsdebugger"};
 const char* const kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
 
 // The arguments for this program: all but the toolkit's options and their values.
@@ -69,9 +81,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App app{kDescription, kProgram};
     app.footer(kFooter);
     std::string source, dest;
-    app.add_option("--source", source, "Set the source format")
+    app.add_option("--source", source, "Set the source format (FORMAT, or auto)")
         ->type_name("FORMAT")
-        ->check(CLI::Validator(CheckFormat, "", "format"));
+        ->check(CLI::Validator(CheckSourceFormat, "", "format"));
     app.add_option("--dest", dest, "Set the destination format")
         ->type_name("FORMAT")
         ->check(CLI::Validator(CheckFormat, "", "format"));
@@ -97,7 +109,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             std::string(kProgram) + ": " + e.what() + "\nRun 'litvorot --help' for the options.\n";
         return result;
     }
-    if (!source.empty()) result.remote.source = ParseFormatName(source);
+    if (!source.empty()) {
+        result.remote.source = IsAutoFormatName(source) ? kAuto : *ParseFormatName(source);
+    }
     if (!dest.empty()) result.remote.dest = ParseFormatName(dest);
     return result;
 }

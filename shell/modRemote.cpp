@@ -10,6 +10,7 @@
 #include <QtDBus/QDBusMessage>
 #include <iostream>
 
+#include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 
 namespace litvorot {
@@ -121,9 +122,10 @@ void RemoteControl::Go() {
     if (frmSplash* form = Form()) form->mnuGo_Click();
 }
 
-frmSplash* RemoteControl::FormForFormat(int format) {
+frmSplash* RemoteControl::FormForFormat(int format, bool allowAuto) {
     frmSplash* form = Form();
-    if (form != nullptr && (format < kKoi8 || format > kUnicode)) {
+    if (form != nullptr && (format < kKoi8 || format > kUnicode) &&
+        !(allowAuto && format == kAuto)) {
         if (calledFromDBus()) {
             sendErrorReply(kBadFormat, QStringLiteral("format %1 is not 1-4").arg(format));
         }
@@ -133,12 +135,12 @@ frmSplash* RemoteControl::FormForFormat(int format) {
 }
 
 void RemoteControl::SetSourceFormat(int format) {
-    if (frmSplash* form = FormForFormat(format))
+    if (frmSplash* form = FormForFormat(format, true))
         form->SetSourceFormat(static_cast<TextFormat>(format));
 }
 
 void RemoteControl::SetDestFormat(int format) {
-    if (frmSplash* form = FormForFormat(format))
+    if (frmSplash* form = FormForFormat(format, false))
         form->SetDestFormat(static_cast<TextFormat>(format));
 }
 

@@ -50,8 +50,9 @@ class RemoteControl : public QObject, protected QDBusContext {
   private:
     // The window while it serves commands; else nullptr, and a D-Bus caller is told so.
     frmSplash* Form();
-    // The same, and nullptr with an error for a format code outside 1..4.
-    frmSplash* FormForFormat(int format);
+    // The same, and nullptr with an error for a format code outside 1..4 (or 5, the automatic
+    // source, where `allowAuto`).
+    frmSplash* FormForFormat(int format, bool allowAuto);
     bool owned_ = false;
     bool registered_ = false;
     QPointer<frmSplash> form_;

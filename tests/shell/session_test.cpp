@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FakeClipboard.h"
+#include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 #include "shell/modCommandLine.h"
 #include "shell/modHotKeyNotice.h"
@@ -54,6 +55,14 @@ TEST(CommandLineTest, OptionsForTheRunningProgramCombine) {
     EXPECT_TRUE(line.remote.exit);
     EXPECT_FALSE(line.remote.go);
     EXPECT_TRUE(line.remote.Any());
+
+    // The automatic source, by name or code, for the source only.
+    line = Parse({"--source", "Auto", "--go"});
+    EXPECT_FALSE(line.exitStatus) << line.error;
+    EXPECT_EQ(line.remote.source, kAuto);
+    EXPECT_EQ(Parse({"--source=5"}).remote.source, kAuto);
+    ASSERT_TRUE(Parse({"--dest", "auto"}).exitStatus);
+    EXPECT_EQ(*Parse({"--dest", "auto"}).exitStatus, kExitUsage);
 }
 
 TEST(CommandLineTest, TheToolkitsOwnOptionsAreLeftToIt) {
@@ -188,14 +197,20 @@ TEST_F(HotKeyNoticeTest, RemoteCommandsWorkLikeTheMenu) {
     EXPECT_FALSE(form_->mnuSourceTranslit->isChecked());
     EXPECT_TRUE(form_->mnuDestUnicode->isChecked());
     EXPECT_FALSE(form_->mnuDestCP1251->isChecked());
-    // Codes outside 1..4 (another D-Bus caller's) change nothing.
-    for (int bad : {0, 5, -1, 65537}) {
+    // Codes outside 1..4 (another D-Bus caller's) change nothing; 5, the automatic source, is a
+    // source only.
+    for (int bad : {0, 6, -1, 65537}) {
         remote.SetSourceFormat(bad);
         remote.SetDestFormat(bad);
     }
+    remote.SetDestFormat(kAuto);
     EXPECT_EQ(form_->SourceFormat(), kKoi8);
     EXPECT_EQ(form_->DestFormat(), kUnicode);
     EXPECT_TRUE(form_->mnuSourceKOI8->isChecked());
+    remote.SetSourceFormat(kAuto);
+    EXPECT_EQ(form_->SourceFormat(), kAuto);
+    EXPECT_TRUE(form_->mnuSourceAuto->isChecked());
+    remote.SetSourceFormat(kKoi8);
 
     clipboard.Put(u"\u00c4\u00c1");  // «да» in KOI8
     remote.Go();
