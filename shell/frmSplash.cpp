@@ -1,14 +1,16 @@
 #include "shell/frmSplash.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QPixmap>
-#include <QPointer>
 #include <QScreen>
+#include <map>
+#include <string_view>
 #include <utility>
 
 #include "detect/modDetect.h"
@@ -33,7 +35,8 @@ const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
                      std::filesystem::path configHome)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint),
-      frmSplashBase(clipboard, std::move(exeDir), std::move(configHome)),
+      frmSplashBase(*this, std::move(exeDir), std::move(configHome)),
+      clipboard_(clipboard),
       hotKey_(hotKey) {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowIcon(QIcon(QStringLiteral(":/litvorot/icon-32.png")));
@@ -61,121 +64,123 @@ frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path
 frmSplash::~frmSplash() = default;
 
 void frmSplash::BuildMenu() {
-    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
-                       void (frmSplash::*handler)(), bool checkable) {
-        action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setCheckable(checkable);
-        connect(action, &QAction::triggered, this, handler);
-    };
-    mnuPopup = new QMenu(QStringLiteral("Popup Menu Root"), this);
-    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    mnuPopup = new QMenu(QString::fromUtf8(kMenuRootCaption), this);
+    mnuPopup->setObjectName(QString::fromUtf8(kMenuRoot));
+    std::map<std::string_view, QMenu*> menus{{kMenuRoot, mnuPopup}};
+    for (const MenuItem& item : MenuItems()) {
+        QMenu* parent = menus.at(item.parent);
+        const QString name = QString::fromUtf8(item.name);
+        const QString caption = QString::fromUtf8(item.caption);
+        switch (item.kind) {
+            case MenuKind::Submenu: {
+                QMenu* menu = parent->addMenu(caption);
+                menu->setObjectName(name);
+                menus[item.name] = menu;
+                break;
+            }
+            case MenuKind::Separator:
+                parent->addSeparator()->setObjectName(name);
+                break;
+            case MenuKind::Item: {
+                QAction* action = parent->addAction(caption);
+                action->setObjectName(name);
+                action->setCheckable(item.mark != MenuMark::None);
+                action->setEnabled(!item.greyed);
+                const MenuCommand command = item.command;
+                connect(action, &QAction::triggered, this,
+                        [this, command] { RunMenuCommand(command); });
+                break;
+            }
+        }
+    }
+    auto find = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    mnuOptions = findChild<QMenu*>(QStringLiteral("mnuOptions"));
+    mnuSource = findChild<QMenu*>(QStringLiteral("mnuSource"));
+    mnuDest = findChild<QMenu*>(QStringLiteral("mnuDest"));
+    mnuSourceTranslit = find("mnuSourceTranslit");
+    mnuSourceKOI8 = find("mnuSourceKOI8");
+    mnuSourceCP1251 = find("mnuSourceCP1251");
+    mnuSourceUnicode = find("mnuSourceUnicode");
+    mnuSourceAuto = find("mnuSourceAuto");
+    mnuDestTranslit = find("mnuDestTranslit");
+    mnuDestKOI8 = find("mnuDestKOI8");
+    mnuDestCP1251 = find("mnuDestCP1251");
+    mnuDestUnicode = find("mnuDestUnicode");
+    mnuDisplayStatus = find("mnuDisplayStatus");
+    mnuGo = find("mnuGo");
+    mnuUndo = find("mnuUndo");
+    mnuSep1 = find("mnuSep1");
+    mnuShowTable = find("mnuShowTable");
+    mnuSep2 = find("mnuSep2");
+    mnuHelp = find("mnuHelp");
+    mnuAbout = find("mnuAbout");
+    mnuExit = find("mnuExit");
+}
 
-    mnuOptions = mnuPopup->addMenu(QStringLiteral("Options"));
-    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    mnuSource = mnuOptions->addMenu(QStringLiteral("Source Format"));
-    mnuSource->setObjectName(QStringLiteral("mnuSource"));
-    item(mnuSource, mnuSourceTranslit, "mnuSourceTranslit", QStringLiteral("Translit"),
-         &frmSplash::mnuSourceTranslit_Click, true);
-    item(mnuSource, mnuSourceKOI8, "mnuSourceKOI8", QStringLiteral("KOI8"),
-         &frmSplash::mnuSourceKOI8_Click, true);
-    item(mnuSource, mnuSourceCP1251, "mnuSourceCP1251", QStringLiteral("CP 1251"),
-         &frmSplash::mnuSourceCP1251_Click, true);
-    item(mnuSource, mnuSourceUnicode, "mnuSourceUnicode", QStringLiteral("Unicode"),
-         &frmSplash::mnuSourceUnicode_Click, true);
-    item(mnuSource, mnuSourceAuto, "mnuSourceAuto", QStringLiteral("Auto"),
-         &frmSplash::mnuSourceAuto_Click, true);
-    mnuDest = mnuOptions->addMenu(QStringLiteral("Destination Format"));
-    mnuDest->setObjectName(QStringLiteral("mnuDest"));
-    item(mnuDest, mnuDestTranslit, "mnuDestTranslit", QStringLiteral("Translit"),
-         &frmSplash::mnuDestTranslit_Click, true);
-    item(mnuDest, mnuDestKOI8, "mnuDestKOI8", QStringLiteral("KOI8"), &frmSplash::mnuDestKOI8_Click,
-         true);
-    item(mnuDest, mnuDestCP1251, "mnuDestCP1251", QStringLiteral("CP 1251"),
-         &frmSplash::mnuDestCP1251_Click, true);
-    item(mnuDest, mnuDestUnicode, "mnuDestUnicode", QStringLiteral("Unicode"),
-         &frmSplash::mnuDestUnicode_Click, true);
-    item(mnuOptions, mnuDisplayStatus, "mnuDisplayStatus", QStringLiteral("Display Status"),
-         &frmSplash::mnuDisplayStatus_Click, true);
-
-    item(mnuPopup, mnuGo, "mnuGo", QStringLiteral("Go"), &frmSplash::mnuGo_Click, false);
-    item(mnuPopup, mnuUndo, "mnuUndo", QStringLiteral("Undo"), &frmSplash::mnuUndo_Click, false);
-    mnuUndo->setEnabled(false);
-    mnuSep1 = mnuPopup->addSeparator();
-    mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
-    item(mnuPopup, mnuShowTable, "mnuShowTable", QStringLiteral("Show Table"),
-         &frmSplash::mnuShowTable_Click, false);
-    mnuSep2 = mnuPopup->addSeparator();
-    mnuSep2->setObjectName(QStringLiteral("mnuSep2"));
-    item(mnuPopup, mnuHelp, "mnuHelp", QStringLiteral("Help"), &frmSplash::mnuHelp_Click, false);
-    item(mnuPopup, mnuAbout, "mnuAbout", QStringLiteral("About..."), &frmSplash::mnuAbout_Click,
-         false);
-    item(mnuPopup, mnuExit, "mnuExit", QStringLiteral("Exit"), &frmSplash::mnuExit_Click, false);
+QAction* frmSplash::ItemAction(const MenuItem& item) const {
+    return findChild<QAction*>(QString::fromUtf8(item.name));
 }
 
 QIcon frmSplash::SmallIcon() const { return QIcon(kSmallIconPath); }
 
-void frmSplash::Form_Load(int splashSeconds) {
+void frmSplash::ShowSplash() {
     resize(imgSplash->size());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
     show();
-    Pause(splashSeconds);
-    hide();
-    AddTrayIcon(QStringLiteral("Litvorot"), *this);
-    BuildTables();
-    const bool read = ReadSettings();
-    qCInfo(lcSettings) << "settings file" << QString::fromStdString(SettingsFilePath().string())
+}
+
+void frmSplash::Pause(int seconds) { litvorot::Pause(seconds); }
+
+void frmSplash::AddTrayIcon(std::string_view tip) {
+    litvorot::AddTrayIcon(QString::fromUtf8(tip), *this);
+}
+
+void frmSplash::RemoveTrayIcon() { litvorot::RemoveTrayIcon(); }
+
+void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
+    if (QAction* action = ItemAction(item)) action->setChecked(checked);
+}
+
+void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
+    if (QAction* action = ItemAction(item)) action->setEnabled(enabled);
+}
+
+void frmSplash::OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) {
+    dlgStatus::Open(source, dest, QString::fromStdString(reading));
+}
+
+void frmSplash::OpenWindow(AppWindow window) {
+    switch (window) {
+        case AppWindow::Table:
+            dlgTable::Open();
+            break;
+        case AppWindow::Help:
+            frmHelp::Open();
+            break;
+        case AppWindow::About:
+            frmAbout::Open();
+            break;
+    }
+}
+
+void frmSplash::SettingsFileChosen(const std::filesystem::path& path, bool read) {
+    qCInfo(lcSettings) << "settings file" << QString::fromStdString(path.string())
                        << (read ? "read" : "not read: the defaults apply");
-    if (!read) {
-        SetSourceFormat(kTranslit);
-        SetDestFormat(kCp1251);
-        SetDisplayStatus(false);
-    }
-    QPointer<frmSplash> self(this);
-    hotKeyRegistered_ = hotKey_.RegisterAppHotKey(kModControl, kKeySpace, [self] {
-        if (self) self->mnuGo_Click();
-    });
 }
 
-void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
-    const FormatItems items =
-        menu == FormatMenu::Source
-            ? FormatItems{mnuSourceKOI8, mnuSourceCP1251, mnuSourceTranslit, mnuSourceUnicode}
-            : FormatItems{mnuDestKOI8, mnuDestCP1251, mnuDestTranslit, mnuDestUnicode};
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        items[i]->setChecked(static_cast<int>(i) + 1 == format);
-    }
-    if (menu == FormatMenu::Source) mnuSourceAuto->setChecked(format == kAuto);
-}
-
-void frmSplash::EnableUndoItem(bool enabled) { mnuUndo->setEnabled(enabled); }
-
-void frmSplash::CheckDisplayStatusItem(bool checked) { mnuDisplayStatus->setChecked(checked); }
-
-void frmSplash::OpenStatusDialog() {
-    dlgStatus::Open(SourceFormat(), DestFormat(), QString::fromStdString(AutoReading()));
-}
-
-void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
-void frmSplash::mnuHelp_Click() { frmHelp::Open(); }
-void frmSplash::mnuAbout_Click() { frmAbout::Open(); }
-
-void frmSplash::Shutdown() {
-    if (shutDown_) return;
-    shutDown_ = true;
-    AbandonConversions();
-    // The user asked to quit: a settings file that cannot be written is reported, and the rest
-    // of the sequence runs all the same.
-    SaveSettings();
-    hotKey_.UnregisterAppHotKey();
-    RemoveTrayIcon();
+void frmSplash::CloseMainWindow() {
     emit ShutdownDone();
     deleteLater();
 }
 
+void frmSplash::EndProgram() {
+    deleteLater();
+    QCoreApplication::quit();
+}
+
 void frmSplash::TrayIcon_Activated(QSystemTrayIcon::ActivationReason reason) {
-    if (TrayMouseMessage(reason) != 2 || shutDown_) return;
+    if (TrayMouseMessage(reason) != 2 || ShuttingDown()) return;
     mnuPopup->popup(QCursor::pos());
 }

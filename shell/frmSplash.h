@@ -1,24 +1,26 @@
-// The program's main window: shows the splash picture at start-up, then lives hidden as the
-// owner of the tray icon, the popup menu and the hot key. It holds the three user settings, keeps
-// the menu's check marks in step with them and carries out every menu command.
+// The program's main window with Qt (X11, and Wayland through XWayland): shows the splash picture
+// at start-up, then lives hidden as the owner of the tray icon and the popup menu. It is the
+// controller's platform: the controller (frmSplashBase) holds the settings and carries out the
+// commands; this window does what only Qt can.
 #pragma once
 
 #include <QIcon>
 #include <QSystemTrayIcon>
 #include <QWidget>
-#include <array>
 #include <filesystem>
+#include <string>
 
 #include "clipboard/Clipboard.h"
 #include "shell/frmSplashBase.h"
 #include "shell/modHotKey.h"
+#include "shell/modPlatform.h"
 #include "tables/modTables.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 
-class frmSplash : public QWidget, public frmSplashBase {
+class frmSplash : public QWidget, private litvorot::Platform, public frmSplashBase {
     Q_OBJECT
   public:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -27,22 +29,8 @@ class frmSplash : public QWidget, public frmSplashBase {
               std::filesystem::path exeDir, std::filesystem::path configHome);
     ~frmSplash() override;
 
-    // Start-up: the splash picture for `splashSeconds`, then the tray icon, the letter tables,
-    // the settings and the hot key.
-    void Form_Load(int splashSeconds = 1);
-
     QIcon SmallIcon() const;
     QMenu* PopupMenu() const { return mnuPopup; }
-    bool HotKeyRegistered() const { return hotKeyRegistered_; }
-
-    // Menu commands of this window; the settings' and Go are frmSplashBase's.
-    void mnuShowTable_Click();
-    void mnuHelp_Click();
-    void mnuAbout_Click();
-    void mnuExit_Click() { Shutdown(); }
-
-    // The exit sequence: settings file, hot key, tray icon, this window. Other windows stay.
-    void Shutdown();
 
     // A click on the tray icon: only a right-button press and a left double-click open the menu.
     void TrayIcon_Activated(QSystemTrayIcon::ActivationReason reason);
@@ -76,19 +64,30 @@ class frmSplash : public QWidget, public frmSplashBase {
     void ShutdownDone();
 
   private:
+    // The menu from the one menu table.
     void BuildMenu();
-    // The four items of a format submenu in TextFormat order (KOI8, CP 1251, Translit, Unicode).
-    using FormatItems = std::array<QAction*, 4>;
-    void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) override;
-    void CheckDisplayStatusItem(bool checked) override;
-    void OpenStatusDialog() override;
-    void EnableUndoItem(bool enabled) override;
+    QAction* ItemAction(const litvorot::MenuItem& item) const;
 
+    // The platform.
+    litvorot::Clipboard& AppClipboard() override { return clipboard_; }
+    litvorot::HotKey& AppHotKey() override { return hotKey_; }
+    void ShowSplash() override;
+    void HideSplash() override { hide(); }
+    void Pause(int seconds) override;
+    void AddTrayIcon(std::string_view tip) override;
+    void RemoveTrayIcon() override;
+    void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
+    void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
+    void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
+                          const std::string& reading) override;
+    void OpenWindow(litvorot::AppWindow window) override;
+    void SettingsFileChosen(const std::filesystem::path& path, bool read) override;
+    void CloseMainWindow() override;
+    void EndProgram() override;
+
+    litvorot::Clipboard& clipboard_;
     litvorot::HotKey& hotKey_;
 
     QLabel* imgSplash = nullptr;
     QLabel* imgSmallIcon = nullptr;
-
-    bool hotKeyRegistered_ = false;
-    bool shutDown_ = false;
 };

@@ -8,25 +8,141 @@
 
 using namespace litvorot;
 
-frmSplashBase::frmSplashBase(Clipboard& clipboard, std::filesystem::path exeDir,
+frmSplashBase::frmSplashBase(Platform& platform, std::filesystem::path exeDir,
                              std::filesystem::path configHome)
-    : clipboard_(clipboard), exeDir_(std::move(exeDir)), configHome_(std::move(configHome)) {}
+    : platform_(platform), exeDir_(std::move(exeDir)), configHome_(std::move(configHome)) {}
+
+void frmSplashBase::Form_Load(int splashSeconds) {
+    platform_.ShowSplash();
+    platform_.Pause(splashSeconds);
+    platform_.HideSplash();
+    if (quitAsked_) {  // asked to end during the splash: nothing to undo yet
+        platform_.EndProgram();
+        return;
+    }
+    platform_.AddTrayIcon("Litvorot");
+    BuildTables();
+    const bool read = ReadSettings();
+    platform_.SettingsFileChosen(SettingsFilePath(), read);
+    if (!read) {
+        const Settings defaults;
+        SetSourceFormat(defaults.sourceFormat);
+        SetDestFormat(defaults.destFormat);
+        SetDisplayStatus(defaults.displayStatus);
+    }
+    const std::weak_ptr<bool> alive = alive_;
+    hotKeyRegistered_ =
+        platform_.AppHotKey().RegisterAppHotKey(kModControl, kKeySpace, [this, alive] {
+            if (!alive.expired()) mnuGo_Click();
+        });
+    resident_ = true;
+}
+
+void frmSplashBase::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    AbandonConversions();
+    // The user asked to quit: a settings file that cannot be written is reported, and the rest
+    // of the sequence runs all the same.
+    SaveSettings();
+    platform_.AppHotKey().UnregisterAppHotKey();
+    platform_.RemoveTrayIcon();
+    platform_.CloseMainWindow();
+}
+
+void frmSplashBase::Quit() {
+    if (!resident_) {
+        quitAsked_ = true;
+        return;
+    }
+    if (!shutDown_) {
+        shutDown_ = true;
+        AbandonConversions();
+        platform_.AppHotKey().UnregisterAppHotKey();
+        platform_.RemoveTrayIcon();
+    }
+    platform_.EndProgram();
+}
+
+void frmSplashBase::RunMenuCommand(MenuCommand command) {
+    switch (command) {
+        case MenuCommand::None:
+            break;
+        case MenuCommand::SourceTranslit:
+            return mnuSourceTranslit_Click();
+        case MenuCommand::SourceKOI8:
+            return mnuSourceKOI8_Click();
+        case MenuCommand::SourceCP1251:
+            return mnuSourceCP1251_Click();
+        case MenuCommand::SourceUnicode:
+            return mnuSourceUnicode_Click();
+        case MenuCommand::SourceAuto:
+            return mnuSourceAuto_Click();
+        case MenuCommand::DestTranslit:
+            return mnuDestTranslit_Click();
+        case MenuCommand::DestKOI8:
+            return mnuDestKOI8_Click();
+        case MenuCommand::DestCP1251:
+            return mnuDestCP1251_Click();
+        case MenuCommand::DestUnicode:
+            return mnuDestUnicode_Click();
+        case MenuCommand::DisplayStatus:
+            return mnuDisplayStatus_Click();
+        case MenuCommand::Go:
+            return mnuGo_Click();
+        case MenuCommand::Undo:
+            return mnuUndo_Click();
+        case MenuCommand::ShowTable:
+            return mnuShowTable_Click();
+        case MenuCommand::Help:
+            return mnuHelp_Click();
+        case MenuCommand::About:
+            return mnuAbout_Click();
+        case MenuCommand::Exit:
+            return mnuExit_Click();
+    }
+}
 
 void frmSplashBase::SetSourceFormat(TextFormat format) {
     SourceFormat_ = format;
-    if (IsValidFormat(format) || format == kAuto) CheckFormatItem(FormatMenu::Source, format);
+    if (IsValidFormat(format) || format == kAuto) UpdateMarks(MenuMark::SourceFormat);
 }
 
 void frmSplashBase::mnuSourceAuto_Click() { SetSourceFormat(kAuto); }
 
 void frmSplashBase::SetDestFormat(TextFormat format) {
     DestFormat_ = format;
-    if (IsValidFormat(format)) CheckFormatItem(FormatMenu::Dest, format);
+    if (IsValidFormat(format)) UpdateMarks(MenuMark::DestFormat);
 }
 
 void frmSplashBase::SetDisplayStatus(bool flag) {
     DisplayStatus_ = flag;
-    CheckDisplayStatusItem(flag);
+    UpdateMarks(MenuMark::DisplayStatus);
+}
+
+void frmSplashBase::UpdateMarks(MenuMark mark) {
+    for (const MenuItem& item : MenuItems()) {
+        if (item.mark != mark) continue;
+        switch (mark) {
+            case MenuMark::None:
+                break;
+            case MenuMark::SourceFormat:
+                platform_.SetMenuItemChecked(item, item.format == SourceFormat_);
+                break;
+            case MenuMark::DestFormat:
+                platform_.SetMenuItemChecked(item, item.format == DestFormat_);
+                break;
+            case MenuMark::DisplayStatus:
+                platform_.SetMenuItemChecked(item, DisplayStatus_);
+                break;
+        }
+    }
+}
+
+void frmSplashBase::EnableUndoItem(bool enabled) {
+    if (const MenuItem* item = MenuItemFor(MenuCommand::Undo)) {
+        platform_.SetMenuItemEnabled(*item, enabled);
+    }
 }
 
 std::filesystem::path frmSplashBase::SettingsFilePath() const {
@@ -63,21 +179,21 @@ void frmSplashBase::mnuGo_Click() {
 void frmSplashBase::StartConversion() {
     const std::weak_ptr<bool> alive = alive_;
     const unsigned generation = abandoned_;
-    clipboard_.ReadClipboardText([this, alive, generation](std::u16string text) {
+    platform_.AppClipboard().ReadClipboardText([this, alive, generation](std::u16string text) {
         if (alive.expired() || generation != abandoned_) return;
         ConversionResult result;
         if (SourceFormat_ == kAuto) {
-            result = AutoConvertAndWrite(clipboard_, std::move(text), DestFormat_, DisplayStatus_,
-                                         autoCycle_, clock_());
+            result = AutoConvertAndWrite(platform_.AppClipboard(), std::move(text), DestFormat_,
+                                         DisplayStatus_, autoCycle_, clock_());
         } else {
             autoCycle_.Reset();
-            result = ConvertAndWrite(clipboard_, std::move(text), SourceFormat_, DestFormat_,
-                                     DisplayStatus_);
+            result = ConvertAndWrite(platform_.AppClipboard(), std::move(text), SourceFormat_,
+                                     DestFormat_, DisplayStatus_);
         }
         if (alive.expired() || generation != abandoned_) return;
         autoReading_ = result.reading;
         SetUndo(result);
-        if (result.openStatus) OpenStatusDialog();
+        if (result.openStatus) platform_.OpenStatusDialog(SourceFormat_, DestFormat_, autoReading_);
         if (alive.expired() || generation != abandoned_) return;
         FinishRun();
     });
@@ -96,7 +212,7 @@ void frmSplashBase::AbandonConversions() {
     ++abandoned_;
     pendingConversions_ = 0;
     converting_ = false;
-    clipboard_.AbandonClipboardRead();
+    platform_.AppClipboard().AbandonClipboardRead();
 }
 
 void frmSplashBase::SetUndo(const ConversionResult& result) {
@@ -118,9 +234,10 @@ void frmSplashBase::mnuUndo_Click() {
     converting_ = true;
     const std::weak_ptr<bool> alive = alive_;
     const unsigned generation = abandoned_;
-    clipboard_.ReadClipboardText([this, alive, generation, before, after](std::u16string text) {
-        if (alive.expired() || generation != abandoned_) return;
-        if (TextBeforeNul(text) == after) clipboard_.SetClipboardText(before);
-        FinishRun();
-    });
+    platform_.AppClipboard().ReadClipboardText(
+        [this, alive, generation, before, after](std::u16string text) {
+            if (alive.expired() || generation != abandoned_) return;
+            if (TextBeforeNul(text) == after) platform_.AppClipboard().SetClipboardText(before);
+            FinishRun();
+        });
 }

@@ -1,6 +1,8 @@
-// What the main window is on every platform, without its toolkit: the three user settings and
-// the menu commands that change them, the settings file, and the conversion command. The Qt and
-// the Win32 frmSplash derive from it and add the window, the menu, the tray icon and the hot key.
+// The tray program's controller: what the main window is on every platform, without its toolkit.
+// It holds the three user settings, carries out the menu commands, reads and writes the settings
+// file, converts, and runs the start-up and exit sequences. What it needs of the desktop (the
+// clipboard, the hot key, the tray icon and its menu, the splash picture and the pause, the other
+// windows) it asks of a Platform; each platform's frmSplash derives from it and is that Platform.
 #pragma once
 
 #include <chrono>
@@ -11,12 +13,30 @@
 
 #include "clipboard/Clipboard.h"
 #include "shell/modConversion.h"
+#include "shell/modMenu.h"
+#include "shell/modPlatform.h"
 #include "tables/modTables.h"
 
 class frmSplashBase {
   public:
     frmSplashBase(const frmSplashBase&) = delete;
     frmSplashBase& operator=(const frmSplashBase&) = delete;
+
+    // Start-up: the splash picture for `splashSeconds`, then the tray icon, the letter tables,
+    // the settings (the defaults when there is no file) and the hot key.
+    void Form_Load(int splashSeconds = 1);
+    // Exit: the settings file, the hot key, the tray icon, the main window. Other windows stay.
+    // A conversion still waiting for the clipboard is given up. Once only.
+    void Shutdown();
+    // The end asked for by the system or another program: hot key, tray icon, and the program
+    // ends at once, without writing the settings file (only Exit writes it). Asked for during
+    // the splash picture, it ends the program when the picture has gone.
+    void Quit();
+    bool HotKeyRegistered() const { return hotKeyRegistered_; }
+    bool ShuttingDown() const { return shutDown_; }
+
+    // The menu item chosen, by its command.
+    void RunMenuCommand(litvorot::MenuCommand command);
 
     // Each setter stores the value and puts the menu's check marks in step with it; a format
     // code outside 1..4 (other than 5, Auto, for the source) is stored, and no item is marked
@@ -46,6 +66,10 @@ class frmSplashBase {
     void mnuDestCP1251_Click() { SetDestFormat(litvorot::kCp1251); }
     void mnuDestUnicode_Click() { SetDestFormat(litvorot::kUnicode); }
     void mnuDisplayStatus_Click() { SetDisplayStatus(!DisplayStatus_); }
+    void mnuShowTable_Click() { platform_.OpenWindow(litvorot::AppWindow::Table); }
+    void mnuHelp_Click() { platform_.OpenWindow(litvorot::AppWindow::Help); }
+    void mnuAbout_Click() { platform_.OpenWindow(litvorot::AppWindow::About); }
+    void mnuExit_Click() { Shutdown(); }
     // The conversion command; the hot key runs it too. A run asked for while one is in progress
     // (the clipboard's owner has not answered yet, or a message box is open inside it) follows
     // when that one has finished.
@@ -68,26 +92,28 @@ class frmSplashBase {
   protected:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
     // settings file when the executable's directory cannot be written; empty on Windows).
-    frmSplashBase(litvorot::Clipboard& clipboard, std::filesystem::path exeDir,
+    // `platform` is only kept here: it may be the derived window, not built yet.
+    frmSplashBase(litvorot::Platform& platform, std::filesystem::path exeDir,
                   std::filesystem::path configHome);
     virtual ~frmSplashBase() = default;
 
-    enum class FormatMenu { Source, Dest };
-    // Marks the item of `format` (1..4, and 5 in the source menu) in the submenu and clears the
-    // others.
-    virtual void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) = 0;
-    virtual void CheckDisplayStatusItem(bool checked) = 0;
-    virtual void OpenStatusDialog() = 0;
-    virtual void EnableUndoItem(bool enabled) = 0;
-
   private:
-    litvorot::Clipboard& clipboard_;
+    litvorot::Platform& platform_;
     std::filesystem::path exeDir_;
     std::filesystem::path configHome_;
 
     litvorot::TextFormat SourceFormat_ = 0;
     litvorot::TextFormat DestFormat_ = 0;
     bool DisplayStatus_ = false;
+
+    // Puts the check marks of the items that `mark` governs in step with the setting.
+    void UpdateMarks(litvorot::MenuMark mark);
+    void EnableUndoItem(bool enabled);
+
+    bool hotKeyRegistered_ = false;
+    bool resident_ = false;   // the splash picture has gone and the tray icon is there
+    bool shutDown_ = false;   // Exit or Quit has run
+    bool quitAsked_ = false;  // Quit during the splash picture
 
     // Reads the clipboard for one conversion; converting, writing and the next queued run follow
     // when the text is there.

@@ -1,11 +1,13 @@
 #include "shell/frmSplash_win32.h"
 
+#include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "detect/modDetect.h"
 #include "resources/litvorot_rc.h"
-#include "shell/modHotKey_win32.h"
+#include "shell/modMenu.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray_win32.h"
 #include "windows/dlgStatus_win32.h"
@@ -22,22 +24,21 @@ frmSplash* current = nullptr;
 constexpr wchar_t kClassName[] = L"frmSplash";
 constexpr int kSplashWidth = 426;
 constexpr int kSplashHeight = 210;
-constexpr std::array<UINT, 4> kSourceItems{IDM_SOURCE_KOI8, IDM_SOURCE_CP1251, IDM_SOURCE_TRANSLIT,
-                                           IDM_SOURCE_UNICODE};
-constexpr std::array<UINT, 4> kDestItems{IDM_DEST_KOI8, IDM_DEST_CP1251, IDM_DEST_TRANSLIT,
-                                         IDM_DEST_UNICODE};
+
+UINT Flag(bool on, UINT yes, UINT no) { return on ? yes : no; }
 
 }  // namespace
 
-// The clipboard member is only referred to while the base is built; it is used after.
+// The platform is this window, so the controller gets it before the members are built; it uses
+// it only after.
 frmSplash::frmSplash(std::filesystem::path exeDir)
-    : frmSplashBase(clipboard_, std::move(exeDir), std::filesystem::path()) {
+    : frmSplashBase(*this, std::move(exeDir), std::filesystem::path()) {
     current = this;
 }
 
 frmSplash::~frmSplash() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-    if (menuBar_ != nullptr) DestroyMenu(menuBar_);
+    if (mnuPopup != nullptr) DestroyMenu(mnuPopup);
     if (current == this) current = nullptr;
 }
 
@@ -60,6 +61,7 @@ bool frmSplash::Form_Load(int splashSeconds) {
     if (hwnd_ == nullptr) return false;
     AddAppWindow();
     clipboard_.SetOwner(hwnd_);
+    hotKey_.SetWindow(hwnd_);
 
     imgSplash =
         CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0,
@@ -68,150 +70,96 @@ bool frmSplash::Form_Load(int splashSeconds) {
                                 LR_DEFAULTCOLOR);
     SendMessageW(imgSplash, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
     imgSmallIcon = ProgramIcon(16);
-    menuBar_ = LoadMenuW(AppInstance(), MAKEINTRESOURCEW(IDR_MENU));
-    mnuPopup = GetSubMenu(menuBar_, 0);
+    BuildMenu();
+    frmSplashBase::Form_Load(splashSeconds);
+    return true;
+}
 
-    // 1-4: the splash picture, centred, for about a second; then hidden for good.
+void frmSplash::BuildMenu() {
+    mnuPopup = CreatePopupMenu();
+    std::map<std::string_view, HMENU> menus{{kMenuRoot, mnuPopup}};
+    for (const MenuItem& item : MenuItems()) {
+        HMENU parent = menus.at(item.parent);
+        const std::wstring caption = Widen(item.caption);
+        switch (item.kind) {
+            case MenuKind::Submenu: {
+                HMENU menu = CreatePopupMenu();
+                menus[item.name] = menu;
+                AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(menu),
+                            caption.c_str());
+                break;
+            }
+            case MenuKind::Separator:
+                AppendMenuW(parent, MF_SEPARATOR, 0, nullptr);
+                break;
+            case MenuKind::Item:
+                AppendMenuW(parent, MF_STRING | Flag(item.greyed, MF_GRAYED, MF_ENABLED),
+                            MenuCommandId(item.command), caption.c_str());
+                break;
+        }
+    }
+}
+
+void frmSplash::ShowSplash() {
     SetWindowPos(hwnd_, nullptr, 0, 0, kSplashWidth, kSplashHeight, SWP_NOMOVE | SWP_NOZORDER);
     CentreOnScreen(hwnd_);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
-    Pause(splashSeconds);
-    ShowWindow(hwnd_, SW_HIDE);
-    if (quitAsked_) {  // asked to close during the splash: nothing to undo yet
-        PostQuitMessage(0);
-        return true;
+}
+
+void frmSplash::HideSplash() { ShowWindow(hwnd_, SW_HIDE); }
+
+void frmSplash::Pause(int seconds) { litvorot::Pause(seconds); }
+
+void frmSplash::AddTrayIcon(std::string_view tip) {
+    litvorot::AddTrayIcon(std::string(tip).c_str(), hwnd_, imgSmallIcon);
+}
+
+void frmSplash::RemoveTrayIcon() { litvorot::RemoveTrayIcon(); }
+
+void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
+    CheckMenuItem(mnuPopup, MenuCommandId(item.command),
+                  MF_BYCOMMAND | Flag(checked, MF_CHECKED, MF_UNCHECKED));
+}
+
+void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
+    EnableMenuItem(mnuPopup, MenuCommandId(item.command),
+                   MF_BYCOMMAND | Flag(enabled, MF_ENABLED, MF_GRAYED));
+}
+
+void frmSplash::OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) {
+    dlgStatus::Open(source, dest, Widen(reading));
+}
+
+void frmSplash::OpenWindow(AppWindow window) {
+    switch (window) {
+        case AppWindow::Table:
+            dlgTable::Open();
+            break;
+        case AppWindow::Help:
+            frmHelp::Open();
+            break;
+        case AppWindow::About:
+            frmAbout::Open();
+            break;
     }
-
-    // 5-8: tray icon, letter tables, settings, hot key.
-    AddTrayIcon("Litvorot", hwnd_, imgSmallIcon);
-    BuildTables();
-    if (!ReadSettings()) {
-        SetSourceFormat(kTranslit);
-        SetDestFormat(kCp1251);
-        SetDisplayStatus(false);
-    }
-    RegisterAppHotKey(hwnd_, MOD_CONTROL, VK_SPACE, &HotKeyPressed);
-    resident_ = true;
-    return true;
 }
 
-void frmSplash::CheckFormatItem(FormatMenu menu, TextFormat format) {
-    const std::array<UINT, 4>& items = menu == FormatMenu::Source ? kSourceItems : kDestItems;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const bool checked = static_cast<TextFormat>(i + 1) == format;
-        CheckMenuItem(menuBar_, items[i], MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-    }
-    if (menu == FormatMenu::Source) {
-        CheckMenuItem(menuBar_, IDM_SOURCE_AUTO,
-                      MF_BYCOMMAND | (format == kAuto ? MF_CHECKED : MF_UNCHECKED));
-    }
-}
+void frmSplash::CloseMainWindow() { DestroyWindow(hwnd_); }
 
-void frmSplash::EnableUndoItem(bool enabled) {
-    EnableMenuItem(menuBar_, IDM_UNDO, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
-
-void frmSplash::CheckDisplayStatusItem(bool checked) {
-    CheckMenuItem(menuBar_, IDM_DISPLAY_STATUS,
-                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-void frmSplash::OpenStatusDialog() {
-    dlgStatus::Open(SourceFormat(), DestFormat(), Widen(AutoReading()));
-}
-
-void frmSplash::mnuShowTable_Click() { dlgTable::Open(); }
-void frmSplash::mnuHelp_Click() { frmHelp::Open(); }
-void frmSplash::mnuAbout_Click() { frmAbout::Open(); }
-
-void frmSplash::Shutdown() {
-    if (shutDown_) return;
-    shutDown_ = true;
-    // A settings file that cannot be written has been reported; the program ends all the same.
-    SaveSettings();
-    UnregisterAppHotKey();
-    RemoveTrayIcon();
-    DestroyWindow(hwnd_);
-}
-
-void frmSplash::Quit() {
-    if (!shutDown_) {
-        shutDown_ = true;
-        UnregisterAppHotKey();
-        RemoveTrayIcon();
-    }
+void frmSplash::EndProgram() {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     PostQuitMessage(0);
 }
 
 void frmSplash::Form_MouseMove(LPARAM lParam) {
-    if (TrayMouseMessage(lParam) != 2 || shutDown_) return;
+    if (TrayMouseMessage(lParam) != 2 || ShuttingDown()) return;
     SetForegroundWindow(hwnd_);
     POINT at{};
     GetCursorPos(&at);
     TrackPopupMenu(mnuPopup, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
     // Lets the menu close when the user clicks elsewhere after it was dismissed once.
     PostMessageW(hwnd_, WM_NULL, 0, 0);
-}
-
-void frmSplash::HotKeyPressed() {
-    if (current != nullptr) current->mnuGo_Click();
-}
-
-void frmSplash::OnCommand(UINT id) {
-    switch (id) {
-        case IDM_SOURCE_TRANSLIT:
-            mnuSourceTranslit_Click();
-            break;
-        case IDM_SOURCE_KOI8:
-            mnuSourceKOI8_Click();
-            break;
-        case IDM_SOURCE_CP1251:
-            mnuSourceCP1251_Click();
-            break;
-        case IDM_SOURCE_UNICODE:
-            mnuSourceUnicode_Click();
-            break;
-        case IDM_SOURCE_AUTO:
-            mnuSourceAuto_Click();
-            break;
-        case IDM_DEST_TRANSLIT:
-            mnuDestTranslit_Click();
-            break;
-        case IDM_DEST_KOI8:
-            mnuDestKOI8_Click();
-            break;
-        case IDM_DEST_CP1251:
-            mnuDestCP1251_Click();
-            break;
-        case IDM_DEST_UNICODE:
-            mnuDestUnicode_Click();
-            break;
-        case IDM_DISPLAY_STATUS:
-            mnuDisplayStatus_Click();
-            break;
-        case IDM_GO:
-            mnuGo_Click();
-            break;
-        case IDM_UNDO:
-            mnuUndo_Click();
-            break;
-        case IDM_SHOW_TABLE:
-            mnuShowTable_Click();
-            break;
-        case IDM_HELP:
-            mnuHelp_Click();
-            break;
-        case IDM_ABOUT:
-            mnuAbout_Click();
-            break;
-        case IDM_EXIT:
-            mnuExit_Click();
-            break;
-        default:
-            break;
-    }
 }
 
 LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -221,23 +169,17 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
             if (self != nullptr && window == self->hwnd_) self->Form_MouseMove(lParam);
             return 0;
         case WM_COMMAND:
-            if (self != nullptr && HIWORD(wParam) == 0) self->OnCommand(LOWORD(wParam));
+            if (self != nullptr && HIWORD(wParam) == 0) {
+                self->RunMenuCommand(MenuCommandOfId(LOWORD(wParam)));
+            }
             return 0;
         case WM_CLOSE:  // another program asking the program to end (taskkill without /F)
-            if (self != nullptr && window == self->hwnd_) {
-                if (self->resident_) {
-                    self->Quit();
-                } else {
-                    self->quitAsked_ = true;
-                }
-            }
+            if (self != nullptr && window == self->hwnd_) self->Quit();
             return 0;
         case WM_QUERYENDSESSION:  // log-off or shut-down: the program agrees to end
             return TRUE;
         case WM_ENDSESSION:  // the session ends now (wParam): no settings write either
-            if (wParam != FALSE && self != nullptr && window == self->hwnd_ && self->resident_) {
-                self->Quit();
-            }
+            if (wParam != FALSE && self != nullptr && window == self->hwnd_) self->Quit();
             return 0;
         case WM_NCDESTROY:
             if (self != nullptr && window == self->hwnd_) self->hwnd_ = nullptr;

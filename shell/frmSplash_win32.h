@@ -1,18 +1,21 @@
 // The program's main window on Windows: shows the splash picture at start-up, then lives hidden
-// as the owner of the tray icon, the popup menu and the hot key. It holds the three user
-// settings, keeps the menu's check marks in step with them and carries out every menu command.
+// as the owner of the tray icon, the popup menu and the hot key. It is the controller's platform:
+// the controller (frmSplashBase) holds the settings and carries out the commands; this window does
+// what only Win32 can.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <filesystem>
+#include <string>
 
 #include "clipboard/clipboard_win32.h"
 #include "shell/frmSplashBase.h"
+#include "shell/modHotKey_win32.h"
+#include "shell/modPlatform.h"
 #include "tables/modTables.h"
 
-class frmSplash : public frmSplashBase {
+class frmSplash : private litvorot::Platform, public frmSplashBase {
   public:
     // `exeDir` is the directory that holds the executable (and settings.ini).
     explicit frmSplash(std::filesystem::path exeDir);
@@ -21,22 +24,10 @@ class frmSplash : public frmSplashBase {
     // The one main window, or nullptr.
     static frmSplash* Current();
 
-    // Start-up: the splash picture for `splashSeconds`, then the tray icon, the letter tables,
-    // the settings and the hot key. False when the window could not be created.
+    // Creates the window, then the controller's start-up: the splash picture for
+    // `splashSeconds`, the tray icon, the letter tables, the settings and the hot key. False when
+    // the window could not be created.
     bool Form_Load(int splashSeconds = 1);
-
-    // Menu commands of this window; the settings' and Go are frmSplashBase's.
-    void mnuShowTable_Click();
-    void mnuHelp_Click();
-    void mnuAbout_Click();
-    void mnuExit_Click() { Shutdown(); }
-
-    // The exit sequence: settings file, hot key, tray icon, this window. Other windows stay.
-    void Shutdown();
-    // The end asked for by another program (WM_CLOSE) or by the session (WM_ENDSESSION): hot key,
-    // tray icon, this window, and the program ends with its other windows. Only Exit writes the
-    // settings file, so this does not.
-    void Quit();
 
     // The tray icon's notification (the mouse message in the low word of lParam): a right-button
     // press or a left double-click opens the popup menu at the mouse position.
@@ -47,21 +38,30 @@ class frmSplash : public frmSplashBase {
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnCommand(UINT id);
-    static void HotKeyPressed();
-    void CheckFormatItem(FormatMenu menu, litvorot::TextFormat format) override;
-    void CheckDisplayStatusItem(bool checked) override;
-    void OpenStatusDialog() override;
-    void EnableUndoItem(bool enabled) override;
+    // The popup menu from the one menu table.
+    void BuildMenu();
+
+    // The platform.
+    litvorot::Clipboard& AppClipboard() override { return clipboard_; }
+    litvorot::HotKey& AppHotKey() override { return hotKey_; }
+    void ShowSplash() override;
+    void HideSplash() override;
+    void Pause(int seconds) override;
+    void AddTrayIcon(std::string_view tip) override;
+    void RemoveTrayIcon() override;
+    void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
+    void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
+    void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
+                          const std::string& reading) override;
+    void OpenWindow(litvorot::AppWindow window) override;
+    void SettingsFileChosen(const std::filesystem::path&, bool) override {}
+    void CloseMainWindow() override;
+    void EndProgram() override;
 
     HWND hwnd_ = nullptr;
     HWND imgSplash = nullptr;
-    HMENU menuBar_ = nullptr;
     HMENU mnuPopup = nullptr;
     HICON imgSmallIcon = nullptr;
     litvorot::ClipboardWin32 clipboard_{nullptr};
-
-    bool resident_ = false;
-    bool shutDown_ = false;
-    bool quitAsked_ = false;  // WM_CLOSE during the splash: the program ends when it is over
+    litvorot::Win32HotKey hotKey_;
 };

@@ -1,5 +1,7 @@
 #include "shell/modHotKey_win32.h"
 
+#include <utility>
+
 namespace litvorot {
 
 namespace {
@@ -7,6 +9,10 @@ HWND HotKeyWindow = nullptr;
 std::int16_t HotKeyAtom = 0;
 LONG_PTR PrevWndProc = 0;
 HotKeyCommand Command = nullptr;
+HotKey::Handler Win32Handler;  // the registered Win32HotKey's
+void RunWin32Handler() {
+    if (Win32Handler) Win32Handler();
+}
 }  // namespace
 
 int HotKeyId() { return HotKeyAtom; }
@@ -38,6 +44,20 @@ LRESULT CALLBACK HotKeyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     return CallWindowProcA(reinterpret_cast<WNDPROC>(PrevWndProc), window, message, wParam, lParam);
+}
+
+bool Win32HotKey::RegisterAppHotKey(std::uint32_t modifiers, std::uint32_t key, Handler onPress) {
+    if (registered_ || window_ == nullptr || HotKeyWindow != nullptr) return false;
+    registered_ = true;
+    Win32Handler = std::move(onPress);
+    return litvorot::RegisterAppHotKey(window_, modifiers, key, &RunWin32Handler);
+}
+
+void Win32HotKey::UnregisterAppHotKey() {
+    if (!registered_) return;
+    registered_ = false;
+    litvorot::UnregisterAppHotKey();
+    Win32Handler = nullptr;
 }
 
 }  // namespace litvorot

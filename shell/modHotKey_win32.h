@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "shell/modHotKey.h"
+
 namespace litvorot {
 
 inline constexpr char kHotKeyAtomName[] = "LVHotKey";
@@ -30,5 +32,19 @@ int HotKeyId();
 
 // The replacement window procedure.
 LRESULT CALLBACK HotKeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The same hot key as the program's HotKey, for the window set with SetWindow before it is
+// registered. One at a time: the system's hot key above is one per program.
+class Win32HotKey : public HotKey {
+  public:
+    ~Win32HotKey() override { UnregisterAppHotKey(); }
+    void SetWindow(HWND window) { window_ = window; }
+    bool RegisterAppHotKey(std::uint32_t modifiers, std::uint32_t key, Handler onPress) override;
+    void UnregisterAppHotKey() override;
+
+  private:
+    HWND window_ = nullptr;
+    bool registered_ = false;
+};
 
 }  // namespace litvorot

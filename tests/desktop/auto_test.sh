@@ -9,8 +9,8 @@ desktop_start || exit 1
 app_start "$1" LANG=ru_RU.UTF-8 || exit 1
 
 # Options > Source Format > Auto (the fifth item), Options > Destination Format > Unicode.
-tray_menu_keys Down Right Right Down Down Down Down Return || fail "the menu did not open"
-tray_menu_keys Down Right Down Right Down Down Down Return || fail "the menu did not open"
+tray_menu_choose mnuSourceAuto || fail "the menu did not open"
+tray_menu_choose mnuDestUnicode || fail "the menu did not open"
 sleep 0.3
 
 garbled="РџСЂРёРІРµС‚"
@@ -24,7 +24,7 @@ second=$(clip_get)
 [ "$second" != "$garbled" ] || fail "the second press went back to the original at once"
 
 # Undo, right after Go (enabled now), puts back what was copied.
-tray_menu_keys Down Down Down Return || fail "the menu did not open for Undo"
+tray_menu_choose mnuUndo || fail "the menu did not open for Undo"
 clip_wait_for "$garbled" 3 || fail "Undo gave $(clip_get) after $second"
 
 # Undo is greyed now and skipped: six steps down still reach Exit.

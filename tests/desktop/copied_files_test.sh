@@ -23,7 +23,7 @@ still_files() {
 xdotool key ctrl+space
 sleep 0.5
 still_files "Ctrl+Space"
-tray_menu_keys Down Down Return
+tray_menu_choose mnuGo
 sleep 0.5
 still_files "Go"
 
@@ -33,7 +33,7 @@ if [ $# -ge 2 ]; then
     wait_until 5 grep -q '^ready' "$DESKTOP_DIR/owner.log" || fail "files_owner did not start"
     xdotool key ctrl+space
     sleep 0.5
-    tray_menu_keys Down Down Return
+    tray_menu_choose mnuGo
     sleep 0.5
     ! grep -q '^lost' "$DESKTOP_DIR/owner.log" || fail "the file manager's clipboard was taken over"
     [ "$(clip_get)" = /tmp/privet.txt ] || fail "the plain-text paths changed: $(clip_get)"

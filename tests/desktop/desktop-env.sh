@@ -221,8 +221,64 @@ owner_changes() { grep -c '^owner' "$1"; }
 # owner_changes_reach FILE N: true once at least N changes were seen.
 owner_changes_reach() { [ "$(owner_changes "$1")" -ge "$2" ]; }
 
+# ---- Menu items by name, from the program's menu table (shell/modMenu.cpp) ----
+
+MENU_TABLE=${MENU_TABLE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/shell/modMenu.cpp}
+
+# tray_menu_path NAME: the keys that select item NAME (mnuShowTable) in the tray menu just
+# opened, read off the table's rows: in the top menu Down from the top, or, for the items below
+# one that may be greyed out (Undo, which keyboard navigation skips while greyed with Qt and not
+# with Win32), Up from the bottom; in a submenu, Right (which selects its first item) and Down.
+# Separators are never selected.
+tray_menu_path() {
+    awk -F'"' -v target="$1" '
+        /^ *MenuItem\{"/ {
+            n++; name[n] = $2; parent[n] = $4; at[$2] = n
+            separator[n] = index($0, "Separator,") > 0
+            greyed[n] = $0 ~ /true\},? *$/
+        }
+        function keys(key, count,   out, i) {
+            for (i = 0; i < count; i++) out = out " " key
+            return out
+        }
+        END {
+            if (!(target in at)) { print "no menu item " target > "/dev/stderr"; exit 1 }
+            depth = 0
+            for (item = at[target]; ; item = at[parent[item]]) {
+                chain[++depth] = item
+                if (parent[item] == "mnuPopup") break
+            }
+            path = ""
+            for (level = depth; level >= 1; level--) {
+                item = chain[level]; before = 0; after = 0; greyedBefore = 0
+                for (i = 1; i <= n; i++) {
+                    if (parent[i] != parent[item] || separator[i]) continue
+                    if (i < item) { before++; if (greyed[i]) greyedBefore = 1 }
+                    else after++
+                }
+                if (level < depth) path = path " Right" keys("Down", before)
+                else if (greyedBefore) path = path keys("Up", after)
+                else path = path keys("Down", before + 1)
+            }
+            print substr(path, 2)
+        }' "$MENU_TABLE"
+}
+
+# tray_menu_select NAME: opens the menu and selects item NAME (its submenus open on the way).
+tray_menu_select() {
+    local path
+    path=$(tray_menu_path "$1") || return 1
+    tray_menu_keys $path
+}
+# tray_menu_choose NAME: opens the menu and chooses item NAME.
+tray_menu_choose() {
+    local path
+    path=$(tray_menu_path "$1") || return 1
+    tray_menu_keys $path Return
+}
+
 # The menu's last item: Exit, reached upwards so that Undo (greyed or not) does not count.
-tray_menu_exit() { tray_menu_keys Up Return; }
+tray_menu_exit() { tray_menu_choose mnuExit; }
 
 # now_ms: a clock in milliseconds for timing steps.
 now_ms() { echo $(($(date +%s%N) / 1000000)); }

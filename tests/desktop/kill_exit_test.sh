@@ -20,8 +20,8 @@ for ((round = 0; round < rounds; round++)); do
     [ "$status" = False ] && status=True || status=False
     settings_for "$status" >"$DESKTOP_DIR/new.ini"
     # Options > Display Status, then the menu again down to Exit.
-    tray_menu_keys Down Right Down Down Return || fail "round $round: the menu did not open"
-    tray_menu_keys Down Down Down Down Down Down || fail "round $round: the menu did not open"
+    tray_menu_choose mnuDisplayStatus || fail "round $round: the menu did not open"
+    tray_menu_select mnuExit || fail "round $round: the menu did not open"
     # The kill is timed from just before the key press; xdotool itself takes a few ms to start.
     delay=$(printf '0.%03d' $((round % 15)))
     (sleep "$delay" && kill -KILL "$APP_PID" 2>/dev/null) &

@@ -144,9 +144,9 @@ help_window() { xdotool search --onlyvisible --name '^Help on Litvorot$' | head 
 help_open() { [ -n "$(help_window)" ]; }
 help_closed() { [ -z "$(help_window)" ]; }
 
-# Help from the tray menu: Options, Go, Show Table, Help (Undo, greyed, is passed over).
+# Help from the tray menu.
 open_help() {
-    tray_menu_keys Down Down Down Down Return || fail "the tray menu did not open"
+    tray_menu_choose mnuHelp || fail "the tray menu did not open"
     wait_until 10 help_open || fail "Help did not open a window titled 'Help on Litvorot'"
     help_id=$(help_window)
     LC_ALL=C xprop -id "$help_id" _NET_WM_NAME | grep -q '"Help on Litvorot"' ||

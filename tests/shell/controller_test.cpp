@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "FakeClipboard.h"
+#include "FakeHotKey.h"
 #include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 #include "shell/modSystemTray.h"
@@ -25,26 +26,7 @@ namespace litvorot {
 namespace {
 namespace fs = std::filesystem;
 
-class FakeHotKey : public HotKey {
-  public:
-    bool RegisterAppHotKey(std::uint32_t mods, std::uint32_t code, Handler onPress) override {
-        ++registrations;
-        if (handler) return false;
-        modifiers = mods;
-        key = code;
-        handler = std::move(onPress);
-        return true;
-    }
-    void UnregisterAppHotKey() override { active = false; }
-    void Press() {
-        if (handler && active) handler();
-    }
-    int registrations = 0;
-    std::uint32_t modifiers = 0;
-    std::uint32_t key = 0;
-    bool active = true;
-    Handler handler;
-};
+using test::FakeHotKey;
 
 class ControllerTest : public ::testing::Test {
   protected:

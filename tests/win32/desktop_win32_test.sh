@@ -29,15 +29,15 @@ icon_drawn() { [ "$(icon_colours)" -ge 4 ]; }
 wait_until 10 icon_drawn || fail "the tray icon shows $(icon_colours) colours"
 
 # Options > Destination Format > Unicode (the defaults read Translit), then Go.
-tray_menu_keys Down Right Down Right Down Down Down || fail "a right-click on the icon opened no menu"
+tray_menu_select mnuDestUnicode || fail "a right-click on the icon opened no menu"
 [ -n "$shots" ] && desktop_screenshot "$shots/win32-tray-menu.png"
 xdotool key Return
 clip_set "privet, mir"
-tray_menu_keys Down Down Return || fail "the menu did not open for Go"
+tray_menu_choose mnuGo || fail "the menu did not open for Go"
 clip_wait_for "привет, мир" 5 || fail "Go gave '$(clip_get)'"
 
 # Exit: the icon goes, the program ends, the settings file holds the choices.
-tray_menu_keys Up Return || fail "the menu did not open for Exit"
+tray_menu_exit || fail "the menu did not open for Exit"
 app_wait_exit 15 || fail "Exit did not end the program"
 APP_PID=
 wait_until 5 tray_icon_gone explorer.exe || fail "the tray icon stayed after Exit"

@@ -9,13 +9,22 @@
 #include <vector>
 
 #include "clipboard/clipboard_win32.h"
-#include "resources/litvorot_rc.h"
 #include "shell/frmSplash_win32.h"
+#include "shell/modMenu.h"
 #include "windows/dlgStatus_win32.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using litvorot::MenuCommand;
+using litvorot::MenuCommandId;
+constexpr UINT IDM_SOURCE_TRANSLIT = MenuCommandId(MenuCommand::SourceTranslit);
+constexpr UINT IDM_SOURCE_KOI8 = MenuCommandId(MenuCommand::SourceKOI8);
+constexpr UINT IDM_SOURCE_AUTO = MenuCommandId(MenuCommand::SourceAuto);
+constexpr UINT IDM_DEST_UNICODE = MenuCommandId(MenuCommand::DestUnicode);
+constexpr UINT IDM_GO = MenuCommandId(MenuCommand::Go);
+constexpr UINT IDM_UNDO = MenuCommandId(MenuCommand::Undo);
 
 std::vector<std::wstring> Captions(HMENU menu) {
     std::vector<std::wstring> captions;

@@ -57,14 +57,13 @@ kill "$DESKTOP_LAST_PID"
 
 if [ -n "$app" ]; then
     app_start "$app"
-    tray_menu_keys Down Right
+    tray_menu_select mnuSource
     sleep 0.3
     desktop_screenshot "$out/tray-menu.png"
     echo "$out/tray-menu.png"
     xdotool key Escape Escape
     sleep 0.3
-    # "Show Table" is three steps down: Undo, greyed until a conversion, is passed over.
-    tray_menu_keys Down Down Down Return
+    tray_menu_choose mnuShowTable
     shoot tray-table "Transliteration Table"
     desktop_screenshot "$out/tray-table-desktop.png"
 fi

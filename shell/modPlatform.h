@@ -1,0 +1,58 @@
+// What the tray program's controller asks of the desktop it runs on. Each platform implements it
+// once, in its main window (frmSplash.cpp for Qt on X11 and Wayland, frmSplash_win32.cpp for
+// Windows); the tests implement it in memory. No toolkit types here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "clipboard/Clipboard.h"
+#include "shell/modHotKey.h"
+#include "shell/modMenu.h"
+#include "tables/modTables.h"
+
+namespace litvorot {
+
+// The windows the menu opens besides the status dialog.
+enum class AppWindow { Table, Help, About };
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    virtual Clipboard& AppClipboard() = 0;
+    virtual HotKey& AppHotKey() = 0;
+
+    // The splash picture, centred on the screen, and its end.
+    virtual void ShowSplash() = 0;
+    virtual void HideSplash() = 0;
+    // Waits `seconds` while window events go on being processed, on a monotonic clock. Zero or
+    // less returns at once.
+    virtual void Pause(int seconds) = 0;
+
+    // The tray icon with the tip `tip`; its right-button press and left double-click open the
+    // popup menu built from MenuItems(). Once only; removing it twice does nothing.
+    virtual void AddTrayIcon(std::string_view tip) = 0;
+    virtual void RemoveTrayIcon() = 0;
+
+    // The popup menu's state, item by item.
+    virtual void SetMenuItemChecked(const MenuItem& item, bool checked) = 0;
+    virtual void SetMenuItemEnabled(const MenuItem& item, bool enabled) = 0;
+
+    // `reading` names the reading the automatic source used, empty for the other sources.
+    virtual void OpenStatusDialog(TextFormat source, TextFormat dest,
+                                  const std::string& reading) = 0;
+    virtual void OpenWindow(AppWindow window) = 0;
+
+    // Where the settings file is, and whether it was read: for the maintainer's log.
+    virtual void SettingsFileChosen(const std::filesystem::path& path, bool read) = 0;
+
+    // The end of Exit: the main window goes; the program ends with its last other window.
+    virtual void CloseMainWindow() = 0;
+    // The end asked for by the system or another program: the program ends now, with its other
+    // windows.
+    virtual void EndProgram() = 0;
+};
+
+}  // namespace litvorot
