@@ -8,13 +8,7 @@
 #include <fstream>
 #include <system_error>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#else
-#include <io.h>
-#include <windows.h>
-#endif
+#include "shell/modFileIO_platform.h"
 
 namespace litvorot {
 namespace fs = std::filesystem;
@@ -116,13 +110,7 @@ bool FileExists(const fs::path& path) {
     // them: a leading dot here, the hidden or system attribute on Windows.
     const fs::path::string_type name = path.filename().native();
     if (name.empty() || name.front() == '.') return false;
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
-        return false;
-    }
-#endif
+    if (fileio::HiddenByAttribute(path)) return false;
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     return !ec && fs::is_regular_file(status);
@@ -131,17 +119,7 @@ bool FileExists(const fs::path& path) {
 bool DirectoryWritable(const fs::path& directory) {
     std::error_code ec;
     if (!fs::is_directory(directory, ec)) return false;
-#ifndef _WIN32
-    return ::access(directory.c_str(), W_OK | X_OK) == 0;
-#else
-    // Windows answers access checks by attributes only; trying is the reliable test.
-    const fs::path probe = directory / ".litvorot-write-test";
-    std::ofstream out(probe, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.close();
-    fs::remove(probe, ec);
-    return true;
-#endif
+    return fileio::MayCreateIn(directory);
 }
 
 fs::path UserConfigHome(const char* xdgConfigHome, const char* home) {
@@ -241,106 +219,6 @@ std::string FormatSettings(const Settings& settings) {
 
 namespace {
 
-// The file a settings path finally names: a symbolic link (or a chain of them) is followed, so
-// that saving replaces the link's target and the link stays. A link that cannot be read is taken
-// as it is; a loop gives the empty path.
-fs::path FollowLinks(const fs::path& path) {
-#ifndef _WIN32
-    fs::path current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(current, ec)) || ec) return current;
-        fs::path target = fs::read_symlink(current, ec);
-        if (ec) return current;
-        current = target.is_absolute() ? target : current.parent_path() / target;
-    }
-    return {};
-#else
-    // Opening the file follows any link to the file at its end, whose name the system then
-    // gives (a link to a missing file, or a loop, cannot be opened and is taken as it is). Not
-    // every file system marks its links as reparse points (Wine's do not), so every existing
-    // file is asked; for an ordinary one the answer names the same file.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return path;
-    HANDLE file =
-        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return path;
-    std::wstring name(MAX_PATH, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length >= name.size()) {
-        name.resize(length + 1);
-        length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    }
-    CloseHandle(file);
-    if (length == 0 || length >= name.size()) return path;
-    name.resize(length);
-    // "\\?\C:\..." and "\\?\UNC\server\..." back to their ordinary forms.
-    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + name.substr(8);
-    if (name.rfind(L"\\\\?\\", 0) == 0) return name.substr(4);
-    return name;
-#endif
-}
-
-#ifndef _WIN32
-int WriteAll(int fd, const std::string& content, bool truncate) {
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (truncate && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) return errno;
-    if (::fsync(fd) != 0) return errno;
-    return 0;
-}
-#endif
-
-// The temporary file could not be made beside the settings: the folder cannot be written. A
-// settings file there that can itself be written is then rewritten in place (its content first,
-// then its length), which is all a read-only folder allows.
-std::string WriteInPlace(const fs::path& target, const std::string& content) {
-#ifndef _WIN32
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return ErrnoText(errno);
-    int error = WriteAll(fd, content, true);
-    if (::close(fd) != 0 && error == 0) error = errno;
-    return error == 0 ? std::string() : ErrnoText(error);
-#else
-    std::FILE* file = _wfopen(target.c_str(), L"r+b");
-    if (file == nullptr) return ErrnoText(errno);
-    bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
-              std::fflush(file) == 0;
-    int error = errno;
-    if (ok) {
-        HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-        ok = handle != INVALID_HANDLE_VALUE && SetEndOfFile(handle) != 0;
-        if (!ok) error = EIO;
-    }
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    return ok ? std::string() : ErrnoText(error);
-#endif
-}
-
-// True when `file` exists and this program may write it.
-bool FileWritable(const fs::path& file) {
-#ifndef _WIN32
-    return ::access(file.c_str(), W_OK) == 0;
-#else
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-#endif
-}
-
 bool FolderRefused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
 }  // namespace
@@ -352,7 +230,7 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
     std::error_code ec;
     // A settings.ini that is a symbolic link keeps being one: the file it points to is replaced,
     // with the temporary file beside that file.
-    const fs::path target = FollowLinks(path);
+    const fs::path target = fileio::FollowLinks(path);
     if (target.empty()) return failure(ErrnoText(ELOOP));
     const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     if (!fs::is_directory(directory, ec)) {
@@ -361,50 +239,24 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
     }
     const bool replacing = fs::exists(target, ec);
     const bool replacingFile = replacing && fs::is_regular_file(target, ec);
-#ifndef _WIN32
-    // A settings.ini the user made read-only stays as it is, although renaming over it would work.
-    if (replacingFile && ::access(target.c_str(), W_OK) != 0) return failure(ErrnoText(errno));
-#endif
+    if (replacingFile) {
+        if (const int refused = fileio::ReplaceRefused(target)) return failure(ErrnoText(refused));
+    }
 
     fs::path temporary = target;
     temporary += ".tmp";
     const std::string content = FormatSettings(settings);
-#ifndef _WIN32
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        if (replacingFile && FolderRefused(error) && FileWritable(target)) {
-            const std::string reason = WriteInPlace(target, content);
-            return reason.empty() ? std::string() : failure(reason);
+    bool opened = false;
+    if (const int error = fileio::WriteNewFile(temporary, content, opened)) {
+        // The temporary file could not be made beside the settings: the folder cannot be
+        // written. A settings file there that can itself be written is then rewritten in place,
+        // which is all a read-only folder allows.
+        if (!opened && replacingFile && FolderRefused(error) && fileio::FileWritable(target)) {
+            const int inPlace = fileio::RewriteInPlace(target, content);
+            return inPlace == 0 ? std::string() : failure(ErrnoText(inPlace));
         }
         return failure(ErrnoText(error));
     }
-    int error = WriteAll(fd, content, false);
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) {
-        fs::remove(temporary, ec);
-        return failure(ErrnoText(error));
-    }
-#else
-    {
-        std::FILE* file = _wfopen(temporary.c_str(), L"wb");
-        if (file == nullptr) {
-            const int error = errno;
-            if (replacingFile && FolderRefused(error) && FileWritable(target)) {
-                const std::string reason = WriteInPlace(target, content);
-                return reason.empty() ? std::string() : failure(reason);
-            }
-            return failure(ErrnoText(error));
-        }
-        const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
-                        std::fflush(file) == 0;
-        const int error = errno;
-        if (std::fclose(file) != 0 || !ok) {
-            fs::remove(temporary, ec);
-            return failure(ErrnoText(ok ? errno : error));
-        }
-    }
-#endif
     if (replacing) {
         const fs::perms perms = fs::status(target, ec).permissions();
         if (!ec) fs::permissions(temporary, perms, ec);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clipboard/clipboard_win32.h"
+#include "resources/litvorot_rc.h"
 #include "shell/frmSplash_win32.h"
 #include "shell/modMenu.h"
 #include "windows/dlgStatus_win32.h"
