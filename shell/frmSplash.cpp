@@ -16,10 +16,7 @@
 #include "detect/modDetect.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray.h"
-#include "windows/dlgStatus.h"
-#include "windows/dlgTable.h"
-#include "windows/frmAbout.h"
-#include "windows/frmHelp.h"
+#include "windows/modWindows.h"
 
 using namespace litvorot;
 
@@ -145,24 +142,6 @@ void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
 
 void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
     if (QAction* action = ItemAction(item)) action->setEnabled(enabled);
-}
-
-void frmSplash::OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) {
-    dlgStatus::Open(source, dest, QString::fromStdString(reading));
-}
-
-void frmSplash::OpenWindow(AppWindow window) {
-    switch (window) {
-        case AppWindow::Table:
-            dlgTable::Open();
-            break;
-        case AppWindow::Help:
-            frmHelp::Open();
-            break;
-        case AppWindow::About:
-            frmAbout::Open();
-            break;
-    }
 }
 
 void frmSplash::SettingsFileChosen(const std::filesystem::path& path, bool read) {

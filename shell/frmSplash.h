@@ -15,6 +15,7 @@
 #include "shell/modHotKey.h"
 #include "shell/modPlatform.h"
 #include "tables/modTables.h"
+#include "windows/modWindows.h"
 
 class QAction;
 class QLabel;
@@ -79,8 +80,12 @@ class frmSplash : public QWidget, private litvorot::Platform, public frmSplashBa
     void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
     void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
     void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
-                          const std::string& reading) override;
-    void OpenWindow(litvorot::AppWindow window) override;
+                          const std::string& reading) override {
+        litvorot::windows::OpenStatusDialog(source, dest, reading);
+    }
+    void OpenWindow(litvorot::AppWindow window) override {
+        litvorot::windows::OpenAppWindow(window);
+    }
     void SettingsFileChosen(const std::filesystem::path& path, bool read) override;
     void CloseMainWindow() override;
     void EndProgram() override;

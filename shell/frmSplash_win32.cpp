@@ -10,10 +10,7 @@
 #include "shell/modMenu.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray_win32.h"
-#include "windows/dlgStatus_win32.h"
-#include "windows/dlgTable_win32.h"
-#include "windows/frmAbout_win32.h"
-#include "windows/frmHelp_win32.h"
+#include "windows/modWindows.h"
 #include "windows/modWindows_win32.h"
 
 using namespace litvorot;
@@ -125,24 +122,6 @@ void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
 void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
     EnableMenuItem(mnuPopup, MenuCommandId(item.command),
                    MF_BYCOMMAND | Flag(enabled, MF_ENABLED, MF_GRAYED));
-}
-
-void frmSplash::OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) {
-    dlgStatus::Open(source, dest, Widen(reading));
-}
-
-void frmSplash::OpenWindow(AppWindow window) {
-    switch (window) {
-        case AppWindow::Table:
-            dlgTable::Open();
-            break;
-        case AppWindow::Help:
-            frmHelp::Open();
-            break;
-        case AppWindow::About:
-            frmAbout::Open();
-            break;
-    }
 }
 
 void frmSplash::CloseMainWindow() { DestroyWindow(hwnd_); }

@@ -14,6 +14,7 @@
 #include "shell/modHotKey_win32.h"
 #include "shell/modPlatform.h"
 #include "tables/modTables.h"
+#include "windows/modWindows.h"
 
 class frmSplash : private litvorot::Platform, public frmSplashBase {
   public:
@@ -52,8 +53,12 @@ class frmSplash : private litvorot::Platform, public frmSplashBase {
     void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
     void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
     void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
-                          const std::string& reading) override;
-    void OpenWindow(litvorot::AppWindow window) override;
+                          const std::string& reading) override {
+        litvorot::windows::OpenStatusDialog(source, dest, reading);
+    }
+    void OpenWindow(litvorot::AppWindow window) override {
+        litvorot::windows::OpenAppWindow(window);
+    }
     void SettingsFileChosen(const std::filesystem::path&, bool) override {}
     void CloseMainWindow() override;
     void EndProgram() override;

@@ -11,11 +11,12 @@
 #include "shell/modHotKey.h"
 #include "shell/modMenu.h"
 #include "tables/modTables.h"
+#include "windows/modWindows.h"
 
 namespace litvorot {
 
 // The windows the menu opens besides the status dialog.
-enum class AppWindow { Table, Help, About };
+using windows::AppWindow;
 
 class Platform {
   public:

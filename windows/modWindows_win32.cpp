@@ -4,6 +4,11 @@
 #include <vector>
 
 #include "resources/litvorot_rc.h"
+#include "windows/dlgStatus_win32.h"
+#include "windows/dlgTable_win32.h"
+#include "windows/frmAbout_win32.h"
+#include "windows/frmHelp_win32.h"
+#include "windows/modWindows.h"
 
 namespace litvorot {
 
@@ -168,3 +173,15 @@ std::string Narrow(std::wstring_view text) {
 }
 
 }  // namespace litvorot
+
+namespace litvorot::windows {
+
+void OpenTable() { dlgTable::Open(); }
+void OpenHelp() { frmHelp::Open(); }
+void OpenAbout() { frmAbout::Open(); }
+
+void OpenStatusDialog(TextFormat source, TextFormat dest, std::string_view reading) {
+    dlgStatus::Open(source, dest, Widen(reading));
+}
+
+}  // namespace litvorot::windows

@@ -1,6 +1,6 @@
 # The Windows program's secondary windows: plain Win32 dialogs built from the resource script.
 add_library(litvorot_windows_win32 STATIC
-    modWindows_win32.h modWindows_win32.cpp
+    modWindows.h modWindows_win32.h modWindows_win32.cpp
     dlgStatus_win32.h dlgStatus_win32.cpp
     dlgTable_win32.h dlgTable_win32.cpp
     frmHelp_win32.h frmHelp_win32.cpp
