@@ -131,7 +131,9 @@ void frmSplash::ShowSplash() {
 void frmSplash::Pause(int seconds) { litvorot::Pause(seconds); }
 
 void frmSplash::AddTrayIcon(std::string_view tip) {
-    litvorot::AddTrayIcon(QString::fromUtf8(tip), *this);
+    litvorot::AddTrayIcon(
+        QString::fromUtf8(tip), SmallIcon(), *this,
+        [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(reason); });
 }
 
 void frmSplash::RemoveTrayIcon() { litvorot::RemoveTrayIcon(); }

@@ -1,21 +1,21 @@
 #include "shell/modSystemTray.h"
 
-#include <QIcon>
 #include <QPointer>
 
-#include "shell/frmSplash.h"
+#include <utility>
 
 namespace litvorot {
 namespace {
 QPointer<QSystemTrayIcon> g_trayIcon;
 }
 
-void AddTrayIcon(const QString& tip, frmSplash& window) {
+void AddTrayIcon(const QString& tip, const QIcon& icon, QObject& window,
+                 std::function<void(QSystemTrayIcon::ActivationReason)> onActivated) {
     if (g_trayIcon) return;
-    g_trayIcon = new QSystemTrayIcon(window.SmallIcon(), &window);
+    g_trayIcon = new QSystemTrayIcon(icon, &window);
     g_trayIcon->setToolTip(tip);
     QObject::connect(g_trayIcon.data(), &QSystemTrayIcon::activated, &window,
-                     &frmSplash::TrayIcon_Activated);
+                     std::move(onActivated));
     // Without a tray host the icon waits and appears as soon as one starts.
     g_trayIcon->show();
 }

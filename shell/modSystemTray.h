@@ -1,16 +1,17 @@
 // The tray icon. Only a right-button press and a left double-click on it open the popup menu.
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QSystemTrayIcon>
-
-class frmSplash;
+#include <functional>
 
 namespace litvorot {
 
-// Adds the 16 x 16 program icon with the tip `tip`; its clicks go to `window`. Once only: a
-// second call while the icon exists does nothing.
-void AddTrayIcon(const QString& tip, frmSplash& window);
+// Adds `icon` (16 x 16) with the tip `tip`, owned by `window`; its clicks go to `onActivated`.
+// Once only: a second call while the icon exists does nothing.
+void AddTrayIcon(const QString& tip, const QIcon& icon, QObject& window,
+                 std::function<void(QSystemTrayIcon::ActivationReason)> onActivated);
 
 // Deletes the icon, if there is one.
 void RemoveTrayIcon();

@@ -91,10 +91,7 @@ INT_PTR CALLBACK dlgStatus::DialogProc(HWND dialog, UINT message, WPARAM wParam,
         case WM_CLOSE:
             cmdClose_Click(dialog);
             return TRUE;
-        case WM_NCDESTROY:
-            instance.Destroyed();
-            return FALSE;
         default:
-            return FALSE;
+            return instance.OtherMessage(dialog, message);
     }
 }

@@ -35,10 +35,7 @@ INT_PTR CALLBACK frmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, 
         case WM_CLOSE:
             cmdOK_Click(dialog);
             return TRUE;
-        case WM_NCDESTROY:
-            instance.Destroyed();
-            return FALSE;
         default:
-            return FALSE;
+            return instance.OtherMessage(dialog, message);
     }
 }

@@ -382,13 +382,7 @@ INT_PTR CALLBACK frmHelp::DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) 
             return TRUE;
         case WM_COMMAND:  // Enter and Escape do nothing; only the title bar closes the window
             return TRUE;
-        case WM_CLOSE:
-            DestroyWindow(dialog);
-            return TRUE;
-        case WM_NCDESTROY:
-            instance.Destroyed();
-            return FALSE;
         default:
-            return FALSE;
+            return instance.OtherMessage(dialog, message);
     }
 }

@@ -80,6 +80,19 @@ void SingleDialog::Created(HWND dialog) {
     SetWindowIcons(dialog);
 }
 
+INT_PTR SingleDialog::OtherMessage(HWND dialog, UINT message) {
+    switch (message) {
+        case WM_CLOSE:
+            DestroyWindow(dialog);
+            return TRUE;
+        case WM_NCDESTROY:
+            Destroyed();
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
 void SingleDialog::Destroyed() {
     if (keys_ == kDialogKeys) RemoveModelessDialog(dialog_);
     dialog_ = nullptr;

@@ -49,6 +49,9 @@ class SingleDialog {
     HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
     void Created(HWND dialog);
     void Destroyed();
+    // What every one of these dialogs does with the messages its procedure leaves: WM_CLOSE
+    // destroys it, WM_NCDESTROY ends it (Destroyed), the rest go to the dialog manager.
+    INT_PTR OtherMessage(HWND dialog, UINT message);
 
   private:
     HWND dialog_ = nullptr;
