@@ -29,12 +29,81 @@ constexpr int kSplashHeight = 210;
 const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 }  // namespace
 
+// The controller's platform under Qt. Menu items are found by their object names, which the
+// table gives them.
+class frmSplash::Desktop final : public Platform {
+  public:
+    Desktop(Clipboard& clipboard, HotKey& hotKey) : clipboard_(clipboard), hotKey_(hotKey) {}
+    frmSplash* window = nullptr;
+
+    Clipboard& AppClipboard() override { return clipboard_; }
+    HotKey& AppHotKey() override { return hotKey_; }
+
+    void ShowSplash() override {
+        window->resize(window->imgSplash->size());
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            window->move(screen->availableGeometry().center() - window->rect().center());
+        }
+        window->show();
+    }
+    void HideSplash() override { window->hide(); }
+    void Pause(int seconds) override { litvorot::Pause(seconds); }
+
+    void AddTrayIcon(std::string_view tip) override {
+        frmSplash* owner = window;
+        litvorot::AddTrayIcon(QString::fromUtf8(tip), owner->SmallIcon(), *owner,
+                              [owner](QSystemTrayIcon::ActivationReason reason) {
+                                  owner->TrayIcon_Activated(reason);
+                              });
+    }
+    void RemoveTrayIcon() override { litvorot::RemoveTrayIcon(); }
+
+    void SetMenuItemChecked(const MenuItem& item, bool checked) override {
+        if (QAction* action = ItemAction(item)) action->setChecked(checked);
+    }
+    void SetMenuItemEnabled(const MenuItem& item, bool enabled) override {
+        if (QAction* action = ItemAction(item)) action->setEnabled(enabled);
+    }
+
+    void OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) override {
+        windows::OpenStatusDialog(source, dest, reading);
+    }
+    void OpenWindow(AppWindow which) override { windows::OpenAppWindow(which); }
+
+    void SettingsFileChosen(const std::filesystem::path& path, bool read) override {
+        qCInfo(lcSettings) << "settings file" << QString::fromStdString(path.string())
+                           << (read ? "read" : "not read: the defaults apply");
+    }
+
+    void CloseMainWindow() override {
+        emit window->ShutdownDone();
+        window->deleteLater();
+    }
+    void EndProgram() override {
+        window->deleteLater();
+        QCoreApplication::quit();
+    }
+
+  private:
+    QAction* ItemAction(const MenuItem& item) const {
+        return window->findChild<QAction*>(QString::fromUtf8(item.name));
+    }
+
+    Clipboard& clipboard_;
+    HotKey& hotKey_;
+};
+
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
                      std::filesystem::path configHome)
+    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey), std::move(exeDir),
+                std::move(configHome)) {}
+
+frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir,
+                     std::filesystem::path configHome)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint),
-      frmSplashBase(*this, std::move(exeDir), std::move(configHome)),
-      clipboard_(clipboard),
-      hotKey_(hotKey) {
+      frmSplashBase(*desktop, std::move(exeDir), std::move(configHome)),
+      desktop_(std::move(desktop)) {
+    desktop_->window = this;
     setObjectName(QStringLiteral("frmSplash"));
     setWindowIcon(QIcon(QStringLiteral(":/litvorot/icon-32.png")));
 
@@ -114,52 +183,7 @@ void frmSplash::BuildMenu() {
     mnuExit = find("mnuExit");
 }
 
-QAction* frmSplash::ItemAction(const MenuItem& item) const {
-    return findChild<QAction*>(QString::fromUtf8(item.name));
-}
-
 QIcon frmSplash::SmallIcon() const { return QIcon(kSmallIconPath); }
-
-void frmSplash::ShowSplash() {
-    resize(imgSplash->size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
-    show();
-}
-
-void frmSplash::Pause(int seconds) { litvorot::Pause(seconds); }
-
-void frmSplash::AddTrayIcon(std::string_view tip) {
-    litvorot::AddTrayIcon(
-        QString::fromUtf8(tip), SmallIcon(), *this,
-        [this](QSystemTrayIcon::ActivationReason reason) { TrayIcon_Activated(reason); });
-}
-
-void frmSplash::RemoveTrayIcon() { litvorot::RemoveTrayIcon(); }
-
-void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
-    if (QAction* action = ItemAction(item)) action->setChecked(checked);
-}
-
-void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
-    if (QAction* action = ItemAction(item)) action->setEnabled(enabled);
-}
-
-void frmSplash::SettingsFileChosen(const std::filesystem::path& path, bool read) {
-    qCInfo(lcSettings) << "settings file" << QString::fromStdString(path.string())
-                       << (read ? "read" : "not read: the defaults apply");
-}
-
-void frmSplash::CloseMainWindow() {
-    emit ShutdownDone();
-    deleteLater();
-}
-
-void frmSplash::EndProgram() {
-    deleteLater();
-    QCoreApplication::quit();
-}
 
 void frmSplash::TrayIcon_Activated(QSystemTrayIcon::ActivationReason reason) {
     if (TrayMouseMessage(reason) != 2 || ShuttingDown()) return;

@@ -8,7 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <filesystem>
-#include <string>
+#include <memory>
 
 #include "clipboard/Clipboard.h"
 #include "shell/frmSplashBase.h"
@@ -21,7 +21,7 @@ class QAction;
 class QLabel;
 class QMenu;
 
-class frmSplash : public QWidget, private litvorot::Platform, public frmSplashBase {
+class frmSplash : public QWidget, public frmSplashBase {
     Q_OBJECT
   public:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
@@ -65,34 +65,15 @@ class frmSplash : public QWidget, private litvorot::Platform, public frmSplashBa
     void ShutdownDone();
 
   private:
+    // What the controller asks of Qt: this window's parts, Qt's clipboard, the tray.
+    class Desktop;
+    frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir,
+              std::filesystem::path configHome);
+
     // The menu from the one menu table.
     void BuildMenu();
-    QAction* ItemAction(const litvorot::MenuItem& item) const;
 
-    // The platform.
-    litvorot::Clipboard& AppClipboard() override { return clipboard_; }
-    litvorot::HotKey& AppHotKey() override { return hotKey_; }
-    void ShowSplash() override;
-    void HideSplash() override { hide(); }
-    void Pause(int seconds) override;
-    void AddTrayIcon(std::string_view tip) override;
-    void RemoveTrayIcon() override;
-    void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
-    void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
-    void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
-                          const std::string& reading) override {
-        litvorot::windows::OpenStatusDialog(source, dest, reading);
-    }
-    void OpenWindow(litvorot::AppWindow window) override {
-        litvorot::windows::OpenAppWindow(window);
-    }
-    void SettingsFileChosen(const std::filesystem::path& path, bool read) override;
-    void CloseMainWindow() override;
-    void EndProgram() override;
-
-    litvorot::Clipboard& clipboard_;
-    litvorot::HotKey& hotKey_;
-
+    std::unique_ptr<Desktop> desktop_;
     QLabel* imgSplash = nullptr;
     QLabel* imgSmallIcon = nullptr;
 };

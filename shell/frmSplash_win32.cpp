@@ -5,10 +5,13 @@
 #include <string_view>
 #include <utility>
 
+#include "clipboard/clipboard_win32.h"
 #include "detect/modDetect.h"
 #include "resources/litvorot_rc.h"
+#include "shell/modHotKey_win32.h"
 #include "shell/modMenu.h"
 #include "shell/modMiscRoutines.h"
+#include "shell/modPlatform.h"
 #include "shell/modSystemTray_win32.h"
 #include "windows/modWindows.h"
 #include "windows/modWindows_win32.h"
@@ -26,10 +29,62 @@ UINT Flag(bool on, UINT yes, UINT no) { return on ? yes : no; }
 
 }  // namespace
 
-// The platform is this window, so the controller gets it before the members are built; it uses
-// it only after.
+// The controller's platform under Win32.
+class frmSplash::Desktop final : public Platform {
+  public:
+    frmSplash* window = nullptr;
+    ClipboardWin32 clipboard{nullptr};
+    Win32HotKey hotKey;
+
+    Clipboard& AppClipboard() override { return clipboard; }
+    HotKey& AppHotKey() override { return hotKey; }
+
+    void ShowSplash() override {
+        const HWND hwnd = window->hwnd_;
+        SetWindowPos(hwnd, nullptr, 0, 0, kSplashWidth, kSplashHeight, SWP_NOMOVE | SWP_NOZORDER);
+        CentreOnScreen(hwnd);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        UpdateWindow(hwnd);
+    }
+    void HideSplash() override { ShowWindow(window->hwnd_, SW_HIDE); }
+    void Pause(int seconds) override { litvorot::Pause(seconds); }
+
+    void AddTrayIcon(std::string_view tip) override {
+        litvorot::AddTrayIcon(std::string(tip).c_str(), window->hwnd_, window->imgSmallIcon);
+    }
+    void RemoveTrayIcon() override { litvorot::RemoveTrayIcon(); }
+
+    void SetMenuItemChecked(const MenuItem& item, bool checked) override {
+        CheckMenuItem(window->mnuPopup, MenuCommandId(item.command),
+                      MF_BYCOMMAND | Flag(checked, MF_CHECKED, MF_UNCHECKED));
+    }
+    void SetMenuItemEnabled(const MenuItem& item, bool enabled) override {
+        EnableMenuItem(window->mnuPopup, MenuCommandId(item.command),
+                       MF_BYCOMMAND | Flag(enabled, MF_ENABLED, MF_GRAYED));
+    }
+
+    void OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) override {
+        windows::OpenStatusDialog(source, dest, reading);
+    }
+    void OpenWindow(AppWindow which) override { windows::OpenAppWindow(which); }
+
+    // The Windows program keeps no log.
+    void SettingsFileChosen(const std::filesystem::path&, bool) override {}
+
+    void CloseMainWindow() override { DestroyWindow(window->hwnd_); }
+    void EndProgram() override {
+        if (window->hwnd_ != nullptr) DestroyWindow(window->hwnd_);
+        PostQuitMessage(0);
+    }
+};
+
 frmSplash::frmSplash(std::filesystem::path exeDir)
-    : frmSplashBase(*this, std::move(exeDir), std::filesystem::path()) {
+    : frmSplash(std::make_unique<Desktop>(), std::move(exeDir)) {}
+
+frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir)
+    : frmSplashBase(*desktop, std::move(exeDir), std::filesystem::path()),
+      desktop_(std::move(desktop)) {
+    desktop_->window = this;
     current = this;
 }
 
@@ -57,8 +112,8 @@ bool frmSplash::Form_Load(int splashSeconds) {
                             kSplashHeight, nullptr, nullptr, AppInstance(), this);
     if (hwnd_ == nullptr) return false;
     AddAppWindow();
-    clipboard_.SetOwner(hwnd_);
-    hotKey_.SetWindow(hwnd_);
+    desktop_->clipboard.SetOwner(hwnd_);
+    desktop_->hotKey.SetWindow(hwnd_);
 
     imgSplash =
         CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0,
@@ -95,40 +150,6 @@ void frmSplash::BuildMenu() {
                 break;
         }
     }
-}
-
-void frmSplash::ShowSplash() {
-    SetWindowPos(hwnd_, nullptr, 0, 0, kSplashWidth, kSplashHeight, SWP_NOMOVE | SWP_NOZORDER);
-    CentreOnScreen(hwnd_);
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
-    UpdateWindow(hwnd_);
-}
-
-void frmSplash::HideSplash() { ShowWindow(hwnd_, SW_HIDE); }
-
-void frmSplash::Pause(int seconds) { litvorot::Pause(seconds); }
-
-void frmSplash::AddTrayIcon(std::string_view tip) {
-    litvorot::AddTrayIcon(std::string(tip).c_str(), hwnd_, imgSmallIcon);
-}
-
-void frmSplash::RemoveTrayIcon() { litvorot::RemoveTrayIcon(); }
-
-void frmSplash::SetMenuItemChecked(const MenuItem& item, bool checked) {
-    CheckMenuItem(mnuPopup, MenuCommandId(item.command),
-                  MF_BYCOMMAND | Flag(checked, MF_CHECKED, MF_UNCHECKED));
-}
-
-void frmSplash::SetMenuItemEnabled(const MenuItem& item, bool enabled) {
-    EnableMenuItem(mnuPopup, MenuCommandId(item.command),
-                   MF_BYCOMMAND | Flag(enabled, MF_ENABLED, MF_GRAYED));
-}
-
-void frmSplash::CloseMainWindow() { DestroyWindow(hwnd_); }
-
-void frmSplash::EndProgram() {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-    PostQuitMessage(0);
 }
 
 void frmSplash::Form_MouseMove(LPARAM lParam) {

@@ -7,16 +7,15 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <string>
+#include <memory>
 
-#include "clipboard/clipboard_win32.h"
 #include "shell/frmSplashBase.h"
 #include "shell/modHotKey_win32.h"
 #include "shell/modPlatform.h"
 #include "tables/modTables.h"
 #include "windows/modWindows.h"
 
-class frmSplash : private litvorot::Platform, public frmSplashBase {
+class frmSplash : public frmSplashBase {
   public:
     // `exeDir` is the directory that holds the executable (and settings.ini).
     explicit frmSplash(std::filesystem::path exeDir);
@@ -42,31 +41,13 @@ class frmSplash : private litvorot::Platform, public frmSplashBase {
     // The popup menu from the one menu table.
     void BuildMenu();
 
-    // The platform.
-    litvorot::Clipboard& AppClipboard() override { return clipboard_; }
-    litvorot::HotKey& AppHotKey() override { return hotKey_; }
-    void ShowSplash() override;
-    void HideSplash() override;
-    void Pause(int seconds) override;
-    void AddTrayIcon(std::string_view tip) override;
-    void RemoveTrayIcon() override;
-    void SetMenuItemChecked(const litvorot::MenuItem& item, bool checked) override;
-    void SetMenuItemEnabled(const litvorot::MenuItem& item, bool enabled) override;
-    void OpenStatusDialog(litvorot::TextFormat source, litvorot::TextFormat dest,
-                          const std::string& reading) override {
-        litvorot::windows::OpenStatusDialog(source, dest, reading);
-    }
-    void OpenWindow(litvorot::AppWindow window) override {
-        litvorot::windows::OpenAppWindow(window);
-    }
-    void SettingsFileChosen(const std::filesystem::path&, bool) override {}
-    void CloseMainWindow() override;
-    void EndProgram() override;
+    // What the controller asks of Win32: this window's parts, the clipboard, the tray.
+    class Desktop;
+    explicit frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir);
 
+    std::unique_ptr<Desktop> desktop_;
     HWND hwnd_ = nullptr;
     HWND imgSplash = nullptr;
     HMENU mnuPopup = nullptr;
     HICON imgSmallIcon = nullptr;
-    litvorot::ClipboardWin32 clipboard_{nullptr};
-    litvorot::Win32HotKey hotKey_;
 };
