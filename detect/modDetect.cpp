@@ -147,30 +147,38 @@ struct WordState {
 };
 constexpr int kMaxStates = 16;
 
-// The cost of a text in eighths of a bit. With `translit`, each Russian word is scored as the
+// The cost of a text in eighths of a bit. With `kSpelled`, each Russian word is scored as the
 // cheapest of the Russian words that Translit writes as it is written (kTranslitSpellings).
-std::int64_t Cost(std::u16string_view text, bool translit = false) {
+template <bool kSpelled>
+std::int64_t WordsCost(std::u16string_view text) {
     const CharInfo& info = Info();
     std::int64_t cost = 0;
     int script = -1;  // -1 no word; 0 Russian; 1 English
+    // The word's one state; with several (count > 1) they are in `states`.
+    int a = 0, b = 0;
+    std::int64_t word = 0;
     std::array<WordState, kMaxStates> states{}, next{};
-    int count = 0;  // states in use
+    int count = 1;
     int length = 0, capitals = 0, switches = 0;
     bool firstCapital = false, lastCapital = false;
-    bool spelled = false;  // this word takes its Translit spellings
     const std::uint8_t* table = nullptr;
     int n = 0;
-    const auto at = [&](int a, int b, int c) { return table[(a * n + b) * n + c]; };
+    const auto at = [&](int x, int y, int z) { return table[(x * n + y) * n + z]; };
     const auto endWord = [&] {
-        std::int64_t best = states[0].cost + at(states[0].a, states[0].b, 0);
-        for (int k = 1; k < count; ++k) {
-            best = std::min(best, states[k].cost + at(states[k].a, states[k].b, 0));
+        std::int64_t best = word + at(a, b, 0);
+        if (count > 1) {
+            best = states[0].cost + at(states[0].a, states[0].b, 0);
+            for (int k = 1; k < count; ++k) {
+                best = std::min(best, states[k].cost + at(states[k].a, states[k].b, 0));
+            }
         }
         cost += best + CaseCost(length, capitals, firstCapital, switches);
         script = -1;
     };
-    // Each state followed by each spelling of `letter`, the cheapest way to each pair kept.
+    // Each state followed by each spelling of a letter, the cheapest way to each pair kept.
     const auto spell = [&](const Spellings& sp) {
+        if (count == 1)
+            states[0] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), word};
         int out = 0;
         for (int k = 0; k < count; ++k) {
             for (int v = 0; v < sp.count; ++v) {
@@ -188,6 +196,7 @@ std::int64_t Cost(std::u16string_view text, bool translit = false) {
         }
         std::copy_n(next.begin(), out, states.begin());
         count = out;
+        if (count == 1) a = states[0].a, b = states[0].b, word = states[0].cost;
     };
     for (const char16_t c : text) {
         const Kind kind = info.kind[c];
@@ -202,20 +211,19 @@ std::int64_t Cost(std::u16string_view text, bool translit = false) {
                 script = s;
                 table = s == 0 ? model::kRussian : model::kEnglish;
                 n = s == 0 ? model::kRussianSymbols : model::kEnglishSymbols;
-                states[0] = WordState{};
+                a = b = 0;
+                word = 0;
                 count = 1;
                 length = capitals = switches = 0;
                 firstCapital = capital;
                 lastCapital = capital;
-                spelled = translit && s == 0;
             }
             const int letter = info.letter[c];
-            if (spelled && (count > 1 || kTranslitSpellings[letter].count > 1)) {
+            if (kSpelled && s == 0 && (count > 1 || kTranslitSpellings[letter].count > 1)) {
                 spell(kTranslitSpellings[letter]);
             } else {
-                WordState& w = states[0];
-                w.cost += at(w.a, w.b, letter);
-                w.a = w.b, w.b = static_cast<std::uint8_t>(letter);
+                word += at(a, b, letter);
+                a = b, b = letter;
             }
             switches += length > 0 && capital != lastCapital;
             capitals += capital;
@@ -228,6 +236,10 @@ std::int64_t Cost(std::u16string_view text, bool translit = false) {
     }
     if (script >= 0) endWord();
     return cost;
+}
+
+std::int64_t Cost(std::u16string_view text, bool translit = false) {
+    return translit ? WordsCost<true>(text) : WordsCost<false>(text);
 }
 
 // ---- Keyboard layouts ------------------------------------------------------------------------
