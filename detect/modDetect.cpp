@@ -116,20 +116,87 @@ int CaseCost(int length, int capitals, bool firstCapital, int switches) {
     return 48 + 16 * switches;
 }
 
-// The cost of a text in eighths of a bit.
-std::int64_t Cost(std::u16string_view text) {
+// What a Russian letter read from Translit may have been: the letters (model numbers, one or two)
+// that Translit writes alike. и is also й (both i), е also ё and э (e), ц also тс (ts), я also
+// иа and йа (ia), ю also иу and йу (iu). The first spelling is the letter itself.
+struct Spellings {
+    int count = 1;
+    std::array<std::array<std::uint8_t, 2>, 3> letters{};  // 0: no second letter
+};
+
+constexpr std::uint8_t kA = 1, kE = 6, kYo = 7, kI = 10, kShortI = 11, kS = 19, kT = 20, kU = 21,
+                       kTs = 24, kEh = 31, kYu = 32, kYa = 33;
+
+constexpr std::array<Spellings, model::kRussianSymbols> kTranslitSpellings = [] {
+    std::array<Spellings, model::kRussianSymbols> s{};
+    for (std::size_t c = 0; c < s.size(); ++c) s[c].letters[0] = {static_cast<std::uint8_t>(c), 0};
+    s[kI] = {2, {{{kI, 0}, {kShortI, 0}}}};
+    s[kE] = {3, {{{kE, 0}, {kYo, 0}, {kEh, 0}}}};
+    s[kTs] = {2, {{{kTs, 0}, {kT, kS}}}};
+    s[kYa] = {3, {{{kYa, 0}, {kI, kA}, {kShortI, kA}}}};
+    s[kYu] = {3, {{{kYu, 0}, {kI, kU}, {kShortI, kU}}}};
+    return s;
+}();
+
+// The word model's state within a word: the two letters before and the cost so far. A word read
+// from Translit may have been any of several Russian words, and keeps one state for each pair of
+// letters it may end in (at most 9), the cheapest way there.
+struct WordState {
+    std::uint8_t a = 0, b = 0;
+    std::int64_t cost = 0;
+};
+constexpr int kMaxStates = 16;
+
+// The cost of a text in eighths of a bit. With `kSpelled`, each Russian word is scored as the
+// cheapest of the Russian words that Translit writes as it is written (kTranslitSpellings).
+template <bool kSpelled>
+std::int64_t WordsCost(std::u16string_view text) {
     const CharInfo& info = Info();
     std::int64_t cost = 0;
     int script = -1;  // -1 no word; 0 Russian; 1 English
+    // The word's one state; with several (count > 1) they are in `states`.
     int a = 0, b = 0;
+    std::int64_t word = 0;
+    std::array<WordState, kMaxStates> states{}, next{};
+    int count = 1;
     int length = 0, capitals = 0, switches = 0;
     bool firstCapital = false, lastCapital = false;
     const std::uint8_t* table = nullptr;
     int n = 0;
+    const auto at = [&](int x, int y, int z) { return table[(x * n + y) * n + z]; };
     const auto endWord = [&] {
-        cost += table[(a * n + b) * n];
-        cost += CaseCost(length, capitals, firstCapital, switches);
+        std::int64_t best = word + at(a, b, 0);
+        if (count > 1) {
+            best = states[0].cost + at(states[0].a, states[0].b, 0);
+            for (int k = 1; k < count; ++k) {
+                best = std::min(best, states[k].cost + at(states[k].a, states[k].b, 0));
+            }
+        }
+        cost += best + CaseCost(length, capitals, firstCapital, switches);
         script = -1;
+    };
+    // Each state followed by each spelling of a letter, the cheapest way to each pair kept.
+    const auto spell = [&](const Spellings& sp) {
+        if (count == 1)
+            states[0] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), word};
+        int out = 0;
+        for (int k = 0; k < count; ++k) {
+            for (int v = 0; v < sp.count; ++v) {
+                const auto [x, y] = sp.letters[v];
+                WordState w{states[k].b, x, states[k].cost + at(states[k].a, states[k].b, x)};
+                if (y != 0) w = {x, y, w.cost + at(w.a, x, y)};
+                int j = 0;
+                while (j < out && (next[j].a != w.a || next[j].b != w.b)) ++j;
+                if (j == out) {
+                    next[out++] = w;
+                } else if (w.cost < next[j].cost) {
+                    next[j].cost = w.cost;
+                }
+            }
+        }
+        std::copy_n(next.begin(), out, states.begin());
+        count = out;
+        if (count == 1) a = states[0].a, b = states[0].b, word = states[0].cost;
     };
     for (const char16_t c : text) {
         const Kind kind = info.kind[c];
@@ -145,13 +212,19 @@ std::int64_t Cost(std::u16string_view text) {
                 table = s == 0 ? model::kRussian : model::kEnglish;
                 n = s == 0 ? model::kRussianSymbols : model::kEnglishSymbols;
                 a = b = 0;
+                word = 0;
+                count = 1;
                 length = capitals = switches = 0;
                 firstCapital = capital;
                 lastCapital = capital;
             }
             const int letter = info.letter[c];
-            cost += table[(a * n + b) * n + letter];
-            a = b, b = letter;
+            if (kSpelled && s == 0 && (count > 1 || kTranslitSpellings[letter].count > 1)) {
+                spell(kTranslitSpellings[letter]);
+            } else {
+                word += at(a, b, letter);
+                a = b, b = letter;
+            }
             switches += length > 0 && capital != lastCapital;
             capitals += capital;
             lastCapital = capital;
@@ -163,6 +236,10 @@ std::int64_t Cost(std::u16string_view text) {
     }
     if (script >= 0) endWord();
     return cost;
+}
+
+std::int64_t Cost(std::u16string_view text, bool translit = false) {
+    return translit ? WordsCost<true>(text) : WordsCost<false>(text);
 }
 
 // ---- Keyboard layouts ------------------------------------------------------------------------
@@ -224,9 +301,10 @@ std::string_view ReadingName(ReadingKind kind) {
     return kNames[static_cast<std::size_t>(kind)];
 }
 
-double Margin(ReadingKind kind, double asIsCost) {
+double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
     if (kind == ReadingKind::kTranslitText) {
-        return kTranslitMarginBits + kTranslitMarginShare * asIsCost;
+        return latinOnly ? kTranslitMarginBits + kTranslitMarginShare * asIsCost
+                         : kMixedTranslitMarginBits + kMixedTranslitMarginShare * asIsCost;
     }
     if (kind == ReadingKind::kRussianOnEnglishKeys || kind == ReadingKind::kEnglishOnRussianKeys) {
         return kLayoutMarginBits + kMarginShare * asIsCost;
@@ -260,6 +338,10 @@ std::vector<Reading> ListReadings(std::u16string_view text) {
     const std::u16string_view body = text.substr(0, text.find(u'\0'));
     std::vector<Reading> readings;
     std::vector<std::u16string> seen;  // the Unicode text of each reading listed
+    // A Translit text of Latin letters alone is scored as the Russian it may have been written
+    // from (the Translit reader's е may have been э, ...); one with Cyrillic words of its own
+    // keeps their letters.
+    const bool latinOnly = !HasCyrillic(body);
     const auto add = [&](ReadingKind kind, TextFormat source, bool original,
                          std::optional<std::u16string> unicode) {
         if (!unicode) return;
@@ -268,7 +350,8 @@ std::vector<Reading> ListReadings(std::u16string_view text) {
         r.kind = kind;
         r.source = source;
         r.original = original;
-        r.score = -TextCost(*unicode);
+        const bool translit = kind == ReadingKind::kTranslitText && latinOnly;
+        r.score = -static_cast<double>(Cost(*unicode, translit)) / 8.0;
         if (!original) r.text = *unicode;
         readings.push_back(std::move(r));
         seen.push_back(std::move(*unicode));
@@ -307,7 +390,7 @@ std::vector<Reading> ListReadings(std::u16string_view text) {
     const auto byScore = [](const Reading& x, const Reading& y) { return x.score > y.score; };
     std::stable_sort(readings.begin() + 1, readings.end(), byScore);
     const auto better = std::find_if(readings.begin() + 1, readings.end(), [&](const Reading& r) {
-        return r.score - asIs > Margin(r.kind, -asIs);
+        return r.score - asIs > Margin(r.kind, -asIs, latinOnly);
     });
     if (better != readings.end()) {
         std::rotate(readings.begin(), better, better + 1);

@@ -128,6 +128,57 @@ TEST_F(DetectTest, TranslitIsReadAsTheTranslitSourceReadsIt) {
     EXPECT_EQ(koi, direct);
 }
 
+// Translit writes й as i, э and ё as e, тс as ts, иа as ia: the reading is scored as the Russian
+// it may have been written from, while its text stays exactly what the Translit source reads.
+TEST_F(DetectTest, ShortTranslitComesBack) {
+    for (std::string_view text :
+         {"strannyi", "nulevoi", "Trebuetsia", "pervyi", "Server otverg", "oshibka v faile",
+          "Ustroistvo ili resurs", "perenosnoi fail", "chasovoi poias s", "Esli FAIL ne zadan,",
+          "format dlia BUKVY v stile", "chtenie faila s informatsiei o",
+          "nomer versii ne nachinaetsia s tsifry"}) {
+        std::u16string viaTranslit = Terminated(text);
+        ConvertText(kTranslit, kUnicode, viaTranslit);
+        EXPECT_EQ(Auto(text), U8(viaTranslit.substr(0, viaTranslit.find(u'\0')))) << text;
+        EXPECT_EQ(Chosen(text), ReadingKind::kTranslitText) << text;
+    }
+    const auto translitOf = [](std::u16string_view text) {
+        for (const Reading& r : ListReadings(text)) {
+            if (r.kind == ReadingKind::kTranslitText) return r;
+        }
+        ADD_FAILURE() << U8(text);
+        return Reading{};
+    };
+    // Scored as the cheapest spelling, at least as well as the word it was written from ...
+    EXPECT_GE(translitOf(u"nulevoi").score, -TextCost(u"нулевой"));
+    EXPECT_GE(translitOf(u"otsiuda").score, -TextCost(u"отсюда"));
+    EXPECT_GE(translitOf(u"material").score, -TextCost(u"материал"));
+    EXPECT_GE(translitOf(u"Etot Ezhik").score, -TextCost(u"Этот Ежик"));
+    EXPECT_GT(translitOf(u"nulevoi").score, -TextCost(u"нулевои"));
+    // ... and never worse than the letters the reader gives, whose text it keeps.
+    for (std::u16string_view text : {u"privet", u"shchuka i iuga", u"tsekh"}) {
+        std::u16string read(text);
+        read.push_back(u'\0');
+        ConvertText(kTranslit, kUnicode, read);
+        read.resize(std::min(read.size(), read.find(u'\0')));
+        EXPECT_GE(translitOf(text).score, -TextCost(read)) << U8(text);
+    }
+    // A text with Cyrillic words of its own is scored by its letters.
+    EXPECT_EQ(translitOf(u"файл nulevoi").score, -TextCost(u"файл нулевои"));
+}
+
+// English words that are nearly Russian once read as Translit, and short English phrases.
+TEST_F(DetectTest, EnglishNearTranslitIsLeftAlone) {
+    for (std::string_view text :
+         {"ok", "program", "provide", "obsolete", "system", "byte", "mere", "to be", "no file",
+          "assume input", "file system", "Pete TerMaat", "David M. Ihnat", "Run a program in a"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+    // Translit reads the Latin word of a Russian text only, which must gain on it as before.
+    for (std::string_view text : {"Файл config не найден", "Запустите make install снова"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+}
+
 TEST_F(DetectTest, GoodTextsAreLeftAlone) {
     for (std::string_view text : {"Привет",
                                   "hello",

@@ -3,7 +3,8 @@
 // - the text as it is is always listed, and every kind at most once;
 // - scores are log-probabilities (<= 0), and the readings after the first come by score;
 // - the text as it is, converted to Unicode, is the text itself;
-// - a Translit reading converts exactly as the Translit source does;
+// - a Translit reading converts exactly as the Translit source does, and scores at least as well as
+//   the letters it reads (it is scored as the cheapest Russian that Translit writes alike);
 // - on ASCII text, the Russian layout's reading read back on the English layout is the text.
 #include <algorithm>
 #include <cstddef>
@@ -50,6 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::u16string direct = text;
             ConvertText(kTranslit, dest, direct);
             Check(converted == direct);
+            std::u16string read(std::u16string_view(text).substr(0, text.find(u'\0')));
+            read.push_back(u'\0');
+            ConvertText(kTranslit, kUnicode, read);
+            read.resize(std::min(read.size(), read.find(u'\0')));
+            Check(readings[i].score >= -TextCost(read));
         }
         if (readings[i].kind == ReadingKind::kRussianOnEnglishKeys) {
             const std::u16string_view body = std::u16string_view(text).substr(0, text.find(u'\0'));
