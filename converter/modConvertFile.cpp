@@ -7,14 +7,21 @@
 #endif
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace litvorot {
+
+void FileConverter::Free::operator()(char* memory) const { std::free(memory); }
 
 FileConverter::FileConverter(const ConvertOptions& options) : options_(options) {
     if (StreamConverter::Handles(options)) {
         stream_.emplace(options);
-        piece_.reset(new char[kPiece + 4]);
+        // The kernel copies a file into memory several times slower where the place it copies
+        // to is not aligned (seven times on the machine the benchmarks ran on).
+        piece_.reset(static_cast<char*>(std::aligned_alloc(4096, kFront + kPiece)));
+        if (!piece_) throw std::bad_alloc();
     }
 }
 
@@ -35,8 +42,9 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     stream.Reset();
     out.Discard();
     std::size_t carried = 0;  // bytes of a character cut at the end of the last piece
+    char* const at = piece_.get() + kFront;
     for (;;) {
-        const auto got = ::read(fd, piece_.get() + carried, kPiece);
+        const auto got = ::read(fd, at, kPiece);
         if (got < 0) {
             if (errno == EINTR) continue;
             message = std::strerror(errno);
@@ -46,9 +54,13 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
         const bool last = got == 0;
         const std::size_t size = carried + static_cast<std::size_t>(got);
         if (!stream.Settled()) {
-            const std::size_t took = stream.Feed({piece_.get(), size}, last, out);
+            char* const from = at - carried;
+            const std::size_t took = stream.Feed({from, size}, last, out);
             carried = size - took;
-            std::memmove(piece_.get(), piece_.get() + took, carried);
+            // What is left (at most the first three bytes of a character) goes in front of where
+            // the next piece lands.
+            if (carried > kFront) std::abort();
+            std::memmove(at - carried, from + took, carried);
         }
         // What no later piece can refuse need not wait for the end.
         if (stream.CannotFail() && out.Size() >= kPiece) {

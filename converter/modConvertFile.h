@@ -30,6 +30,9 @@ class FileConverter {
 
     // The size of the pieces the direct path reads.
     static constexpr std::size_t kPiece = std::size_t{256} << 10;
+    // Room in front of each piece for the bytes of a character cut at the end of the last one,
+    // so that every read lands at the same aligned place.
+    static constexpr std::size_t kFront = 64;
 
   private:
     FileOutcome Stream(int fd, HeldOutput& out, std::string& message);
@@ -37,7 +40,10 @@ class FileConverter {
 
     ConvertOptions options_;
     std::optional<StreamConverter> stream_;
-    std::unique_ptr<char[]> piece_;
+    struct Free {
+        void operator()(char* memory) const;
+    };
+    std::unique_ptr<char, Free> piece_;  // kFront + kPiece bytes, aligned to a page
     Input input_;
     std::u16string text_;
     ByteBuffer whole_;

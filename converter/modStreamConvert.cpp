@@ -2,6 +2,9 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 #endif
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -14,8 +17,35 @@
 namespace litvorot {
 
 namespace {
-bool CanConvertCyrillicBlocks();
+
+StreamConverter::Simd gSimdLimit = StreamConverter::Simd::kAvx512;
+
+// A table of 128 as the AVX2 loops look it up: in steps of 16, each the XOR of its part and the
+// part before it.
+void Steps(const unsigned char* table, unsigned char* steps) {
+    for (std::size_t n = 0; n < 128; ++n) {
+        steps[n] = static_cast<unsigned char>(table[n] ^ (n < 16 ? 0 : table[n - 16]));
+    }
+}
+
 }  // namespace
+
+StreamConverter::Simd StreamConverter::BestSimd() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef CPU_FEATURE_ACTIVE
+    // What the C library found at start-up: asking the processor again costs a trap into the
+    // hypervisor on a virtual machine, several microseconds for every question.
+    if (CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(AVX512BW)) return Simd::kAvx512;
+    if (CPU_FEATURE_ACTIVE(AVX2)) return Simd::kAvx2;
+#else
+    if (__builtin_cpu_supports("avx512vbmi2")) return Simd::kAvx512;
+    if (__builtin_cpu_supports("avx2")) return Simd::kAvx2;
+#endif
+#endif
+    return Simd::kNone;
+}
+
+void StreamConverter::LimitSimd(Simd most) { gSimdLimit = most; }
 
 bool StreamConverter::Handles(const ConvertOptions& options) {
     return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
@@ -67,8 +97,19 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
         const bool single = !form.wide && form.length == 1 && form.bytes[0] != 0;
         cyrillic_[n] = single ? static_cast<unsigned char>(form.bytes[0]) : 0;
     }
-    simd_ = CanConvertCyrillicBlocks();
-    cyrillicBlocks_ = simd_ && bytesOut_ && !bytesIn_ && asciiKept_;
+    simd_ = std::min(BestSimd(), gSimdLimit);
+    cyrillicBlocks_ = simd_ != Simd::kNone && bytesOut_ && !bytesIn_ && asciiKept_;
+    Steps(cyrillic_, cyrillicSteps_);
+    // The AVX2 byte loop stops at a byte that becomes NUL, which must then be one that becomes
+    // no byte (NUL itself ends the text before the loop sees it).
+    unsigned char byteOrNul[256];
+    byteBlocks_ = bytesIn_ && oneByte_ && simd_ != Simd::kNone;
+    for (std::size_t b = 0; b < 256; ++b) {
+        byteOrNul[b] = wideOf_[b] != 0 ? 0 : byteOf_[b];
+        if (b != 0 && wideOf_[b] == 0 && byteOf_[b] == 0) byteBlocks_ = false;
+    }
+    Steps(byteOrNul, lowSteps_);
+    Steps(byteOrNul + 128, highSteps_);
     // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
     cannotFail_ = bytesIn_ && !anyWide;
 }
@@ -124,8 +165,6 @@ namespace {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #define LITVOROT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
-
-bool CanConvertCyrillicBlocks() { return __builtin_cpu_supports("avx512vbmi2"); }
 
 // 64 bytes at a time: a block converts here when it holds only ASCII other than NUL and pairs
 // D0/D1 + continuation byte (U+0400..U+047F), each pair becoming one byte
@@ -190,13 +229,134 @@ LITVOROT_AVX512 std::size_t ByteBlocks(const unsigned char* in, std::size_t size
     }
     return i;
 }
+#define LITVOROT_AVX2 __attribute__((target("avx2,popcnt")))
+
+// For each set of the eight bytes of a group to keep, where they lie, in order (the rest of the
+// eight are left as they come).
+struct Compaction {
+    std::uint64_t shuffle[256];
+};
+constexpr Compaction MakeCompaction() {
+    Compaction c{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        std::uint64_t shuffle = 0;
+        unsigned kept = 0;
+        for (unsigned n = 0; n < 8; ++n) {
+            if ((mask >> n) & 1) shuffle |= std::uint64_t{n} << (8 * kept++);
+        }
+        c.shuffle[mask] = shuffle;
+    }
+    return c;
+}
+constexpr Compaction kCompaction = MakeCompaction();
+
+// Looks up 32 indices below 128 in a table of 128 given as Steps: the part k of an index holds
+// no sign bit after taking 16 k off exactly when the index lies in part k or beyond, so the parts
+// it picks XOR back to the entry of its own part.
+struct Steps128 {
+    __m256i part[8];
+};
+LITVOROT_AVX2 inline Steps128 LoadSteps(const unsigned char* steps) {
+    Steps128 t;
+    for (int k = 0; k < 8; ++k) {
+        t.part[k] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(steps + 16 * k)));
+    }
+    return t;
+}
+LITVOROT_AVX2 inline __m256i LookUp128(const Steps128& t, __m256i index) {
+    __m256i found = _mm256_shuffle_epi8(t.part[0], index);
+    for (int k = 1; k < 8; ++k) {
+        index = _mm256_sub_epi8(index, _mm256_set1_epi8(16));
+        found = _mm256_xor_si256(found, _mm256_shuffle_epi8(t.part[k], index));
+    }
+    return found;
+}
+
+// CyrillicBlocks with AVX2, 32 bytes at a time: the letters looked up through the steps of the
+// table, the lead bytes dropped in four groups of eight.
+LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t size, char*& out,
+                                           const unsigned char* steps) {
+    const Steps128 table = LoadSteps(steps);
+    std::size_t i = 0;
+    char* o = out;
+    while (i + 32 <= size) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const auto ascii = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+        const auto nul = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
+        const auto lead = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+            _mm256_and_si256(v, _mm256_set1_epi8(char(0xFE))), _mm256_set1_epi8(char(0xD0)))));
+        const __m256i contBytes = _mm256_cmpeq_epi8(
+            _mm256_and_si256(v, _mm256_set1_epi8(char(0xC0))), _mm256_set1_epi8(char(0x80)));
+        const auto cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(contBytes));
+        if (nul != 0 || (ascii | lead | cont) != ~std::uint32_t{0} || cont != (lead << 1)) break;
+        // Each byte beside the one before it (lane 0 of the lower half takes NUL).
+        const __m256i previous = _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
+        const __m256i index =
+            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(previous, _mm256_set1_epi8(1)), 6),
+                            _mm256_and_si256(v, _mm256_set1_epi8(0x3F)));
+        const __m256i letters = LookUp128(table, index);
+        const auto none = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(letters, _mm256_setzero_si256())));
+        if ((none & cont) != 0) break;
+        const __m256i bytes = _mm256_blendv_epi8(v, letters, contBytes);
+        const std::uint32_t keep = ~lead;
+        const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
+                       k3 = keep >> 24;
+        constexpr std::uint64_t kSecond = 0x0808080808080808u;
+        const __m256i shuffle =
+            _mm256_set_epi64x(static_cast<long long>(kCompaction.shuffle[k3] + kSecond),
+                              static_cast<long long>(kCompaction.shuffle[k2]),
+                              static_cast<long long>(kCompaction.shuffle[k1] + kSecond),
+                              static_cast<long long>(kCompaction.shuffle[k0]));
+        const __m256i packed = _mm256_shuffle_epi8(bytes, shuffle);
+        const __m128i low = _mm256_castsi256_si128(packed);
+        const __m128i high = _mm256_extracti128_si256(packed, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), low);
+        o += __builtin_popcount(k0);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpackhi_epi64(low, low));
+        o += __builtin_popcount(k1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), high);
+        o += __builtin_popcount(k2);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpackhi_epi64(high, high));
+        o += __builtin_popcount(k3);
+        i += 32 - (lead >> 31);
+    }
+    out = o;
+    return i;
+}
+
+// ByteBlocks with AVX2, 32 bytes at a time through the steps of both halves of the table (a
+// byte that becomes no byte is NUL there); stops before a block that holds one.
+LITVOROT_AVX2 std::size_t ByteBlocks32(const unsigned char* in, std::size_t size, char* out,
+                                       const unsigned char* lowSteps,
+                                       const unsigned char* highSteps) {
+    const Steps128 low = LoadSteps(lowSteps);
+    const Steps128 high = LoadSteps(highSteps);
+    std::size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(0x7F));
+        const __m256i bytes = _mm256_blendv_epi8(LookUp128(low, index), LookUp128(high, index), v);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())) != 0) break;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    return i;
+}
 #else
 std::size_t ByteBlocks(const unsigned char*, std::size_t, char*, const unsigned char*,
                        const unsigned char*) {
     return 0;
 }
-bool CanConvertCyrillicBlocks() { return false; }
 std::size_t CyrillicBlocks(const unsigned char*, std::size_t, char*&, const unsigned char*) {
+    return 0;
+}
+std::size_t ByteBlocks32(const unsigned char*, std::size_t, char*, const unsigned char*,
+                         const unsigned char*) {
+    return 0;
+}
+std::size_t CyrillicBlocks32(const unsigned char*, std::size_t, char*&, const unsigned char*) {
     return 0;
 }
 #endif
@@ -208,11 +368,16 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
     std::size_t i = 0;
     std::size_t retry = 0;
     char* o = out;
+    const std::size_t block = simd_ == Simd::kAvx512 ? 64 : 32;
     while (i < size) {
-        if (cyrillicBlocks_ && i >= retry && i + 64 <= size) {
-            i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+        if (cyrillicBlocks_ && i >= retry && i + block <= size) {
             // The block the blocks stopped at goes through the character loop.
-            retry = i + 64;
+            if (simd_ == Simd::kAvx512) {
+                i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+            } else {
+                i += CyrillicBlocks32(in + i, size - i, o, cyrillicSteps_);
+            }
+            retry = i + block;
             if (i == size) break;
         }
         const unsigned byte = in[i];
@@ -284,8 +449,11 @@ std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t s
     if (oneByte_) {
         // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
         // gone through again below to find it.
-        if (simd_) {
-            const std::size_t done = ByteBlocks(in, end, o, byteOf_, wideOf_);
+        if (simd_ != Simd::kNone) {
+            const std::size_t done = simd_ == Simd::kAvx512
+                                         ? ByteBlocks(in, end, o, byteOf_, wideOf_)
+                                     : byteBlocks_ ? ByteBlocks32(in, end, o, lowSteps_, highSteps_)
+                                                   : 0;
             i += done;
             o += done;
         }

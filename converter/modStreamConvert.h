@@ -41,6 +41,12 @@ class StreamConverter {
     // Starts on a new input.
     void Reset();
 
+    // The vector instructions the block loops may use: the best the processor has, or less.
+    enum class Simd { kNone, kAvx2, kAvx512 };
+    static Simd BestSimd();
+    // Caps what converters built from now on use (the tests run every level the processor has).
+    static void LimitSimd(Simd most);
+
   private:
     // What one input character below kTableSize (every character of one or two UTF-8 bytes)
     // becomes: up to four output bytes, or a character that is no byte (bytes out only), named by
@@ -69,10 +75,16 @@ class StreamConverter {
     bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
     bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
-    // bytes at a time, with AVX-512 where the processor has it.
+    // bytes at a time with AVX-512, 32 with AVX2, where the processor has them.
     bool cyrillicBlocks_ = false;
-    bool simd_ = false;                 // the processor has AVX-512 VBMI2
+    Simd simd_ = Simd::kNone;
+    bool byteBlocks_ = false;           // bytes in, oneByte_, and no byte but NUL becomes NUL
     unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
+    // The tables of 16 the AVX2 loops look up 128 entries through: entry n of table k is the
+    // byte of entry 16k + n XOR that of entry 16(k - 1) + n (see LookUp128).
+    alignas(16) unsigned char cyrillicSteps_[128] = {};
+    alignas(16) unsigned char lowSteps_[128] = {};   // bytes 0..127, 0 for one that is no byte
+    alignas(16) unsigned char highSteps_[128] = {};  // bytes 128..255 likewise
     Form forms_[kTableSize];
     unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
     unsigned char wideOf_[256] = {};  // bytes in, oneByte_: 1 for a byte that becomes no byte
