@@ -34,7 +34,7 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t end = begin + bytes;
     const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
-    if (end > from + kHuge) {
+    if (end >= from + kHuge) {
         ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
     }
 #else

@@ -3,7 +3,14 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #if __has_include(<sys/platform/x86.h>)
+// The C library's header is written for C; clang takes its _Bool in C++ for no type.
+#ifdef __clang__
+#define _Bool bool
+#endif
 #include <sys/platform/x86.h>
+#ifdef __clang__
+#undef _Bool
+#endif
 #endif
 #endif
 #include <unicode/utf16.h>
@@ -82,6 +89,13 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
             }
             std::memcpy(form.bytes + form.length, encoded, static_cast<std::size_t>(length));
             form.length = static_cast<std::uint8_t>(form.length + length);
+        }
+        // How many output bytes a character may take for each byte it takes in: one byte in
+        // for every character as bytes, otherwise its UTF-8 length (past the table: 3 or 4
+        // bytes kept as they are, or no byte).
+        const std::size_t in = bytesIn_ ? 1 : c < 0x80 ? 1 : 2;
+        if (!bytesIn_ || c <= 0xFF) {
+            growth_ = std::max<std::size_t>(growth_, (form.length + in - 1) / in);
         }
         // Only the characters the input can hold matter for whether it can fail.
         anyWide |= form.wide && (!bytesIn_ || c <= 0xFF);
@@ -274,31 +288,37 @@ LITVOROT_AVX2 inline __m256i LookUp128(const Steps128& t, __m256i index) {
 }
 
 // CyrillicBlocks with AVX2, 32 bytes at a time: the letters looked up through the steps of the
-// table, the lead bytes dropped in four groups of eight.
+// table, the lead bytes dropped in four groups of eight. A lead in the last lane is dropped too,
+// its continuation byte taking it from the block before; the loop steps on by whole blocks, so
+// that the next load never waits for this block's masks.
 LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t size, char*& out,
                                            const unsigned char* steps) {
     const Steps128 table = LoadSteps(steps);
+    const __m256i zero = _mm256_setzero_si256();
     std::size_t i = 0;
     char* o = out;
+    std::uint32_t carried = 0;  // 1 when the block before ended in a lead byte
+    __m256i before = zero;
     while (i + 32 <= size) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        const auto ascii = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
-        const auto nul = static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
+        // ASCII but NUL; lead bytes D0 and D1; continuation bytes (as signed bytes, below -64).
+        const auto plain =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, zero)));
         const auto lead = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
             _mm256_and_si256(v, _mm256_set1_epi8(char(0xFE))), _mm256_set1_epi8(char(0xD0)))));
-        const __m256i contBytes = _mm256_cmpeq_epi8(
-            _mm256_and_si256(v, _mm256_set1_epi8(char(0xC0))), _mm256_set1_epi8(char(0x80)));
+        const __m256i contBytes = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
         const auto cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(contBytes));
-        if (nul != 0 || (ascii | lead | cont) != ~std::uint32_t{0} || cont != (lead << 1)) break;
-        // Each byte beside the one before it (lane 0 of the lower half takes NUL).
-        const __m256i previous = _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
-        const __m256i index =
-            _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(previous, _mm256_set1_epi8(1)), 6),
-                            _mm256_and_si256(v, _mm256_set1_epi8(0x3F)));
+        if ((plain | lead | cont) != ~std::uint32_t{0} || cont != ((lead << 1) | carried)) break;
+        // Each byte beside the one before it, across the halves and from the block before.
+        const __m256i previous =
+            _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 15);
+        // The letter's number: the lead's last bit and the continuation byte's own six.
+        const __m256i index = _mm256_or_si256(
+            _mm256_and_si256(_mm256_slli_epi16(previous, 6), _mm256_set1_epi8(0x40)),
+            _mm256_and_si256(v, _mm256_set1_epi8(0x3F)));
         const __m256i letters = LookUp128(table, index);
-        const auto none = static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi8(letters, _mm256_setzero_si256())));
+        const auto none =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(letters, zero)));
         if ((none & cont) != 0) break;
         const __m256i bytes = _mm256_blendv_epi8(v, letters, contBytes);
         const std::uint32_t keep = ~lead;
@@ -321,14 +341,20 @@ LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t 
         o += __builtin_popcount(k2);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpackhi_epi64(high, high));
         o += __builtin_popcount(k3);
-        i += 32 - (lead >> 31);
+        carried = lead >> 31;
+        before = v;
+        i += 32;
     }
     out = o;
-    return i;
+    // A lead dropped at the end of the last block is left for the character loop (it wrote
+    // nothing).
+    return i - carried;
 }
 
 // ByteBlocks with AVX2, 32 bytes at a time through the steps of both halves of the table (a
 // byte that becomes no byte is NUL there); stops before a block that holds one.
+// With `asciiKept` ASCII is not looked up at all.
+template <bool asciiKept>
 LITVOROT_AVX2 std::size_t ByteBlocks32(const unsigned char* in, std::size_t size, char* out,
                                        const unsigned char* lowSteps,
                                        const unsigned char* highSteps) {
@@ -338,7 +364,8 @@ LITVOROT_AVX2 std::size_t ByteBlocks32(const unsigned char* in, std::size_t size
     for (; i + 32 <= size; i += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
         const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(0x7F));
-        const __m256i bytes = _mm256_blendv_epi8(LookUp128(low, index), LookUp128(high, index), v);
+        const __m256i bytes =
+            _mm256_blendv_epi8(asciiKept ? v : LookUp128(low, index), LookUp128(high, index), v);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())) != 0) break;
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
     }
@@ -352,6 +379,7 @@ std::size_t ByteBlocks(const unsigned char*, std::size_t, char*, const unsigned 
 std::size_t CyrillicBlocks(const unsigned char*, std::size_t, char*&, const unsigned char*) {
     return 0;
 }
+template <bool asciiKept>
 std::size_t ByteBlocks32(const unsigned char*, std::size_t, char*, const unsigned char*,
                          const unsigned char*) {
     return 0;
@@ -450,10 +478,13 @@ std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t s
         // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
         // gone through again below to find it.
         if (simd_ != Simd::kNone) {
-            const std::size_t done = simd_ == Simd::kAvx512
-                                         ? ByteBlocks(in, end, o, byteOf_, wideOf_)
-                                     : byteBlocks_ ? ByteBlocks32(in, end, o, lowSteps_, highSteps_)
-                                                   : 0;
+            std::size_t done = 0;
+            if (simd_ == Simd::kAvx512) {
+                done = ByteBlocks(in, end, o, byteOf_, wideOf_);
+            } else if (byteBlocks_) {
+                done = asciiKept_ ? ByteBlocks32<true>(in, end, o, lowSteps_, highSteps_)
+                                  : ByteBlocks32<false>(in, end, o, lowSteps_, highSteps_);
+            }
             i += done;
             o += done;
         }
@@ -496,8 +527,9 @@ std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput&
     const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
     std::size_t from = 0;
     if (state_ == State::kConverting) {
-        // At most four output bytes for each input byte, and four to spare for the last form.
-        char* const room = out.Room(take * 4 + 4);
+        // At most `growth_` output bytes for each input byte, and four to spare for the last
+        // form (the block loops store eight bytes at a time, never beyond the input's size).
+        char* const room = out.Room(take * growth_ + 8);
         std::size_t written = 0;
         from =
             bytesIn_ ? ConvertBytes(in, take, room, written) : ConvertUtf8(in, take, room, written);

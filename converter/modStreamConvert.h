@@ -72,8 +72,9 @@ class StreamConverter {
     bool bytesIn_;
     bool bytesOut_;
     bool cannotFail_ = false;
-    bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
-    bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
+    std::size_t growth_ = 1;  // output bytes one input byte can take, at most
+    bool asciiKept_ = true;   // every ASCII character but NUL comes out as itself
+    bool oneByte_ = true;     // bytes in: every byte but NUL comes out as one byte (or no byte)
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
     // bytes at a time with AVX-512, 32 with AVX2, where the processor has them.
     bool cyrillicBlocks_ = false;
