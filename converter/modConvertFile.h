@@ -36,10 +36,18 @@ class FileConverter {
 
   private:
     FileOutcome Stream(int fd, HeldOutput& out, std::string& message);
+    FileOutcome Pass(int fd, HeldOutput& out, bool again, bool through, std::string& message);
+    bool Write(HeldOutput& out, std::string& message, FileOutcome& outcome);
     FileOutcome Whole(const std::string& path, HeldOutput& out, std::string& message);
 
     ConvertOptions options_;
     std::optional<StreamConverter> stream_;
+    // A regular file whose output would outgrow what memory holds is checked to its end first
+    // (the output going to `scratch_`, dropped piece by piece), then read again from where the
+    // held output ends: `resume_` is the converter there, `resumeAt_` the file's offset.
+    std::optional<StreamConverter> resume_;
+    long long resumeAt_ = 0;
+    HeldOutput scratch_{-1};
     struct Free {
         void operator()(char* memory) const;
     };

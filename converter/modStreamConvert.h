@@ -33,6 +33,12 @@ class StreamConverter {
     bool Settled() const { return state_ == State::kDone; }
     // Whether no later piece can refuse the input, so that what is held may be written.
     bool CannotFail() const { return cannotFail_; }
+    // Whether the clipboard text goes on, so that the next piece may still add output.
+    bool Converting() const { return state_ == State::kConverting; }
+    // The most output a piece of `size` bytes can add.
+    std::size_t MostOutput(std::size_t size) const { return size * growth_ + 8; }
+    // The output bytes so far.
+    std::size_t Written() const { return written_; }
 
     // After the last piece: false, with `message` set as ConvertInput sets it, when the input is
     // refused.

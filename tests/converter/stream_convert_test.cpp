@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/modCodePage.h"
+#include "converter/modConvertFile.h"
 #include "converter/modConvertInput.h"
 #include "converter/modOutput.h"
 #include "converter/modStreamConvert.h"
@@ -318,6 +319,65 @@ TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
                   },
                   10000, flushed),
               "");
+}
+
+// A file whose output outgrows what memory may hold is checked to its end, then read again from
+// where the held output ends: the same bytes, or the same refusal with nothing written, as
+// converting it whole; and one file after another through the same converter.
+TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
+    BuildTables();
+    SetAnsiCodePage(1252);
+    std::string prose;
+    while (prose.size() < 1200000) {
+        prose +=
+            "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb6\xd0\xb5 \xd1\x89\xd1\x91 "
+            "shch <*x*> \xd0\xad\xd0\xa2\xd0\x98\xd0\xa5, \xd1\x87\xd0\xb0\xd1\x8e.\n";
+    }
+    const std::size_t late = prose.size() - 1000;
+    const auto with = [&](std::size_t at, const std::string& what) {
+        std::string data = prose;
+        data.insert(at, what);
+        return data;
+    };
+    const std::string inputs[] = {
+        prose,
+        with(late, "\xff"),                    // malformed near the end
+        with(late, "\xe2\x80\x94"),            // no byte near the end
+        with(late, std::string("\0\xd0", 2)),  // cut at NUL, malformed behind it
+        with(late, std::string(1, '\0')),      // cut at NUL
+        with(prose.size() / 2, "\xd0\x82"),    // a letter no code page has
+    };
+    char name[] = "/tmp/litvorot-file-XXXXXX";
+    const int input = ::mkstemp(name);
+    ASSERT_GE(input, 0);
+    ::close(input);
+    for (const ConvertOptions options :
+         {ConvertOptions{kUnicode, kKoi8, false, true}, ConvertOptions{kUnicode, kTranslit},
+          ConvertOptions{kCp1251, kUnicode, false, true}}) {
+        FileConverter converter(options);
+        for (const std::string& data : inputs) {
+            std::FILE* file = std::fopen(name, "wb");
+            std::fwrite(data.data(), 1, data.size(), file);
+            std::fclose(file);
+            const Result whole = Whole(options, data);
+            bool flushed = false;
+            FileOutcome outcome{};
+            std::string message;
+            const std::string output = ThroughFile(
+                [&](HeldOutput& out) { outcome = converter.Convert(name, out, message); }, 300000,
+                flushed);
+            if (whole.ok) {
+                EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
+                EXPECT_TRUE(output == whole.bytes)
+                    << options.to << ": " << output.size() << " bytes, want " << whole.bytes.size();
+            } else {
+                EXPECT_EQ(outcome, FileOutcome::kRefused);
+                EXPECT_EQ(message, whole.bytes);
+                EXPECT_EQ(output, "");
+            }
+        }
+    }
+    std::remove(name);
 }
 
 }  // namespace
