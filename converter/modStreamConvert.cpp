@@ -249,6 +249,7 @@ LITVOROT_AVX512 std::size_t ByteBlocks(const unsigned char* in, std::size_t size
 // eight are left as they come).
 struct Compaction {
     std::uint64_t shuffle[256];
+    std::uint64_t second[256];  // the same, eight higher: for the second group of a half
 };
 constexpr Compaction MakeCompaction() {
     Compaction c{};
@@ -259,6 +260,7 @@ constexpr Compaction MakeCompaction() {
             if ((mask >> n) & 1) shuffle |= std::uint64_t{n} << (8 * kept++);
         }
         c.shuffle[mask] = shuffle;
+        c.second[mask] = shuffle + 0x0808080808080808u;
     }
     return c;
 }
@@ -298,7 +300,6 @@ LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t 
     std::size_t i = 0;
     char* o = out;
     std::uint32_t carried = 0;  // 1 when the block before ended in a lead byte
-    __m256i before = zero;
     while (i + 32 <= size) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
         // ASCII but NUL; lead bytes D0 and D1; continuation bytes (as signed bytes, below -64).
@@ -309,9 +310,11 @@ LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t 
         const __m256i contBytes = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
         const auto cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(contBytes));
         if ((plain | lead | cont) != ~std::uint32_t{0} || cont != ((lead << 1) | carried)) break;
-        // Each byte beside the one before it, across the halves and from the block before.
+        // Each byte beside the one before it: loaded again one byte earlier, but for the first
+        // block, whose lane 0 holds no continuation byte.
         const __m256i previous =
-            _mm256_alignr_epi8(v, _mm256_permute2x128_si256(before, v, 0x21), 15);
+            i == 0 ? _mm256_alignr_epi8(v, _mm256_permute2x128_si256(zero, v, 0x21), 15)
+                   : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i - 1));
         // The letter's number: the lead's last bit and the continuation byte's own six.
         const __m256i index = _mm256_or_si256(
             _mm256_and_si256(_mm256_slli_epi16(previous, 6), _mm256_set1_epi8(0x40)),
@@ -324,25 +327,29 @@ LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t 
         const std::uint32_t keep = ~lead;
         const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
                        k3 = keep >> 24;
-        constexpr std::uint64_t kSecond = 0x0808080808080808u;
-        const __m256i shuffle =
-            _mm256_set_epi64x(static_cast<long long>(kCompaction.shuffle[k3] + kSecond),
-                              static_cast<long long>(kCompaction.shuffle[k2]),
-                              static_cast<long long>(kCompaction.shuffle[k1] + kSecond),
-                              static_cast<long long>(kCompaction.shuffle[k0]));
-        const __m256i packed = _mm256_shuffle_epi8(bytes, shuffle);
+        // The shuffles go straight from the tables into the vector, the second of each half
+        // from the table that points eight bytes further.
+        const __m128i lowShuffle = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k0]))),
+            reinterpret_cast<const double*>(&kCompaction.second[k1])));
+        const __m128i highShuffle = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k2]))),
+            reinterpret_cast<const double*>(&kCompaction.second[k3])));
+        const __m256i packed =
+            _mm256_shuffle_epi8(bytes, _mm256_set_m128i(highShuffle, lowShuffle));
         const __m128i low = _mm256_castsi256_si128(packed);
         const __m128i high = _mm256_extracti128_si256(packed, 1);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), low);
         o += __builtin_popcount(k0);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpackhi_epi64(low, low));
+        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(low));
         o += __builtin_popcount(k1);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(o), high);
         o += __builtin_popcount(k2);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpackhi_epi64(high, high));
+        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(high));
         o += __builtin_popcount(k3);
         carried = lead >> 31;
-        before = v;
         i += 32;
     }
     out = o;
