@@ -65,6 +65,7 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     stream.Reset();
     out.Discard();
     resume_.reset();
+    checkedOnly_ = false;
     struct stat info {};
     const bool again = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     FileOutcome outcome = Pass(fd, out, again, false, message);
@@ -78,6 +79,7 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     // The whole input is accepted: what is held goes out, and the rest is converted again from
     // where holding stopped, written as it comes. A temporary file would cost more than the
     // second reading: writing the output there and reading it back goes through the kernel twice.
+    const bool checkedOnly = checkedOnly_;
     const std::size_t written = stream.Written();
     if (Seek(fd, resumeAt_, SEEK_SET) < 0) {
         message = std::strerror(errno);
@@ -89,7 +91,7 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     resume_.reset();
     outcome = Pass(fd, out, false, true, message);
     if (outcome != FileOutcome::kConverted) return outcome;
-    if (!stream.Finish(message) || stream.Written() != written) {
+    if (!stream.Finish(message) || (!checkedOnly && stream.Written() != written)) {
         out.Discard();
         message = "changed while it was read: its output is cut short";
         return FileOutcome::kRefused;
@@ -114,6 +116,9 @@ FileOutcome FileConverter::Pass(int fd, HeldOutput& out, bool again, bool throug
                 resume_.emplace(stream);
                 resumeAt_ = position - static_cast<long long>(carried);
                 sink = &scratch_;
+                // Where only malformed UTF-8 can refuse the input, the rest need not be
+                // converted twice: checking it is enough.
+                checkedOnly_ = stream.CheckOnly();
             }
         }
         const auto got = ::read(fd, at, kPiece);

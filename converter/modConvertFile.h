@@ -47,6 +47,7 @@ class FileConverter {
     // held output ends: `resume_` is the converter there, `resumeAt_` the file's offset.
     std::optional<StreamConverter> resume_;
     long long resumeAt_ = 0;
+    bool checkedOnly_ = false;  // the rest was checked for malformed UTF-8 only
     HeldOutput scratch_{-1};
     struct Free {
         void operator()(char* memory) const;

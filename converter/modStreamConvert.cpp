@@ -126,6 +126,13 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
     Steps(byteOrNul + 128, highSteps_);
     // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
     cannotFail_ = bytesIn_ && !anyWide;
+    onlyMalformed_ = !bytesIn_ && !anyWide;
+}
+
+bool StreamConverter::CheckOnly() {
+    if (state_ != State::kConverting || !onlyMalformed_) return false;
+    state_ = State::kChecking;
+    return true;
 }
 
 void StreamConverter::Reset() {

@@ -39,6 +39,9 @@ class StreamConverter {
     std::size_t MostOutput(std::size_t size) const { return size * growth_ + 8; }
     // The output bytes so far.
     std::size_t Written() const { return written_; }
+    // When nothing but malformed UTF-8 can refuse the input: goes on checking the UTF-8 only,
+    // writing nothing more, and gives true.
+    bool CheckOnly();
 
     // After the last piece: false, with `message` set as ConvertInput sets it, when the input is
     // refused.
@@ -78,9 +81,10 @@ class StreamConverter {
     bool bytesIn_;
     bool bytesOut_;
     bool cannotFail_ = false;
-    std::size_t growth_ = 1;  // output bytes one input byte can take, at most
-    bool asciiKept_ = true;   // every ASCII character but NUL comes out as itself
-    bool oneByte_ = true;     // bytes in: every byte but NUL comes out as one byte (or no byte)
+    bool onlyMalformed_ = false;  // UTF-8 in, and no character becomes no byte
+    std::size_t growth_ = 1;      // output bytes one input byte can take, at most
+    bool asciiKept_ = true;       // every ASCII character but NUL comes out as itself
+    bool oneByte_ = true;         // bytes in: every byte but NUL comes out as one byte (or no byte)
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
     // bytes at a time with AVX-512, 32 with AVX2, where the processor has them.
     bool cyrillicBlocks_ = false;
