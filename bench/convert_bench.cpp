@@ -1,10 +1,14 @@
-// ConvertText throughput in each of the 12 directions, on Russian prose in each source format.
+// ConvertText throughput in each of the 12 directions, on Russian prose in each source format;
+// and the converter's direct path on pieces as it reads them, at each level of vector
+// instructions.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "convert/modCodePage.h"
 #include "convert/modTextRoutines.h"
+#include "converter/modOutput.h"
+#include "converter/modStreamConvert.h"
 
 namespace {
 
@@ -53,6 +57,48 @@ void Directions(benchmark::internal::Benchmark* bench) {
 }
 
 BENCHMARK(BM_ConvertText)->Apply(Directions)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One piece of the size the converter reads (256 KB) of Russian prose, UTF-8 into KOI8 bytes
+// (range 0 = 0) or KOI8 bytes into CP 1251 bytes (1), the output dropped after each piece.
+void BM_StreamConvert(benchmark::State& state) {
+    SetAnsiCodePage(1252);
+    BuildTables();
+    const bool bytesIn = state.range(0) == 1;
+    const auto level = static_cast<StreamConverter::Simd>(state.range(1));
+    if (level > StreamConverter::BestSimd()) {
+        state.SkipWithError("the processor lacks these vector instructions");
+        return;
+    }
+    StreamConverter::LimitSimd(level);
+    const ConvertOptions options{bytesIn ? kKoi8 : kUnicode, bytesIn ? kCp1251 : kKoi8, bytesIn,
+                                 true};
+    std::u16string text = SampleText(kUnicode, 256 << 10);
+    text.pop_back();
+    if (bytesIn) ConvertText(kUnicode, kKoi8, text);
+    std::string piece;
+    for (const char16_t c : text) {
+        if (bytesIn || c < 0x80) {
+            piece += static_cast<char>(c);
+        } else {
+            piece += static_cast<char>(0xC0 | (c >> 6));
+            piece += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    piece.resize(256 << 10);
+    StreamConverter stream(options);
+    HeldOutput out(-1);
+    for (auto _ : state) {
+        stream.Reset();
+        out.Discard();
+        benchmark::DoNotOptimize(stream.Feed(piece, true, out));
+    }
+    StreamConverter::LimitSimd(StreamConverter::Simd::kAvx512);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * piece.size()));
+    state.SetLabel(std::string(bytesIn ? "koi8->cp1251" : "utf-8->koi8") + ", vectors " +
+                   std::to_string(state.range(1)));
+}
+
+BENCHMARK(BM_StreamConvert)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

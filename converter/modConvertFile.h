@@ -30,14 +30,29 @@ class FileConverter {
 
     // The size of the pieces the direct path reads.
     static constexpr std::size_t kPiece = std::size_t{256} << 10;
+    // Room in front of each piece for the bytes of a character cut at the end of the last one,
+    // so that every read lands at the same aligned place.
+    static constexpr std::size_t kFront = 64;
 
   private:
     FileOutcome Stream(int fd, HeldOutput& out, std::string& message);
+    FileOutcome Pass(int fd, HeldOutput& out, bool again, bool through, std::string& message);
+    bool Write(HeldOutput& out, std::string& message, FileOutcome& outcome);
     FileOutcome Whole(const std::string& path, HeldOutput& out, std::string& message);
 
     ConvertOptions options_;
     std::optional<StreamConverter> stream_;
-    std::unique_ptr<char[]> piece_;
+    // A regular file whose output would outgrow what memory holds is checked to its end first
+    // (the output going to `scratch_`, dropped piece by piece), then read again from where the
+    // held output ends: `resume_` is the converter there, `resumeAt_` the file's offset.
+    std::optional<StreamConverter> resume_;
+    long long resumeAt_ = 0;
+    bool checkedOnly_ = false;  // the rest was checked for malformed UTF-8 only
+    HeldOutput scratch_{-1};
+    struct Free {
+        void operator()(char* memory) const;
+    };
+    std::unique_ptr<char, Free> piece_;  // kFront + kPiece bytes, aligned to a page
     Input input_;
     std::u16string text_;
     ByteBuffer whole_;

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 #ifndef O_CLOEXEC
@@ -32,7 +34,7 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t end = begin + bytes;
     const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
-    if (end > from + kHuge) {
+    if (end >= from + kHuge) {
         ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
     }
 #else
@@ -41,10 +43,20 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
 #endif
 }
 
+void ByteBuffer::Release::operator()(char* memory) const { std::free(memory); }
+
+char* ByteBuffer::Allocate(std::size_t bytes) {
+    constexpr std::size_t kPage = 4096;
+    auto* const memory = static_cast<char*>(
+        std::aligned_alloc(kPage, (std::max<std::size_t>(bytes, 1) + kPage - 1) / kPage * kPage));
+    if (memory == nullptr) throw std::bad_alloc();
+    return memory;
+}
+
 void ByteBuffer::Reserve(std::size_t bytes) {
     size_ = 0;
     if (capacity_ >= bytes) return;
-    data_.reset(new char[bytes]);
+    data_.reset(Allocate(bytes));
     capacity_ = bytes;
     AdviseHugePages(data_.get(), bytes);
 }
@@ -52,7 +64,7 @@ void ByteBuffer::Reserve(std::size_t bytes) {
 char* ByteBuffer::Room(std::size_t bytes) {
     if (capacity_ - size_ < bytes) {
         const std::size_t capacity = std::max(capacity_ * 2, size_ + bytes);
-        std::unique_ptr<char[]> grown(new char[capacity]);
+        std::unique_ptr<char, Release> grown(Allocate(capacity));
         AdviseHugePages(grown.get(), capacity);
         std::copy_n(data_.get(), size_, grown.get());
         data_ = std::move(grown);

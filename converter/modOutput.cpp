@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kFirstPiece = kHugePage;
+constexpr std::size_t kSmallPiece = std::size_t{512} << 10;
 constexpr std::size_t kLargestPiece = std::size_t{32} << 20;
 
 }  // namespace
@@ -45,14 +46,21 @@ HeldOutput::~HeldOutput() { Discard(); }
 
 char* HeldOutput::Room(std::size_t bytes) {
     if (used_ == 0 || pieces_[used_ - 1].capacity - pieces_[used_ - 1].size < bytes) {
-        // A new piece, twice the size of the one before (each is filled, never copied).
-        const std::size_t previous = used_ == 0 ? kFirstPiece / 2 : pieces_[used_ - 1].capacity;
-        std::size_t capacity = std::max(bytes, std::min(kLargestPiece, previous * 2));
-        capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+        // A new piece, twice the size of the one before (each is filled, never copied). The
+        // first is small and of ordinary pages, as most outputs are: a huge page costs its whole
+        // 2 MB to clear the first time it is touched.
+        std::size_t capacity = kSmallPiece;
+        if (used_ > 0) {
+            capacity =
+                std::min(kLargestPiece, std::max(kHugePage, pieces_[used_ - 1].capacity * 2));
+        }
+        capacity = std::max(capacity, bytes);
+        const std::size_t align = capacity > kSmallPiece ? kHugePage : 4096;
+        capacity = (capacity + align - 1) / align * align;
         if (used_ == pieces_.size()) pieces_.emplace_back();
         Piece& piece = pieces_[used_];
         if (piece.capacity < capacity) {
-            piece.data.reset(static_cast<char*>(std::aligned_alloc(kHugePage, capacity)));
+            piece.data.reset(static_cast<char*>(std::aligned_alloc(align, capacity)));
             if (!piece.data) throw std::bad_alloc();
             piece.capacity = capacity;
             AdviseHugePages(piece.data.get(), capacity);

@@ -29,6 +29,7 @@ class HeldOutput {
     // Everything held so far, in order (the tests read it; the temporary file is not included).
     std::string InMemory() const;
     std::size_t Size() const { return size_; }
+    std::size_t MemoryLimit() const { return memoryLimit_; }
     int Fd() const { return fd_; }
 
     // Writes everything held to the output and empties the holder. False when that fails, with

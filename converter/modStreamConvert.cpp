@@ -2,6 +2,16 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+#if __has_include(<sys/platform/x86.h>)
+// The C library's header is written for C; clang takes its _Bool in C++ for no type.
+#ifdef __clang__
+#define _Bool bool
+#endif
+#include <sys/platform/x86.h>
+#ifdef __clang__
+#undef _Bool
+#endif
+#endif
 #endif
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -14,8 +24,35 @@
 namespace litvorot {
 
 namespace {
-bool CanConvertCyrillicBlocks();
+
+StreamConverter::Simd gSimdLimit = StreamConverter::Simd::kAvx512;
+
+// A table of 128 as the AVX2 loops look it up: in steps of 16, each the XOR of its part and the
+// part before it.
+void Steps(const unsigned char* table, unsigned char* steps) {
+    for (std::size_t n = 0; n < 128; ++n) {
+        steps[n] = static_cast<unsigned char>(table[n] ^ (n < 16 ? 0 : table[n - 16]));
+    }
+}
+
 }  // namespace
+
+StreamConverter::Simd StreamConverter::BestSimd() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#ifdef CPU_FEATURE_ACTIVE
+    // What the C library found at start-up: asking the processor again costs a trap into the
+    // hypervisor on a virtual machine, several microseconds for every question.
+    if (CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(AVX512BW)) return Simd::kAvx512;
+    if (CPU_FEATURE_ACTIVE(AVX2)) return Simd::kAvx2;
+#else
+    if (__builtin_cpu_supports("avx512vbmi2")) return Simd::kAvx512;
+    if (__builtin_cpu_supports("avx2")) return Simd::kAvx2;
+#endif
+#endif
+    return Simd::kNone;
+}
+
+void StreamConverter::LimitSimd(Simd most) { gSimdLimit = most; }
 
 bool StreamConverter::Handles(const ConvertOptions& options) {
     return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
@@ -53,6 +90,13 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
             std::memcpy(form.bytes + form.length, encoded, static_cast<std::size_t>(length));
             form.length = static_cast<std::uint8_t>(form.length + length);
         }
+        // How many output bytes a character may take for each byte it takes in: one byte in
+        // for every character as bytes, otherwise its UTF-8 length (past the table: 3 or 4
+        // bytes kept as they are, or no byte).
+        const std::size_t in = bytesIn_ ? 1 : c < 0x80 ? 1 : 2;
+        if (!bytesIn_ || c <= 0xFF) {
+            growth_ = std::max<std::size_t>(growth_, (form.length + in - 1) / in);
+        }
         // Only the characters the input can hold matter for whether it can fail.
         anyWide |= form.wide && (!bytesIn_ || c <= 0xFF);
         if (c < 0x80) asciiKept_ &= !form.wide && form.length == 1 && form.bytes[0] == char(c);
@@ -67,10 +111,28 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
         const bool single = !form.wide && form.length == 1 && form.bytes[0] != 0;
         cyrillic_[n] = single ? static_cast<unsigned char>(form.bytes[0]) : 0;
     }
-    simd_ = CanConvertCyrillicBlocks();
-    cyrillicBlocks_ = simd_ && bytesOut_ && !bytesIn_ && asciiKept_;
+    simd_ = std::min(BestSimd(), gSimdLimit);
+    cyrillicBlocks_ = simd_ != Simd::kNone && bytesOut_ && !bytesIn_ && asciiKept_;
+    Steps(cyrillic_, cyrillicSteps_);
+    // The AVX2 byte loop stops at a byte that becomes NUL, which must then be one that becomes
+    // no byte (NUL itself ends the text before the loop sees it).
+    unsigned char byteOrNul[256];
+    byteBlocks_ = bytesIn_ && oneByte_ && simd_ != Simd::kNone;
+    for (std::size_t b = 0; b < 256; ++b) {
+        byteOrNul[b] = wideOf_[b] != 0 ? 0 : byteOf_[b];
+        if (b != 0 && wideOf_[b] == 0 && byteOf_[b] == 0) byteBlocks_ = false;
+    }
+    Steps(byteOrNul, lowSteps_);
+    Steps(byteOrNul + 128, highSteps_);
     // Bytes in can only fail on a character that is no byte; UTF-8 in, on malformed UTF-8 too.
     cannotFail_ = bytesIn_ && !anyWide;
+    onlyMalformed_ = !bytesIn_ && !anyWide;
+}
+
+bool StreamConverter::CheckOnly() {
+    if (state_ != State::kConverting || !onlyMalformed_) return false;
+    state_ = State::kChecking;
+    return true;
 }
 
 void StreamConverter::Reset() {
@@ -124,8 +186,6 @@ namespace {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 #define LITVOROT_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
-
-bool CanConvertCyrillicBlocks() { return __builtin_cpu_supports("avx512vbmi2"); }
 
 // 64 bytes at a time: a block converts here when it holds only ASCII other than NUL and pairs
 // D0/D1 + continuation byte (U+0400..U+047F), each pair becoming one byte
@@ -190,13 +250,155 @@ LITVOROT_AVX512 std::size_t ByteBlocks(const unsigned char* in, std::size_t size
     }
     return i;
 }
+#define LITVOROT_AVX2 __attribute__((target("avx2,popcnt")))
+
+// For each set of the eight bytes of a group to keep, where they lie, in order (the rest of the
+// eight are left as they come).
+struct Compaction {
+    std::uint64_t shuffle[256];
+    std::uint64_t second[256];  // the same, eight higher: for the second group of a half
+};
+constexpr Compaction MakeCompaction() {
+    Compaction c{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        std::uint64_t shuffle = 0;
+        unsigned kept = 0;
+        for (unsigned n = 0; n < 8; ++n) {
+            if ((mask >> n) & 1) shuffle |= std::uint64_t{n} << (8 * kept++);
+        }
+        c.shuffle[mask] = shuffle;
+        c.second[mask] = shuffle + 0x0808080808080808u;
+    }
+    return c;
+}
+constexpr Compaction kCompaction = MakeCompaction();
+
+// Looks up 32 indices below 128 in a table of 128 given as Steps: the part k of an index holds
+// no sign bit after taking 16 k off exactly when the index lies in part k or beyond, so the parts
+// it picks XOR back to the entry of its own part.
+struct Steps128 {
+    __m256i part[8];
+};
+LITVOROT_AVX2 inline Steps128 LoadSteps(const unsigned char* steps) {
+    Steps128 t;
+    for (int k = 0; k < 8; ++k) {
+        t.part[k] = _mm256_broadcastsi128_si256(
+            _mm_load_si128(reinterpret_cast<const __m128i*>(steps + 16 * k)));
+    }
+    return t;
+}
+LITVOROT_AVX2 inline __m256i LookUp128(const Steps128& t, __m256i index) {
+    __m256i found = _mm256_shuffle_epi8(t.part[0], index);
+    for (int k = 1; k < 8; ++k) {
+        index = _mm256_sub_epi8(index, _mm256_set1_epi8(16));
+        found = _mm256_xor_si256(found, _mm256_shuffle_epi8(t.part[k], index));
+    }
+    return found;
+}
+
+// CyrillicBlocks with AVX2, 32 bytes at a time: the letters looked up through the steps of the
+// table, the lead bytes dropped in four groups of eight. A lead in the last lane is dropped too,
+// its continuation byte taking it from the block before; the loop steps on by whole blocks, so
+// that the next load never waits for this block's masks.
+LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t size, char*& out,
+                                           const unsigned char* steps) {
+    const Steps128 table = LoadSteps(steps);
+    const __m256i zero = _mm256_setzero_si256();
+    std::size_t i = 0;
+    char* o = out;
+    std::uint32_t carried = 0;  // 1 when the block before ended in a lead byte
+    while (i + 32 <= size) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        // ASCII but NUL; lead bytes D0 and D1; continuation bytes (as signed bytes, below -64).
+        const auto plain =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, zero)));
+        const auto lead = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
+            _mm256_and_si256(v, _mm256_set1_epi8(char(0xFE))), _mm256_set1_epi8(char(0xD0)))));
+        const __m256i contBytes = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
+        const auto cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(contBytes));
+        if ((plain | lead | cont) != ~std::uint32_t{0} || cont != ((lead << 1) | carried)) break;
+        // Each byte beside the one before it: loaded again one byte earlier, but for the first
+        // block, whose lane 0 holds no continuation byte.
+        const __m256i previous =
+            i == 0 ? _mm256_alignr_epi8(v, _mm256_permute2x128_si256(zero, v, 0x21), 15)
+                   : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i - 1));
+        // The letter's number: the lead's last bit and the continuation byte's own six.
+        const __m256i index = _mm256_or_si256(
+            _mm256_and_si256(_mm256_slli_epi16(previous, 6), _mm256_set1_epi8(0x40)),
+            _mm256_and_si256(v, _mm256_set1_epi8(0x3F)));
+        const __m256i letters = LookUp128(table, index);
+        const auto none =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(letters, zero)));
+        if ((none & cont) != 0) break;
+        const __m256i bytes = _mm256_blendv_epi8(v, letters, contBytes);
+        const std::uint32_t keep = ~lead;
+        const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
+                       k3 = keep >> 24;
+        // The shuffles go straight from the tables into the vector, the second of each half
+        // from the table that points eight bytes further.
+        const __m128i lowShuffle = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k0]))),
+            reinterpret_cast<const double*>(&kCompaction.second[k1])));
+        const __m128i highShuffle = _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k2]))),
+            reinterpret_cast<const double*>(&kCompaction.second[k3])));
+        const __m256i packed =
+            _mm256_shuffle_epi8(bytes, _mm256_set_m128i(highShuffle, lowShuffle));
+        const __m128i low = _mm256_castsi256_si128(packed);
+        const __m128i high = _mm256_extracti128_si256(packed, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), low);
+        o += __builtin_popcount(k0);
+        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(low));
+        o += __builtin_popcount(k1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), high);
+        o += __builtin_popcount(k2);
+        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(high));
+        o += __builtin_popcount(k3);
+        carried = lead >> 31;
+        i += 32;
+    }
+    out = o;
+    // A lead dropped at the end of the last block is left for the character loop (it wrote
+    // nothing).
+    return i - carried;
+}
+
+// ByteBlocks with AVX2, 32 bytes at a time through the steps of both halves of the table (a
+// byte that becomes no byte is NUL there); stops before a block that holds one.
+// With `asciiKept` ASCII is not looked up at all.
+template <bool asciiKept>
+LITVOROT_AVX2 std::size_t ByteBlocks32(const unsigned char* in, std::size_t size, char* out,
+                                       const unsigned char* lowSteps,
+                                       const unsigned char* highSteps) {
+    const Steps128 low = LoadSteps(lowSteps);
+    const Steps128 high = LoadSteps(highSteps);
+    std::size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(0x7F));
+        const __m256i bytes =
+            _mm256_blendv_epi8(asciiKept ? v : LookUp128(low, index), LookUp128(high, index), v);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())) != 0) break;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    }
+    return i;
+}
 #else
 std::size_t ByteBlocks(const unsigned char*, std::size_t, char*, const unsigned char*,
                        const unsigned char*) {
     return 0;
 }
-bool CanConvertCyrillicBlocks() { return false; }
 std::size_t CyrillicBlocks(const unsigned char*, std::size_t, char*&, const unsigned char*) {
+    return 0;
+}
+template <bool asciiKept>
+std::size_t ByteBlocks32(const unsigned char*, std::size_t, char*, const unsigned char*,
+                         const unsigned char*) {
+    return 0;
+}
+std::size_t CyrillicBlocks32(const unsigned char*, std::size_t, char*&, const unsigned char*) {
     return 0;
 }
 #endif
@@ -208,11 +410,16 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
     std::size_t i = 0;
     std::size_t retry = 0;
     char* o = out;
+    const std::size_t block = simd_ == Simd::kAvx512 ? 64 : 32;
     while (i < size) {
-        if (cyrillicBlocks_ && i >= retry && i + 64 <= size) {
-            i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+        if (cyrillicBlocks_ && i >= retry && i + block <= size) {
             // The block the blocks stopped at goes through the character loop.
-            retry = i + 64;
+            if (simd_ == Simd::kAvx512) {
+                i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
+            } else {
+                i += CyrillicBlocks32(in + i, size - i, o, cyrillicSteps_);
+            }
+            retry = i + block;
             if (i == size) break;
         }
         const unsigned byte = in[i];
@@ -284,8 +491,14 @@ std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t s
     if (oneByte_) {
         // One byte for one byte, a block at a time; a block with a byte that becomes no byte is
         // gone through again below to find it.
-        if (simd_) {
-            const std::size_t done = ByteBlocks(in, end, o, byteOf_, wideOf_);
+        if (simd_ != Simd::kNone) {
+            std::size_t done = 0;
+            if (simd_ == Simd::kAvx512) {
+                done = ByteBlocks(in, end, o, byteOf_, wideOf_);
+            } else if (byteBlocks_) {
+                done = asciiKept_ ? ByteBlocks32<true>(in, end, o, lowSteps_, highSteps_)
+                                  : ByteBlocks32<false>(in, end, o, lowSteps_, highSteps_);
+            }
             i += done;
             o += done;
         }
@@ -328,8 +541,9 @@ std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput&
     const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
     std::size_t from = 0;
     if (state_ == State::kConverting) {
-        // At most four output bytes for each input byte, and four to spare for the last form.
-        char* const room = out.Room(take * 4 + 4);
+        // At most `growth_` output bytes for each input byte, and four to spare for the last
+        // form (the block loops store eight bytes at a time, never beyond the input's size).
+        char* const room = out.Room(take * growth_ + 8);
         std::size_t written = 0;
         from =
             bytesIn_ ? ConvertBytes(in, take, room, written) : ConvertUtf8(in, take, room, written);

@@ -33,6 +33,15 @@ class StreamConverter {
     bool Settled() const { return state_ == State::kDone; }
     // Whether no later piece can refuse the input, so that what is held may be written.
     bool CannotFail() const { return cannotFail_; }
+    // Whether the clipboard text goes on, so that the next piece may still add output.
+    bool Converting() const { return state_ == State::kConverting; }
+    // The most output a piece of `size` bytes can add.
+    std::size_t MostOutput(std::size_t size) const { return size * growth_ + 8; }
+    // The output bytes so far.
+    std::size_t Written() const { return written_; }
+    // When nothing but malformed UTF-8 can refuse the input: goes on checking the UTF-8 only,
+    // writing nothing more, and gives true.
+    bool CheckOnly();
 
     // After the last piece: false, with `message` set as ConvertInput sets it, when the input is
     // refused.
@@ -40,6 +49,12 @@ class StreamConverter {
 
     // Starts on a new input.
     void Reset();
+
+    // The vector instructions the block loops may use: the best the processor has, or less.
+    enum class Simd { kNone, kAvx2, kAvx512 };
+    static Simd BestSimd();
+    // Caps what converters built from now on use (the tests run every level the processor has).
+    static void LimitSimd(Simd most);
 
   private:
     // What one input character below kTableSize (every character of one or two UTF-8 bytes)
@@ -66,13 +81,21 @@ class StreamConverter {
     bool bytesIn_;
     bool bytesOut_;
     bool cannotFail_ = false;
-    bool asciiKept_ = true;  // every ASCII character but NUL comes out as itself
-    bool oneByte_ = true;    // bytes in: every byte but NUL comes out as one byte (or no byte)
+    bool onlyMalformed_ = false;  // UTF-8 in, and no character becomes no byte
+    std::size_t growth_ = 1;      // output bytes one input byte can take, at most
+    bool asciiKept_ = true;       // every ASCII character but NUL comes out as itself
+    bool oneByte_ = true;         // bytes in: every byte but NUL comes out as one byte (or no byte)
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
-    // bytes at a time, with AVX-512 where the processor has it.
+    // bytes at a time with AVX-512, 32 with AVX2, where the processor has them.
     bool cyrillicBlocks_ = false;
-    bool simd_ = false;                 // the processor has AVX-512 VBMI2
+    Simd simd_ = Simd::kNone;
+    bool byteBlocks_ = false;           // bytes in, oneByte_, and no byte but NUL becomes NUL
     unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
+    // The tables of 16 the AVX2 loops look up 128 entries through: entry n of table k is the
+    // byte of entry 16k + n XOR that of entry 16(k - 1) + n (see LookUp128).
+    alignas(16) unsigned char cyrillicSteps_[128] = {};
+    alignas(16) unsigned char lowSteps_[128] = {};   // bytes 0..127, 0 for one that is no byte
+    alignas(16) unsigned char highSteps_[128] = {};  // bytes 128..255 likewise
     Form forms_[kTableSize];
     unsigned char byteOf_[256] = {};  // bytes in, oneByte_: the byte each byte becomes
     unsigned char wideOf_[256] = {};  // bytes in, oneByte_: 1 for a byte that becomes no byte

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/modCodePage.h"
+#include "converter/modConvertFile.h"
 #include "converter/modConvertInput.h"
 #include "converter/modOutput.h"
 #include "converter/modStreamConvert.h"
@@ -94,10 +95,24 @@ std::string RandomText(std::mt19937& rng, std::size_t length, bool bad) {
     return text;
 }
 
+// Every level of vector instructions the processor has, down to none: each block loop must give
+// what the character loop gives.
+std::vector<StreamConverter::Simd> SimdLevels() {
+    using Simd = StreamConverter::Simd;
+    std::vector<Simd> levels;
+    for (const Simd level : {Simd::kNone, Simd::kAvx2, Simd::kAvx512}) {
+        if (level <= StreamConverter::BestSimd()) levels.push_back(level);
+    }
+    return levels;
+}
+
 class StreamConvert : public testing::Test {
   protected:
     static void SetUpTestSuite() { BuildTables(); }
-    void TearDown() override { SetAnsiCodePage(1252); }
+    void TearDown() override {
+        SetAnsiCodePage(1252);
+        StreamConverter::LimitSimd(StreamConverter::Simd::kAvx512);
+    }
 
     // Every source this path takes, every destination, bytes or UTF-8 on both sides, both code
     // pages: the streamed result equals the whole one.
@@ -109,11 +124,16 @@ class StreamConvert : public testing::Test {
                 for (TextFormat to = 1; to <= 4; ++to) {
                     for (int bytes = 0; bytes < 4; ++bytes) {
                         const ConvertOptions options{from, to, (bytes & 1) != 0, (bytes & 2) != 0};
-                        StreamConverter stream(options);
-                        ASSERT_EQ(Streamed(stream, data, sizes), Whole(options, data))
-                            << "code page " << codePage << ", " << from << " -> " << to
-                            << ", bytes in/out " << bytes << ", input "
-                            << testing::PrintToString(data.substr(0, 80));
+                        const Result whole = Whole(options, data);
+                        for (const auto level : SimdLevels()) {
+                            StreamConverter::LimitSimd(level);
+                            StreamConverter stream(options);
+                            ASSERT_EQ(Streamed(stream, data, sizes), whole)
+                                << "code page " << codePage << ", " << from << " -> " << to
+                                << ", bytes in/out " << bytes << ", vectors "
+                                << static_cast<int>(level) << ", input "
+                                << testing::PrintToString(data.substr(0, 80));
+                        }
                     }
                 }
             }
@@ -169,15 +189,57 @@ TEST_F(StreamConvert, RussianTextWithOneFaultAnywhere) {
         SetAnsiCodePage(codePage);
         for (const TextFormat to : {kKoi8, kCp1251}) {
             const ConvertOptions options{kUnicode, to, false, true};
-            StreamConverter stream(options);
-            for (std::size_t at = 0; at < 200; ++at) {
-                for (const std::string& fault : faults) {
-                    std::string data = prose;
-                    data.insert(at, fault);
-                    ASSERT_EQ(Streamed(stream, data, {1 << 20}), Whole(options, data))
-                        << codePage << " " << to << " at " << at;
-                    ASSERT_EQ(Streamed(stream, data, {at + 1}), Whole(options, data))
-                        << codePage << " " << to << " at " << at << ", pieces";
+            for (const auto level : SimdLevels()) {
+                StreamConverter::LimitSimd(level);
+                StreamConverter stream(options);
+                for (std::size_t at = 0; at < 200; ++at) {
+                    for (const std::string& fault : faults) {
+                        std::string data = prose;
+                        data.insert(at, fault);
+                        const Result whole = Whole(options, data);
+                        ASSERT_EQ(Streamed(stream, data, {1 << 20}), whole)
+                            << codePage << " " << to << " at " << at;
+                        ASSERT_EQ(Streamed(stream, data, {at + 1}), whole)
+                            << codePage << " " << to << " at " << at << ", pieces";
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Text in a code page goes through byte to byte in blocks of 32 or 64: NUL or a byte that is no
+// byte of the destination put at every place of a few blocks, the input cut before it at every
+// place, must still give the whole-text result.
+TEST_F(StreamConvert, CodePageTextWithOneFaultAnywhere) {
+    std::string prose;
+    for (int n = 0; prose.size() < 300; ++n) {
+        prose += static_cast<char>(0xC0 + n % 64);  // the letters of both code pages
+        if (n % 7 == 6) prose += n % 21 == 20 ? ".\r\n" : " ";
+    }
+    // NUL, the KOI8 box-drawing bytes and CP 1251's letters outside Russian, which some
+    // destinations have no byte for, and the Latin-1 signs.
+    const char faults[] = {'\0', '\x80', '\x95', '\xA3', '\xB3', '\x8A', '\xA5', '\xBF', '\xE9'};
+    for (const int codePage : {1251, 1252}) {
+        SetAnsiCodePage(codePage);
+        for (const TextFormat from : {kKoi8, kCp1251}) {
+            for (TextFormat to = 1; to <= 4; ++to) {
+                const ConvertOptions options{from, to, true, true};
+                for (const auto level : SimdLevels()) {
+                    StreamConverter::LimitSimd(level);
+                    StreamConverter stream(options);
+                    for (std::size_t at = 0; at < 140; ++at) {
+                        for (const char fault : faults) {
+                            std::string data = prose;
+                            data.insert(at, 1, fault);
+                            const Result whole = Whole(options, data);
+                            ASSERT_EQ(Streamed(stream, data, {1 << 20}), whole)
+                                << codePage << " " << from << " -> " << to << " at " << at;
+                            ASSERT_EQ(Streamed(stream, data, {at + 1}), whole)
+                                << codePage << " " << from << " -> " << to << " at " << at
+                                << ", pieces";
+                        }
+                    }
                 }
             }
         }
@@ -257,6 +319,65 @@ TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
                   },
                   10000, flushed),
               "");
+}
+
+// A file whose output outgrows what memory may hold is checked to its end, then read again from
+// where the held output ends: the same bytes, or the same refusal with nothing written, as
+// converting it whole; and one file after another through the same converter.
+TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
+    BuildTables();
+    SetAnsiCodePage(1252);
+    std::string prose;
+    while (prose.size() < 1200000) {
+        prose +=
+            "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb6\xd0\xb5 \xd1\x89\xd1\x91 "
+            "shch <*x*> \xd0\xad\xd0\xa2\xd0\x98\xd0\xa5, \xd1\x87\xd0\xb0\xd1\x8e.\n";
+    }
+    const std::size_t late = prose.size() - 1000;
+    const auto with = [&](std::size_t at, const std::string& what) {
+        std::string data = prose;
+        data.insert(at, what);
+        return data;
+    };
+    const std::string inputs[] = {
+        prose,
+        with(late, "\xff"),                    // malformed near the end
+        with(late, "\xe2\x80\x94"),            // no byte near the end
+        with(late, std::string("\0\xd0", 2)),  // cut at NUL, malformed behind it
+        with(late, std::string(1, '\0')),      // cut at NUL
+        with(prose.size() / 2, "\xd0\x82"),    // a letter no code page has
+    };
+    char name[] = "/tmp/litvorot-file-XXXXXX";
+    const int input = ::mkstemp(name);
+    ASSERT_GE(input, 0);
+    ::close(input);
+    for (const ConvertOptions options :
+         {ConvertOptions{kUnicode, kKoi8, false, true}, ConvertOptions{kUnicode, kTranslit},
+          ConvertOptions{kCp1251, kUnicode, false, true}}) {
+        FileConverter converter(options);
+        for (const std::string& data : inputs) {
+            std::FILE* file = std::fopen(name, "wb");
+            std::fwrite(data.data(), 1, data.size(), file);
+            std::fclose(file);
+            const Result whole = Whole(options, data);
+            bool flushed = false;
+            FileOutcome outcome{};
+            std::string message;
+            const std::string output = ThroughFile(
+                [&](HeldOutput& out) { outcome = converter.Convert(name, out, message); }, 300000,
+                flushed);
+            if (whole.ok) {
+                EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
+                EXPECT_TRUE(output == whole.bytes)
+                    << options.to << ": " << output.size() << " bytes, want " << whole.bytes.size();
+            } else {
+                EXPECT_EQ(outcome, FileOutcome::kRefused);
+                EXPECT_EQ(message, whole.bytes);
+                EXPECT_EQ(output, "");
+            }
+        }
+    }
+    std::remove(name);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Fuzzes the converter's direct path against the whole-text path: for every source it takes,
 // every destination, bytes or UTF-8 on either side and both code pages, the input fed in pieces
 // of the sizes the fuzzer picks gives exactly the output bytes, or the refusal message, that
-// converting the input whole gives.
+// converting the input whole gives, with the block loops of the best vector instructions the
+// processor has and with none.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.bytesIn = (data[0] & 0x10) != 0;
     options.bytesOut = (data[0] & 0x20) != 0;
     SetAnsiCodePage((data[0] & 0x40) != 0 ? 1251 : 1252);
+    StreamConverter::LimitSimd((data[0] & 0x80) != 0 ? StreamConverter::Simd::kNone
+                                                     : StreamConverter::Simd::kAvx512);
     const std::size_t piece = 1 + data[1] % 64;  // the piece sizes: piece, then piece + step
     const std::size_t step = data[2] % 8;
     const std::string_view input(reinterpret_cast<const char*>(data + 3), size - 3);
