@@ -35,7 +35,10 @@ FileConverter::FileConverter(const ConvertOptions& options) : options_(options) 
         stream_.emplace(options);
         // The kernel copies a file into memory several times slower where the place it copies
         // to is not aligned (seven times on the machine the benchmarks ran on).
-        piece_.reset(static_cast<char*>(std::aligned_alloc(4096, kFront + kPiece)));
+        // aligned_alloc wants a size that is a whole number of alignments.
+        constexpr std::size_t kPage = 4096;
+        constexpr std::size_t kBytes = (kFront + kPiece + kPage - 1) / kPage * kPage;
+        piece_.reset(static_cast<char*>(std::aligned_alloc(kPage, kBytes)));
         if (!piece_) throw std::bad_alloc();
     }
 }
