@@ -55,11 +55,24 @@ StreamConverter::Simd StreamConverter::BestSimd() {
 void StreamConverter::LimitSimd(Simd most) { gSimdLimit = most; }
 
 bool StreamConverter::Handles(const ConvertOptions& options) {
-    return IsValidFormat(options.from) && options.from != kTranslit && IsValidFormat(options.to);
+    return IsValidFormat(options.from) && IsValidFormat(options.to);
 }
 
 StreamConverter::StreamConverter(const ConvertOptions& options)
     : bytesIn_(options.bytesIn), bytesOut_(options.bytesOut) {
+    if (options.from == kTranslit && options.to != kTranslit) {
+        reader_.emplace(options.to);
+        // The reader writes at most one character for each it reads, which is one input byte or
+        // more, and a character takes at most three bytes of UTF-8 (one of two units, four).
+        growth_ = bytesOut_ ? 1 : 3;
+        // Input as bytes holds no character above U+00FF, so only a letter can be no byte.
+        const LetterWriter writer(options.to);
+        bool wideLetter = false;
+        for (LetterIndex i = 1; i <= kLetterCount; ++i) wideLetter |= writer.First(i) > 0xFF;
+        cannotFail_ = bytesIn_ && !(bytesOut_ && wideLetter);
+        onlyMalformed_ = !bytesIn_ && !bytesOut_;
+        return;
+    }
     // Each character as the whole-text conversion writes it: a letter of the source in the
     // destination's form, anything else as it is.
     const LetterIndex* const map =
@@ -136,6 +149,13 @@ bool StreamConverter::CheckOnly() {
 }
 
 void StreamConverter::Reset() {
+    if (reader_) reader_->Reset();
+    units_.clear();
+    started_ = false;
+    writing_ = false;
+    spacesHeld_ = 0;
+    spacesAtEnd_ = 0;
+    read_.clear();
     state_ = State::kConverting;
     offset_ = 0;
     written_ = 0;
@@ -536,11 +556,138 @@ std::size_t StreamConverter::ConvertBytes(const unsigned char* in, std::size_t s
     return i;
 }
 
+// Translit source: the piece is decoded behind the characters the reader left at the end of the
+// last one, and what the reader writes goes out with the spaces of the text's ends as a clipboard
+// text keeps them: those it starts with as they are, and at its end either the reader's last
+// spaces (when a NUL cuts the text, or an open verbatim section copies its terminator) or, in
+// their place, the spaces the input ends with. Gives where in the piece it stopped: its end, a
+// NUL, malformed UTF-8 or behind a character that is no byte.
+std::size_t StreamConverter::FeedTranslit(const unsigned char* in, std::size_t size, bool last,
+                                          HeldOutput& out) {
+    std::size_t i = 0;
+    bool nul = false;
+    std::size_t kept = units_.size();
+    units_.resize(kept + size);
+    char16_t* const units = units_.data();
+    while (i < size) {
+        const unsigned byte = in[i];
+        UChar32 c = static_cast<UChar32>(byte);
+        std::size_t next = i + 1;
+        if (byte == 0) {
+            nul = true;
+            break;
+        }
+        if (byte >= 0x80 && !bytesIn_) {
+            std::int32_t length = 0;
+            U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)),
+                    c);
+            if (c < 0) {
+                hasInvalid_ = true;
+                invalid_ = offset_ + i;
+                state_ = State::kDone;
+                units_.clear();
+                return i;
+            }
+            next = i + static_cast<std::size_t>(length);
+        }
+        i = next;
+        if (!started_) {
+            if (c == u' ') {
+                WriteSpaces(1, out);
+                continue;
+            }
+            started_ = true;
+        }
+        spacesAtEnd_ = c == u' ' ? spacesAtEnd_ + 1 : 0;
+        U16_APPEND_UNSAFE(units, kept, c);
+    }
+    units_.resize(kept);
+
+    const bool end = nul || last;
+    const std::size_t taken = reader_->Read(units_, end, read_);
+    units_.erase(0, taken);
+    if (!WriteRead(end, out)) {
+        state_ = bytesIn_ ? State::kDone : State::kChecking;
+        return i;
+    }
+    if (end) {
+        if (nul || reader_->InVerbatim()) {
+            WriteSpaces(spacesHeld_, out);
+        } else {
+            WriteSpaces(spacesAtEnd_, out);
+        }
+        spacesHeld_ = 0;
+        state_ = last || bytesIn_ ? State::kDone : State::kChecking;
+    }
+    return i;
+}
+
+// Writes what the reader wrote, but for the spaces at either end; false when a character is no
+// byte. Unless at the `end`, the first half of a character of two units waits for its second.
+bool StreamConverter::WriteRead(bool end, HeldOutput& out) {
+    const char16_t* const units = read_.data();
+    std::size_t count = read_.size();
+    if (!end && count > 0 && U16_IS_LEAD(units[count - 1]) && !bytesOut_) --count;
+    std::size_t k = 0;
+    while (k < count) {
+        // Spaces are only counted; a run of anything else goes out whole behind them.
+        while (k < count && units[k] == u' ') {
+            if (writing_) ++spacesHeld_;
+            ++k;
+        }
+        std::size_t run = k;
+        while (run < count && units[run] != u' ') ++run;
+        if (run == k) break;
+        writing_ = true;
+        WriteSpaces(spacesHeld_, out);
+        spacesHeld_ = 0;
+        char* const room = out.Room((run - k) * 3);
+        std::size_t length = 0;
+        auto* const bytes = reinterpret_cast<std::uint8_t*>(room);
+        for (; k < run; ++k) {
+            UChar32 c = units[k];
+            if (bytesOut_) {
+                if (c > 0xFF) {
+                    out.Commit(length);
+                    written_ += length;
+                    NoByte(units[k], 0);
+                    return false;
+                }
+                bytes[length++] = static_cast<std::uint8_t>(c);
+                continue;
+            }
+            // Valid UTF-8 in gives no lone half.
+            if (U16_IS_LEAD(c) && k + 1 < run && U16_IS_TRAIL(units[k + 1])) {
+                c = U16_GET_SUPPLEMENTARY(c, units[k + 1]);
+                ++k;
+            }
+            U8_APPEND_UNSAFE(bytes, length, c);
+        }
+        out.Commit(length);
+        written_ += length;
+    }
+    read_.erase(0, count);
+    return true;
+}
+
+void StreamConverter::WriteSpaces(std::size_t count, HeldOutput& out) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    while (count > 0) {
+        const std::size_t n = std::min(count, kChunk);
+        std::memset(out.Room(n), ' ', n);
+        out.Commit(n);
+        written_ += n;
+        count -= n;
+    }
+}
+
 std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput& out) {
     const std::size_t take = last || bytesIn_ ? piece.size() : SafeEnd(piece);
     const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
     std::size_t from = 0;
-    if (state_ == State::kConverting) {
+    if (state_ == State::kConverting && reader_) {
+        from = FeedTranslit(in, take, last, out);
+    } else if (state_ == State::kConverting) {
         // At most `growth_` output bytes for each input byte, and four to spare for the last
         // form (the block loops store eight bytes at a time, never beyond the input's size).
         char* const room = out.Room(take * growth_ + 8);

@@ -1,14 +1,17 @@
-// The converter's direct path for KOI8, CP 1251 and Unicode source text: every character converts
-// on its own, so the input is read in pieces and turned straight from UTF-8 (or bytes) into the
-// output bytes through one table, without a UTF-16 text in between. It gives exactly what
+// The converter's direct path: the input is read in pieces, so that memory stays bounded for any
+// input. KOI8, CP 1251 and Unicode source text converts character by character, straight from
+// UTF-8 (or bytes) into the output bytes through one table, without a UTF-16 text in between;
+// Translit source goes through the Translit reader a block at a time. It gives exactly what
 // ConvertInput gives for the whole input: the same bytes, or the same refusal.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "convert/modTranslit.h"
 #include "converter/modConvertInput.h"
 #include "converter/modOutput.h"
 
@@ -16,8 +19,7 @@ namespace litvorot {
 
 class StreamConverter {
   public:
-    // Whether `options` can take this path: a valid KOI8, CP 1251 or Unicode source and a valid
-    // destination.
+    // Whether `options` can take this path: a valid source and a valid destination.
     static bool Handles(const ConvertOptions& options);
 
     // Builds the table from the letter tables and the ANSI code page in use.
@@ -36,7 +38,9 @@ class StreamConverter {
     // Whether the clipboard text goes on, so that the next piece may still add output.
     bool Converting() const { return state_ == State::kConverting; }
     // The most output a piece of `size` bytes can add.
-    std::size_t MostOutput(std::size_t size) const { return size * growth_ + 8; }
+    std::size_t MostOutput(std::size_t size) const {
+        return size * growth_ + 8 + (reader_ ? 16 + spacesHeld_ + spacesAtEnd_ : 0);
+    }
     // The output bytes so far.
     std::size_t Written() const { return written_; }
     // When nothing but malformed UTF-8 can refuse the input: goes on checking the UTF-8 only,
@@ -77,6 +81,9 @@ class StreamConverter {
     std::size_t ConvertBytes(const unsigned char* in, std::size_t size, char* out,
                              std::size_t& written);
     void NoByte(char16_t unit, std::size_t before);
+    std::size_t FeedTranslit(const unsigned char* in, std::size_t size, bool last, HeldOutput& out);
+    bool WriteRead(bool end, HeldOutput& out);
+    void WriteSpaces(std::size_t count, HeldOutput& out);
 
     bool bytesIn_;
     bool bytesOut_;
@@ -108,6 +115,17 @@ class StreamConverter {
     bool hasWide_ = false;
     char16_t wideUnit_ = 0;
     std::size_t widePosition_ = 0;
+
+    // Translit source. A clipboard text keeps the spaces at both its ends and loses those the
+    // reader writes at either end of what it writes, so the spaces the reader writes last are
+    // held until something other than a space follows, or the text ends.
+    std::optional<TranslitReader> reader_;
+    std::u16string units_;  // the characters the reader left at the end of a piece, then more
+    std::u16string read_;   // what the reader wrote and is not yet written
+    bool started_ = false;  // past the spaces the text starts with
+    bool writing_ = false;  // the reader has written something other than a space
+    std::size_t spacesHeld_ = 0;
+    std::size_t spacesAtEnd_ = 0;  // spaces the input read so far ends with
 };
 
 }  // namespace litvorot

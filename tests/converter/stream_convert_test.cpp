@@ -116,16 +116,21 @@ class StreamConvert : public testing::Test {
 
     // Every source this path takes, every destination, bytes or UTF-8 on both sides, both code
     // pages: the streamed result equals the whole one.
-    static void ExpectSameEverywhere(const std::string& data,
-                                     const std::vector<std::size_t>& sizes) {
+    static void ExpectSameEverywhere(const std::string& data, const std::vector<std::size_t>& sizes,
+                                     std::initializer_list<TextFormat> sources = {kKoi8, kCp1251,
+                                                                                  kUnicode}) {
         for (const int codePage : {1251, 1252}) {
             SetAnsiCodePage(codePage);
-            for (const TextFormat from : {kKoi8, kCp1251, kUnicode}) {
+            for (const TextFormat from : sources) {
                 for (TextFormat to = 1; to <= 4; ++to) {
                     for (int bytes = 0; bytes < 4; ++bytes) {
                         const ConvertOptions options{from, to, (bytes & 1) != 0, (bytes & 2) != 0};
                         const Result whole = Whole(options, data);
-                        for (const auto level : SimdLevels()) {
+                        // The Translit reader has no block loops.
+                        const auto levels = from == kTranslit
+                                                ? std::vector{StreamConverter::Simd::kNone}
+                                                : SimdLevels();
+                        for (const auto level : levels) {
                             StreamConverter::LimitSimd(level);
                             StreamConverter stream(options);
                             ASSERT_EQ(Streamed(stream, data, sizes), whole)
@@ -246,6 +251,64 @@ TEST_F(StreamConvert, CodePageTextWithOneFaultAnywhere) {
     }
 }
 
+// Translit text of every rule, cut anywhere: digraphs and "shch" across pieces, escapes, the
+// separator, verbatim sections open and closed, spaces the reader writes at either end, NUL,
+// characters of two UTF-16 units and malformed UTF-8.
+std::string RandomTranslit(std::mt19937& rng, std::size_t length) {
+    // clang-format off
+    static const std::vector<std::string> parts = {
+        "shch", "sh", "s", "kh", "zh", "ts", "ch", "c", "ia", "iu", "I", "\\e", "\\.e", "\\.",
+        "\\", "\\'", "_", "<*", "*>", "*", "<", " ", "   ", "Privet", "'", "\"", "y", "\xd0\xb6",
+        "\xc3\xa9", "\xf0\x9f\x98\x80", "\xe2\x80\x94", "\n"};
+    // clang-format on
+    std::string text;
+    while (text.size() < length) {
+        const auto pick = rng() % 200;
+        if (pick == 0) {
+            text += '\0';
+        } else if (pick == 1) {
+            text += "\xff";
+        } else {
+            text += parts[rng() % parts.size()];
+        }
+    }
+    return text;
+}
+
+TEST_F(StreamConvert, TranslitGivesWhatTheWholeTextGives) {
+    const std::string cases[] = {
+        "",
+        "   ",
+        "  privet  ",
+        "_  ",
+        "a  _",       // the reader's spaces at the end go, the input's are kept
+        "  _ a _  ",  // and those it writes first
+        "abc <*  ",   // an open section keeps them, as it copies the terminator
+        "<*",
+        "ab<*  *",
+        "<* a *>  ",
+        std::string("a  _\0b", 6),  // a NUL keeps them too
+        std::string("  \0  ", 5),
+        "shc",
+        "s",
+        "\\",
+        "\\.",
+        "x\xe2\x80\x94y\xff",  // no byte first, malformed later: malformed wins
+        "\xf0\x9f\x98\x80 ",
+    };
+    for (const std::string& data : cases) {
+        for (std::size_t piece = 1; piece <= 9; ++piece) {
+            ExpectSameEverywhere(data, {piece}, {kTranslit});
+        }
+    }
+    std::mt19937 rng(61);
+    for (int round = 0; round < 40; ++round) {
+        const std::string data = RandomTranslit(rng, 1 + rng() % 2000);
+        const std::size_t piece = 1 + rng() % 300;
+        ExpectSameEverywhere(data, {piece, 1 + rng() % 7, piece}, {kTranslit});
+    }
+}
+
 TEST_F(StreamConvert, NamesTheFirstBadPlaceAcrossPieces) {
     SetAnsiCodePage(1252);
     StreamConverter stream({kUnicode, kTranslit, false, false});
@@ -324,7 +387,7 @@ TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
 // A file whose output outgrows what memory may hold is checked to its end, then read again from
 // where the held output ends: the same bytes, or the same refusal with nothing written, as
 // converting it whole; and one file after another through the same converter.
-TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
+void ExpectFilesConvertAsWholeTexts(std::initializer_list<ConvertOptions> conversions) {
     BuildTables();
     SetAnsiCodePage(1252);
     std::string prose;
@@ -351,9 +414,7 @@ TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
     const int input = ::mkstemp(name);
     ASSERT_GE(input, 0);
     ::close(input);
-    for (const ConvertOptions options :
-         {ConvertOptions{kUnicode, kKoi8, false, true}, ConvertOptions{kUnicode, kTranslit},
-          ConvertOptions{kCp1251, kUnicode, false, true}}) {
+    for (const ConvertOptions options : conversions) {
         FileConverter converter(options);
         for (const std::string& data : inputs) {
             std::FILE* file = std::fopen(name, "wb");
@@ -378,6 +439,19 @@ TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
         }
     }
     std::remove(name);
+}
+
+TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
+    ExpectFilesConvertAsWholeTexts({ConvertOptions{kUnicode, kKoi8, false, true},
+                                    ConvertOptions{kUnicode, kTranslit},
+                                    ConvertOptions{kCp1251, kUnicode, false, true}});
+}
+
+// Translit source too: the reader's state, the characters it left and the spaces it held go
+// with the converter that reads the file again.
+TEST(FileConverter, ReadsTranslitAgainFromWhereItsHeldOutputEnds) {
+    ExpectFilesConvertAsWholeTexts(
+        {ConvertOptions{kTranslit, kUnicode}, ConvertOptions{kTranslit, kKoi8, false, true}});
 }
 
 }  // namespace
