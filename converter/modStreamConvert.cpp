@@ -628,44 +628,52 @@ bool StreamConverter::WriteRead(bool end, HeldOutput& out) {
     const char16_t* const units = read_.data();
     std::size_t count = read_.size();
     if (!end && count > 0 && U16_IS_LEAD(units[count - 1]) && !bytesOut_) --count;
-    std::size_t k = 0;
-    while (k < count) {
-        // Spaces are only counted; a run of anything else goes out whole behind them.
-        while (k < count && units[k] == u' ') {
-            if (writing_) ++spacesHeld_;
-            ++k;
-        }
-        std::size_t run = k;
-        while (run < count && units[run] != u' ') ++run;
-        if (run == k) break;
-        writing_ = true;
-        WriteSpaces(spacesHeld_, out);
-        spacesHeld_ = 0;
-        char* const room = out.Room((run - k) * 3);
-        std::size_t length = 0;
-        auto* const bytes = reinterpret_cast<std::uint8_t*>(room);
-        for (; k < run; ++k) {
-            UChar32 c = units[k];
-            if (bytesOut_) {
-                if (c > 0xFF) {
-                    out.Commit(length);
-                    written_ += length;
-                    NoByte(units[k], 0);
-                    return false;
-                }
-                bytes[length++] = static_cast<std::uint8_t>(c);
-                continue;
-            }
-            // Valid UTF-8 in gives no lone half.
-            if (U16_IS_LEAD(c) && k + 1 < run && U16_IS_TRAIL(units[k + 1])) {
-                c = U16_GET_SUPPLEMENTARY(c, units[k + 1]);
-                ++k;
-            }
-            U8_APPEND_UNSAFE(bytes, length, c);
-        }
+    // Room for all of it, and for a run of held spaces of ordinary length; a longer one is
+    // written on its own.
+    constexpr std::size_t kSpaces = 256;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(out.Room(count * 3 + kSpaces));
+    std::size_t length = 0;
+    const auto commit = [&] {
         out.Commit(length);
         written_ += length;
+        length = 0;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+        UChar32 c = units[k];
+        if (c == u' ') {
+            // Spaces are only counted, until something else follows them.
+            if (writing_) ++spacesHeld_;
+            continue;
+        }
+        writing_ = true;
+        if (spacesHeld_ > 0) {
+            if (spacesHeld_ <= kSpaces) {
+                std::memset(bytes + length, ' ', spacesHeld_);
+                length += spacesHeld_;
+            } else {
+                commit();
+                WriteSpaces(spacesHeld_, out);
+                bytes = reinterpret_cast<std::uint8_t*>(out.Room((count - k) * 3 + kSpaces));
+            }
+            spacesHeld_ = 0;
+        }
+        if (bytesOut_) {
+            if (c > 0xFF) {
+                commit();
+                NoByte(units[k], 0);
+                return false;
+            }
+            bytes[length++] = static_cast<std::uint8_t>(c);
+            continue;
+        }
+        // Valid UTF-8 in gives no lone half.
+        if (U16_IS_LEAD(c) && k + 1 < count && U16_IS_TRAIL(units[k + 1])) {
+            c = U16_GET_SUPPLEMENTARY(c, units[k + 1]);
+            ++k;
+        }
+        U8_APPEND_UNSAFE(bytes, length, c);
     }
+    commit();
     read_.erase(0, count);
     return true;
 }

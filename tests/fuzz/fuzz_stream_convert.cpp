@@ -1,8 +1,8 @@
-// Fuzzes the converter's direct path against the whole-text path: for every source it takes,
-// every destination, bytes or UTF-8 on either side and both code pages, the input fed in pieces
-// of the sizes the fuzzer picks gives exactly the output bytes, or the refusal message, that
-// converting the input whole gives, with the block loops of the best vector instructions the
-// processor has and with none.
+// Fuzzes the converter's direct path against the whole-text path: for every source (Translit
+// through the reader that takes a block at a time), every destination, bytes or UTF-8 on either
+// side and both code pages, the input fed in pieces of the sizes the fuzzer picks gives exactly
+// the output bytes, or the refusal message, that converting the input whole gives, with the
+// block loops of the best vector instructions the processor has and with none.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) return 0;
     constexpr TextFormat kSources[] = {kKoi8, kCp1251, kUnicode};
     ConvertOptions options;
-    options.from = kSources[data[0] % 3];
+    // Bit 6 of the second byte (the piece size takes the six below) picks the Translit reader.
+    options.from = (data[1] & 0x40) != 0 ? kTranslit : kSources[data[0] % 3];
     options.to = static_cast<TextFormat>((data[0] >> 2) % 4 + 1);
     options.bytesIn = (data[0] & 0x10) != 0;
     options.bytesOut = (data[0] & 0x20) != 0;
