@@ -184,6 +184,14 @@ inline bool PlainAscii(const unsigned char* p) {
     return ((word | ((word - kLow) & ~word)) & kHigh) == 0;
 }
 
+// Decodes the character of several bytes at in[i] by ICU's rules: its length, or 0 for malformed
+// UTF-8. At most four bytes are read, so the window keeps offsets within 32 bits.
+inline std::size_t DecodeAt(const unsigned char* in, std::size_t i, std::size_t size, UChar32& c) {
+    std::int32_t length = 0;
+    U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)), c);
+    return c < 0 ? 0 : static_cast<std::size_t>(length);
+}
+
 // Where a piece may be cut without cutting a character: before the last byte of its final four
 // that can start a character of several bytes, if there is one.
 std::size_t SafeEnd(std::string_view piece) {
@@ -465,16 +473,13 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
             next = i + 1;
         } else {
             // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
-            // At most four bytes are read, so the window keeps offsets within 32 bits.
-            std::int32_t length = 0;
-            U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)),
-                    c);
-            if (c < 0) {
+            const std::size_t length = DecodeAt(in, i, size, c);
+            if (length == 0) {
                 hasInvalid_ = true;
                 invalid_ = offset_ + i;
                 break;
             }
-            next = i + static_cast<std::size_t>(length);
+            next = i + length;
             if (c >= static_cast<UChar32>(kTableSize)) {
                 if (bytesOut_) {
                     NoByte(c <= 0xFFFF ? static_cast<char16_t>(c) : U16_LEAD(c),
@@ -578,17 +583,14 @@ std::size_t StreamConverter::FeedTranslit(const unsigned char* in, std::size_t s
             break;
         }
         if (byte >= 0x80 && !bytesIn_) {
-            std::int32_t length = 0;
-            U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)),
-                    c);
-            if (c < 0) {
+            const std::size_t length = DecodeAt(in, i, size, c);
+            if (length == 0) {
                 hasInvalid_ = true;
                 invalid_ = offset_ + i;
                 state_ = State::kDone;
-                units_.clear();
                 return i;
             }
-            next = i + static_cast<std::size_t>(length);
+            next = i + length;
         }
         i = next;
         if (!started_) {
