@@ -13,7 +13,6 @@
 #include <string_view>
 #include <utility>
 
-#include "detect/modDetect.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray.h"
 #include "windows/modWindows.h"

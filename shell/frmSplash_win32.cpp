@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "clipboard/clipboard_win32.h"
-#include "detect/modDetect.h"
 #include "resources/litvorot_rc.h"
 #include "shell/modHotKey_win32.h"
 #include "shell/modMenu.h"

@@ -16,6 +16,7 @@
 
 #include "FakeClipboard.h"
 #include "FakeHotKey.h"
+#include "TempDir.h"
 #include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 #include "shell/modSystemTray.h"
@@ -31,9 +32,6 @@ using test::FakeHotKey;
 class ControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/litvorot-controller-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         previousHook_ =
             SetMessageHook([this](std::string_view text) { messages_.emplace_back(text); });
     }
@@ -41,8 +39,6 @@ class ControllerTest : public ::testing::Test {
         delete form_.data();
         if (dlgStatus* status = dlgStatus::Instance()) delete status;
         SetMessageHook(previousHook_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     frmSplash& Start() {
         form_ = new frmSplash(clipboard_, hotKey_, dir_, dir_ / "config");
@@ -81,7 +77,8 @@ class ControllerTest : public ::testing::Test {
     static std::string AllChecked(QMenu* menu) { return Marks(menu->actions()); }
     static QStringList AllCaptions(QMenu* menu) { return Texts(menu->actions()); }
 
-    fs::path dir_;
+    test::TempDir temp_{"controller"};
+    const fs::path dir_ = temp_.Path();
     test::FakeClipboard clipboard_;
     FakeHotKey hotKey_;
     QPointer<frmSplash> form_;

@@ -13,6 +13,7 @@
 
 #include "FakeClipboard.h"
 #include "FakeHotKey.h"
+#include "TempDir.h"
 #include "detect/modDetect.h"
 #include "shell/frmSplashBase.h"
 #include "shell/modPlatform.h"
@@ -74,9 +75,6 @@ class Controller : public frmSplashBase {
 class PlatformTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/litvorot-platform-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         previousHook_ =
             SetMessageHook([this](std::string_view text) { messages_.emplace_back(text); });
         // The settings file at the moment the hot key goes: Exit has written it by then.
@@ -85,18 +83,15 @@ class PlatformTest : public ::testing::Test {
                                                                       : "hot key off");
         };
     }
-    void TearDown() override {
-        SetMessageHook(previousHook_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { SetMessageHook(previousHook_); }
     std::string SettingsBytes() {
         std::ifstream in(dir_ / "settings.ini", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     std::vector<std::string> TakeLog() { return std::exchange(platform_.log, {}); }
 
-    fs::path dir_;
+    test::TempDir temp_{"platform"};
+    const fs::path dir_ = temp_.Path();
     FakePlatform platform_;
     std::vector<std::string> messages_;
     MessageHook previousHook_;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FakeClipboard.h"
+#include "TempDir.h"
 #include "detect/modDetect.h"
 #include "shell/frmSplash.h"
 #include "shell/modCommandLine.h"
@@ -111,17 +112,9 @@ TEST(CommandLineTest, HelpListsEveryOptionAndFormat) {
 
 class HotKeyNoticeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/litvorot-notice-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        delete form_.data();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
+    void TearDown() override { delete form_.data(); }
+    test::TempDir temp_{"notice"};
+    const fs::path dir_ = temp_.Path();
     QPointer<frmSplash> form_;
 };
 

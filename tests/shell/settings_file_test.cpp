@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "TempDir.h"
 #include "shell/modFileIO.h"
 
 namespace litvorot {
@@ -14,17 +15,7 @@ namespace fs = std::filesystem;
 
 class SettingsFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/litvorot-settings-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = dir_ / "settings.ini";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
+    void SetUp() override { file_ = dir_ / "settings.ini"; }
     void Write(const fs::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
@@ -72,7 +63,8 @@ class SettingsFileTest : public ::testing::Test {
         }
     }
 
-    fs::path dir_;
+    test::TempDir temp_{"settings"};
+    const fs::path dir_ = temp_.Path();
     fs::path file_;
 };
 
