@@ -42,6 +42,8 @@ class LetterWriter {
   public:
     explicit LetterWriter(TextFormat dest);
 
+    // Whether the destination is a valid format, so that letters can be written.
+    bool Valid() const { return valid_; }
     // The longest form of a letter, in UTF-16 units (4 for Translit, else 1).
     std::size_t MaxLength() const { return maxLength_; }
 

@@ -1,5 +1,7 @@
 #include "convert/modTranslit.h"
 
+#include <algorithm>
+
 #include "convert/modTextRoutines.h"
 
 namespace litvorot {
@@ -15,27 +17,65 @@ TranslitReader::TranslitReader(TextFormat dest) : writer_(dest) {
     for (const char16_t c : std::u16string_view(u"abvgdelmnoprufyABVGDELMNOPRUFY\"'")) {
         single_[c] = TableIndex(kTranslit, std::u16string_view(&c, 1));
     }
+    // Where every letter is one unit, each ASCII character that is a rule of its own, reading
+    // nothing after it, is written through a table.
+    plain_ = writer_.Valid() && writer_.MaxLength() == 1;
+    for (std::size_t c = 0; c < 128; ++c) {
+        plainOf_[c] = static_cast<std::int32_t>(c);
+        if (single_[c] != 0) plainOf_[c] = writer_.First(single_[c]);
+    }
+    for (const char16_t c : std::u16string_view(u"iIkKtTzZcCsS\\_<")) plainOf_[c] = -1;
 }
 
 void TranslitReader::ReadWhole(std::u16string_view text, std::u16string& out) {
     Begin(text, out);
-    // The first step is always made; after that, the last character never starts a rule, but an
-    // open verbatim section copies it.
-    do {
-        Step();
-    } while (position_ < text_.size() || (verbatim_ && position_ <= text_.size()));
+    if (text.empty()) return;
+    // The first character always starts a step; after it, the last character never starts a
+    // rule, but an open verbatim section copies it.
+    Steps(std::max<std::size_t>(text.size(), 2) - 1, text.size());
 }
 
 std::size_t TranslitReader::Read(std::u16string_view text, bool last, std::u16string& out) {
     Begin(text, out);
     if (last) {
-        while (position_ <= text_.size()) Step();
-        return text_.size();
+        Steps(text.size(), text.size());
+        return text.size();
     }
     // No rule reads more than four characters, so a step that starts four before the end reads
     // nothing of the next block.
-    while (position_ + 3 <= text_.size()) Step();
+    const std::size_t limit = text.size() < 3 ? 0 : text.size() - 3;
+    Steps(limit, limit);
     return position_ - 1;
+}
+
+// Makes steps from the reading position while it is at most `limit`, or `verbatimLimit` inside a
+// verbatim section.
+void TranslitReader::Steps(std::size_t limit, std::size_t verbatimLimit) {
+    for (;;) {
+        if (!verbatim_) Plain(limit);
+        if (position_ > (verbatim_ ? verbatimLimit : limit)) return;
+        Step();
+    }
+}
+
+// The run of characters from the reading position that are rules of their own.
+void TranslitReader::Plain(std::size_t limit) {
+    if (!plain_) return;
+    std::size_t end = position_;
+    while (end <= limit) {
+        const char16_t c = text_[end - 1];
+        if (c < 128 && plainOf_[c] < 0) break;
+        ++end;
+    }
+    if (end == position_) return;
+    const std::size_t at = out_->size();
+    out_->resize(at + (end - position_));
+    char16_t* o = out_->data() + at;
+    for (std::size_t p = position_; p < end; ++p) {
+        const char16_t c = text_[p - 1];
+        *o++ = c < 128 ? static_cast<char16_t>(plainOf_[c]) : c;
+    }
+    position_ = end;
 }
 
 void TranslitReader::Begin(std::u16string_view text, std::u16string& out) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,8 @@ class TranslitReader {
 
   private:
     void Begin(std::u16string_view text, std::u16string& out);
+    void Steps(std::size_t limit, std::size_t verbatimLimit);
+    void Plain(std::size_t limit);
     int Next();  // the character at the reading position, or -1 beyond the text; moves on
     void GiveBack(std::size_t count) { position_ -= count; }
     void Write(int c);
@@ -55,6 +58,8 @@ class TranslitReader {
 
     LetterWriter writer_;
     LetterIndex single_[128] = {};
+    bool plain_ = false;
+    std::int32_t plainOf_[128] = {};  // -1 for a character that starts a longer rule
     std::u16string_view text_;
     std::u16string* out_ = nullptr;
     std::size_t position_ = 1;
