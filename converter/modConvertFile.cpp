@@ -123,6 +123,8 @@ FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::
     if (out.Size() + stream_->MostOutput(bytes) > out.MemoryLimit() || !map_.Map(fd, at, bytes)) {
         return FileOutcome::kConverted;
     }
+    map_.AdviseSequential();
+    out.Expect(stream_->MostOutput(bytes));
     // What a page gone from under the mapping stops half-way: nothing but the converter's loops,
     // which hold nothing that dropping the input would not drop.
     struct Run {

@@ -139,6 +139,12 @@ void MappedFile::Unmap() {
     size_ = 0;
 }
 
+void MappedFile::AdviseSequential() const {
+#if !defined(_WIN32) && defined(MADV_SEQUENTIAL)
+    if (base_ != nullptr) ::madvise(base_, length_, MADV_SEQUENTIAL);
+#endif
+}
+
 bool MappedFile::Read(void (*read)(void* context), void* context) const {
 #ifdef _WIN32
     read(context);
