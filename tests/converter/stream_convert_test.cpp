@@ -325,6 +325,32 @@ TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
               "");
 }
 
+// An output held from a first piece made large at once keeps its order past that piece, and a
+// file after it, its expectation dropped, starts again from the front.
+TEST(HeldOutput, GivesEverythingInOrderFromAnExpectedSize) {
+    std::string want;
+    for (int i = 0; want.size() < (3u << 20); ++i) want += std::to_string(i) + ' ';
+    for (const std::size_t expected : {std::size_t{600} << 10, want.size(), std::size_t{1} << 30}) {
+        bool flushed = false;
+        const std::string output = ThroughFile(
+            [&](HeldOutput& out) {
+                for (int file = 0; file < 2; ++file) {
+                    out.Discard();
+                    out.Expect(expected);
+                    for (std::size_t at = 0; at < want.size();) {
+                        const std::size_t n = std::min<std::size_t>(want.size() - at, 70001);
+                        want.copy(out.Room(n + 8), n, at);
+                        out.Commit(n);
+                        at += n;
+                    }
+                }
+            },
+            HeldOutput::kDefaultMemoryLimit, flushed);
+        EXPECT_TRUE(flushed);
+        EXPECT_TRUE(output == want) << expected << ": " << output.size() << " bytes";
+    }
+}
+
 // A file whose output outgrows what memory may hold is checked to its end, then read again from
 // where the held output ends: the same bytes, or the same refusal with nothing written, as
 // converting it whole; and one file after another through the same converter.
