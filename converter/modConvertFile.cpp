@@ -112,19 +112,18 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
 // Converts a regular file from the descriptor's offset to `size` straight from a mapping of it:
 // the kernel then copies nothing, which reading it would (a fifth of the whole run for 10 MB). The
 // offset is left at `size` and the bytes of a character cut there in front of the piece buffer
-// (`carried`), where Pass goes on with what the file may have grown by. Small files, files whose
-// output might outgrow what memory may hold and files that cannot be mapped are left to Pass.
+// (`carried`), where Pass goes on with what the file may have grown by. Where the output would
+// outgrow what memory may hold, the rest is checked, as Pass does, and read again from there.
+// Small files and files that cannot be mapped are left to Pass.
 FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::size_t& carried,
                                   std::string& message) {
     carried = 0;
     const long long at = Seek(fd, 0, SEEK_CUR);
     if (at < 0 || size - at < static_cast<long long>(kPiece)) return FileOutcome::kConverted;
     const auto bytes = static_cast<std::size_t>(size - at);
-    if (out.Size() + stream_->MostOutput(bytes) > out.MemoryLimit() || !map_.Map(fd, at, bytes)) {
-        return FileOutcome::kConverted;
-    }
+    if (!map_.Map(fd, at, bytes)) return FileOutcome::kConverted;
     map_.AdviseSequential();
-    out.Expect(stream_->MostOutput(bytes));
+    out.Expect(std::min(stream_->MostOutput(bytes), out.MemoryLimit()));
     // What a page gone from under the mapping stops half-way: nothing but the converter's loops,
     // which hold nothing that dropping the input would not drop.
     struct Run {
@@ -132,19 +131,27 @@ FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::
         HeldOutput& out;
         std::string& message;
         FileOutcome outcome = FileOutcome::kConverted;
+        long long at;
         std::size_t carried = 0;
-    } run{*this, out, message};
+    } run{*this, out, message, FileOutcome::kConverted, at};
     const bool read = map_.Read(
         [](void* context) {
             Run& r = *static_cast<Run*>(context);
             StreamConverter& stream = *r.self.stream_;
             const std::string_view all = r.self.map_.Bytes();
+            HeldOutput* sink = &r.out;
             std::size_t done = 0;
             for (std::size_t end = 0; end < all.size() && !stream.Settled();) {
                 // A piece ends where the next begins, or at the end of the mapping, where what
                 // a cut character leaves goes on to Pass.
                 end = std::min(all.size(), end + kPiece);
-                done += stream.Feed(all.substr(done, end - done), false, r.out);
+                if (sink == &r.out && !stream.CannotFail() && stream.Converting() &&
+                    r.out.Size() + stream.MostOutput(end - done) > r.out.MemoryLimit()) {
+                    r.self.Hold(stream, r.at + static_cast<long long>(done));
+                    sink = &r.self.scratch_;
+                }
+                done += stream.Feed(all.substr(done, end - done), false, *sink);
+                if (sink == &r.self.scratch_) r.self.scratch_.Discard();
                 // What no later piece can refuse need not wait for the end.
                 if (stream.CannotFail() && r.out.Size() >= kPiece &&
                     !r.self.Write(r.out, r.message, r.outcome)) {
@@ -173,6 +180,16 @@ FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::
     return FileOutcome::kConverted;
 }
 
+// Stops holding the output: the converter as it is at `offset` of the file is kept to go on from
+// there once the rest has been checked.
+void FileConverter::Hold(StreamConverter& stream, long long offset) {
+    resume_.emplace(stream);
+    resumeAt_ = offset;
+    // Where only malformed UTF-8 can refuse the input, the rest need not be converted twice:
+    // checking it is enough.
+    checkedOnly_ = stream.CheckOnly();
+}
+
 // Reads `fd` to its end through the converter into `out`. With `again` the output is held in
 // memory only up to its limit, the rest of the file checked without keeping its output; with
 // `through` (or when no later piece can refuse the input) it is written as it comes.
@@ -181,19 +198,16 @@ FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::
 FileOutcome FileConverter::Pass(int fd, HeldOutput& out, bool again, bool through,
                                 std::size_t carried, std::string& message) {
     StreamConverter& stream = *stream_;
-    HeldOutput* sink = &out;
+    // The mapping may have stopped holding already.
+    HeldOutput* sink = resume_ ? &scratch_ : &out;
     char* const at = piece_.get() + kFront;
     for (;;) {
         if (again && sink == &out && !through && !stream.CannotFail() && stream.Converting() &&
             out.Size() + stream.MostOutput(carried + kPiece) > out.MemoryLimit()) {
             const long long position = Seek(fd, 0, SEEK_CUR);
             if (position >= 0) {
-                resume_.emplace(stream);
-                resumeAt_ = position - static_cast<long long>(carried);
+                Hold(stream, position - static_cast<long long>(carried));
                 sink = &scratch_;
-                // Where only malformed UTF-8 can refuse the input, the rest need not be
-                // converted twice: checking it is enough.
-                checkedOnly_ = stream.CheckOnly();
             }
         }
         const auto got = ::read(fd, at, kPiece);

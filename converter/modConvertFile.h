@@ -41,6 +41,7 @@ class FileConverter {
     FileOutcome Pass(int fd, HeldOutput& out, bool again, bool through, std::size_t carried,
                      std::string& message);
     bool Write(HeldOutput& out, std::string& message, FileOutcome& outcome);
+    void Hold(StreamConverter& stream, long long offset);
     FileOutcome Whole(const std::string& path, HeldOutput& out, std::string& message);
 
     ConvertOptions options_;
