@@ -74,8 +74,8 @@ class MappedFile {
     std::size_t size_ = 0;
 };
 
-// One input's bytes, read into memory whole. A file is read, not mapped: a mapped file that
-// another program shortens while it is converted would kill the converter with SIGBUS.
+// One input's bytes, read into memory whole. Read, not mapped: the text is converted in a buffer
+// of its own anyway, and no guard against a file shortened meanwhile is needed (see MappedFile).
 class Input {
   public:
     // Returns false with errno set when the input cannot be read.
