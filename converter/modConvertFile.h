@@ -36,8 +36,12 @@ class FileConverter {
 
   private:
     FileOutcome Stream(int fd, HeldOutput& out, std::string& message);
-    FileOutcome Pass(int fd, HeldOutput& out, bool again, bool through, std::string& message);
+    FileOutcome Mapped(int fd, long long size, HeldOutput& out, std::size_t& carried,
+                       std::string& message);
+    FileOutcome Pass(int fd, HeldOutput& out, bool again, bool through, std::size_t carried,
+                     std::string& message);
     bool Write(HeldOutput& out, std::string& message, FileOutcome& outcome);
+    void Hold(StreamConverter& stream, long long offset);
     FileOutcome Whole(const std::string& path, HeldOutput& out, std::string& message);
 
     ConvertOptions options_;
@@ -53,6 +57,7 @@ class FileConverter {
         void operator()(char* memory) const;
     };
     std::unique_ptr<char, Free> piece_;  // kFront + kPiece bytes, aligned to a page
+    MappedFile map_;
     Input input_;
     std::u16string text_;
     ByteBuffer whole_;

@@ -7,6 +7,9 @@
 #else
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <csetjmp>
+#include <csignal>
 #endif
 
 #include <algorithm>
@@ -71,6 +74,102 @@ char* ByteBuffer::Room(std::size_t bytes) {
         capacity_ = capacity;
     }
     return data_.get() + size_;
+}
+
+#ifndef _WIN32
+namespace {
+
+// The mapping being read and where to go back to when one of its pages cannot be.
+struct BusGuard {
+    const char* begin;
+    const char* end;
+    sigjmp_buf back;
+};
+thread_local BusGuard* tGuard = nullptr;
+struct sigaction gPreviousBus {};
+
+void OnBus(int signal, siginfo_t* info, void* context) {
+    BusGuard* const guard = tGuard;
+    const auto* const at = static_cast<const char*>(info->si_addr);
+    if (guard != nullptr && info->si_code > 0 && at >= guard->begin && at < guard->end) {
+        siglongjmp(guard->back, 1);
+    }
+    // Not a page of the mapping: what would have happened without this handler happens. A
+    // fault comes again when the instruction is retried; a signal sent is sent again.
+    ::sigaction(SIGBUS, &gPreviousBus, nullptr);
+    if (info->si_code <= 0) ::raise(signal);
+    (void)context;
+}
+
+}  // namespace
+#endif
+
+bool MappedFile::Map(int fd, long long offset, std::size_t size) {
+    Unmap();
+#if defined(_WIN32)
+    (void)fd;
+    (void)offset;
+    (void)size;
+    return false;
+#else
+    if (size == 0 || offset < 0) return false;
+    const auto page = static_cast<long long>(::sysconf(_SC_PAGESIZE));
+    if (page <= 0) return false;
+    const long long start = offset / page * page;
+    const std::size_t skip = static_cast<std::size_t>(offset - start);
+    // Not populated ahead: the pages mapped as they are first read cost no more, measured.
+    void* const base =
+        ::mmap(nullptr, skip + size, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
+    if (base == MAP_FAILED) return false;
+    base_ = base;
+    length_ = skip + size;
+    data_ = static_cast<const char*>(base) + skip;
+    size_ = size;
+    return true;
+#endif
+}
+
+void MappedFile::Unmap() {
+#ifndef _WIN32
+    if (base_ != nullptr) ::munmap(base_, length_);
+#endif
+    base_ = nullptr;
+    length_ = 0;
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void MappedFile::AdviseSequential() const {
+#if !defined(_WIN32) && defined(MADV_SEQUENTIAL)
+    if (base_ != nullptr) ::madvise(base_, length_, MADV_SEQUENTIAL);
+#endif
+}
+
+bool MappedFile::Read(void (*read)(void* context), void* context) const {
+#ifdef _WIN32
+    read(context);
+    return true;
+#else
+    BusGuard guard{static_cast<const char*>(base_), static_cast<const char*>(base_) + length_, {}};
+    struct sigaction action {};
+    action.sa_sigaction = OnBus;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    if (::sigaction(SIGBUS, &action, &previous) != 0) return false;
+    gPreviousBus = previous;
+    BusGuard* const outer = tGuard;
+    tGuard = &guard;
+    bool whole = true;
+    if (sigsetjmp(guard.back, 1) == 0) {
+        read(context);
+    } else {
+        whole = false;
+    }
+    tGuard = outer;
+    ::sigaction(SIGBUS, &previous, nullptr);
+    return whole;
+#endif
 }
 
 int OpenInput(const std::string& path) {

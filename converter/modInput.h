@@ -43,8 +43,39 @@ int OpenInput(const std::string& path);
 // Closes what OpenInput opened, keeping errno.
 void CloseInput(int fd);
 
-// One input's bytes, read into memory whole. A file is read, not mapped: a mapped file that
-// another program shortens while it is converted would kill the converter with SIGBUS.
+// A part of a regular file mapped into memory, so that converting it costs no copy into a buffer.
+// Another program that shortens the file while it is mapped takes away pages the converter is
+// reading, which raises SIGBUS: Read turns that into a failed read instead of the end of the
+// program. Where files cannot be mapped, Map fails and the file is read as before.
+class MappedFile {
+  public:
+    MappedFile() = default;
+    ~MappedFile() { Unmap(); }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Maps `size` bytes of `fd` from `offset`; false when they cannot be mapped.
+    bool Map(int fd, long long offset, std::size_t size);
+    void Unmap();
+    std::string_view Bytes() const { return {data_, size_}; }
+    // Says the bytes will be read once, from the first to the last (which maps them faster).
+    void AdviseSequential() const;
+
+    // Calls `read(context)`, which may read Bytes(). False when a page of them could not be read
+    // (the file was shortened, or its disk failed): `read` was then stopped where it was, so it
+    // must leave nothing half done that needs more than being dropped (no locks held, no memory
+    // allocated but not yet owned, no objects whose destructors must run).
+    bool Read(void (*read)(void* context), void* context) const;
+
+  private:
+    void* base_ = nullptr;  // the mapping, from the page the bytes begin in
+    std::size_t length_ = 0;
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// One input's bytes, read into memory whole. Read, not mapped: the text is converted in a buffer
+// of its own anyway, and no guard against a file shortened meanwhile is needed (see MappedFile).
 class Input {
   public:
     // Returns false with errno set when the input cannot be read.

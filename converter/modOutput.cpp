@@ -49,7 +49,9 @@ char* HeldOutput::Room(std::size_t bytes) {
         // A new piece, twice the size of the one before (each is filled, never copied). The
         // first is small and of ordinary pages, as most outputs are: a huge page costs its whole
         // 2 MB to clear the first time it is touched.
-        std::size_t capacity = kSmallPiece;
+        // An output expected to be large starts on huge pages: the ordinary pages of a small
+        // first piece cost a fault each, several times what clearing them costs.
+        std::size_t capacity = std::max(kSmallPiece, std::min(expected_, kLargestPiece));
         if (used_ > 0) {
             capacity =
                 std::min(kLargestPiece, std::max(kHugePage, pieces_[used_ - 1].capacity * 2));
@@ -154,6 +156,7 @@ bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
 }
 
 void HeldOutput::Discard() {
+    expected_ = 0;
     used_ = 0;
     inMemory_ = 0;
     size_ = 0;

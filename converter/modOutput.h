@@ -22,6 +22,10 @@ class HeldOutput {
 
     static constexpr std::size_t kDefaultMemoryLimit = std::size_t{256} << 20;
 
+    // The output is likely to come to as much as `bytes`: a first piece is made that large at
+    // once (up to the largest piece), of huge pages, rather than starting small. Until Discard.
+    void Expect(std::size_t bytes) { expected_ = bytes; }
+
     // Room for at least `bytes` more; Commit then says how many were written there.
     char* Room(std::size_t bytes);
     void Commit(std::size_t bytes);
@@ -57,6 +61,7 @@ class HeldOutput {
     std::size_t used_ = 0;  // pieces_ in use
     std::size_t inMemory_ = 0;
     std::size_t size_ = 0;
+    std::size_t expected_ = 0;
     std::FILE* spill_ = nullptr;
     std::string spillError_;
 };

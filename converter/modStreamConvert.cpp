@@ -126,7 +126,11 @@ StreamConverter::StreamConverter(const ConvertOptions& options)
     }
     simd_ = std::min(BestSimd(), gSimdLimit);
     cyrillicBlocks_ = simd_ != Simd::kNone && bytesOut_ && !bytesIn_ && asciiKept_;
-    Steps(cyrillic_, cyrillicSteps_);
+    // The AVX2 loop looks up U+0400..U+045F only: the letters past them must have no byte.
+    if (simd_ == Simd::kAvx2) {
+        cyrillicBlocks_ &=
+            std::all_of(cyrillic_ + 96, cyrillic_ + 128, [](unsigned char b) { return b == 0; });
+    }
     // The AVX2 byte loop stops at a byte that becomes NUL, which must then be one that becomes
     // no byte (NUL itself ends the text before the loop sees it).
     unsigned char byteOrNul[256];
@@ -324,68 +328,133 @@ LITVOROT_AVX2 inline __m256i LookUp128(const Steps128& t, __m256i index) {
     return found;
 }
 
-// CyrillicBlocks with AVX2, 32 bytes at a time: the letters looked up through the steps of the
-// table, the lead bytes dropped in four groups of eight. A lead in the last lane is dropped too,
-// its continuation byte taking it from the block before; the loop steps on by whole blocks, so
-// that the next load never waits for this block's masks.
+// The bytes of `b` where the top bit of `mask`'s byte is set, those of `a` elsewhere. Written
+// out, as g++ otherwise turns each mask into a comparison first, an instruction more for every
+// blend.
+LITVOROT_AVX2 inline __m256i Blend(__m256i a, __m256i b, __m256i mask) {
+#if defined(__GNUC__) && !defined(__clang__)
+    __m256i picked;
+    asm("vpblendvb %3, %2, %1, %0" : "=x"(picked) : "x"(a), "x"(b), "x"(mask));
+    return picked;
+#else
+    return _mm256_blendv_epi8(a, b, mask);
+#endif
+}
+
+// The table of 128 the AVX2 Cyrillic loop looks its letters up in, in parts of 16, each part in
+// both halves of a vector; only the first six (U+0400..U+045F), the last two (letters no code
+// page has) being all 0.
+struct Table96 {
+    __m256i part[6];
+};
+LITVOROT_AVX2 inline Table96 LoadTable(const unsigned char* table) {
+    Table96 t;
+    for (int k = 0; k < 6; ++k) {
+        t.part[k] = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    }
+    return t;
+}
+
+// Entries `low` of parts k and k + 1, picked by bit 4 of the entry (at the top of `bit4`).
+LITVOROT_AVX2 inline __m256i LookUpPair(const Table96& t, int k, __m256i low, __m256i bit4) {
+    return Blend(_mm256_shuffle_epi8(t.part[k], low), _mm256_shuffle_epi8(t.part[k + 1], low),
+                 bit4);
+}
+
+// For each continuation byte of `v` (the byte before it in `prev`, a lead D0 or D1), its letter's
+// byte from the table: entry (lead & 1) << 6 | (continuation & 0x3F). Every part is looked up
+// with the low four bits, and the results are picked between by bits 4, 5 and 6 of the entry,
+// each moved to the top of its byte where the blends read it. Other lanes get what they get.
+LITVOROT_AVX2 inline __m256i LookUpLetters(const Table96& t, __m256i v, __m256i prev) {
+    const __m256i low = _mm256_andnot_si256(_mm256_set1_epi8(char(0xC0)), v);
+    const __m256i bit4 = _mm256_slli_epi16(v, 3);
+    const __m256i bit5 = _mm256_slli_epi16(v, 2);
+    const __m256i first = Blend(LookUpPair(t, 0, low, bit4), LookUpPair(t, 2, low, bit4), bit5);
+    const __m256i second = Blend(LookUpPair(t, 4, low, bit4), _mm256_setzero_si256(), bit5);
+    return Blend(first, second, _mm256_slli_epi16(prev, 7));
+}
+
+// One block of 32 bytes, `prev` the same loaded one byte earlier: its bytes with each
+// continuation byte turned into its letter, the lead bytes (to be dropped), and a lane whose top
+// bit is set for each byte that keeps the block from converting here: a byte that is neither
+// ASCII, a lead D0/D1 nor a continuation byte, a continuation byte without a lead before it or a
+// lead without one after it, NUL, and a letter that is no single byte (0 in the table).
+struct CyrillicBlock {
+    __m256i bytes;
+    __m256i bad;
+    std::uint32_t lead;
+};
+LITVOROT_AVX2 inline CyrillicBlock ReadBlock(const Table96& t, __m256i v, __m256i prev) {
+    const __m256i fe = _mm256_set1_epi8(char(0xFE));
+    const __m256i d0 = _mm256_set1_epi8(char(0xD0));
+    const __m256i cont = _mm256_cmpgt_epi8(_mm256_set1_epi8(char(0xC0)), v);
+    const __m256i lead = _mm256_cmpeq_epi8(_mm256_and_si256(v, fe), d0);
+    const __m256i leadBefore = _mm256_cmpeq_epi8(_mm256_and_si256(prev, fe), d0);
+    const __m256i bytes = Blend(v, LookUpLetters(t, v, prev), cont);
+    // Top bit of v: not ASCII, so a lead or a continuation byte it must be.
+    const __m256i placed = _mm256_xor_si256(v, _mm256_or_si256(cont, lead));
+    const __m256i paired = _mm256_xor_si256(cont, leadBefore);
+    const __m256i zero = _mm256_cmpeq_epi8(bytes, _mm256_setzero_si256());
+    return {bytes, _mm256_or_si256(_mm256_or_si256(placed, paired), zero),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(lead))};
+}
+
+// Stores the bytes of a block but those of `drop`, in order, at `o`: in four groups of eight,
+// each gathered by a shuffle from the tables and stored whole, the next written over what it
+// left. Up to eight bytes past the end are written over.
+LITVOROT_AVX2 inline char* StoreKept(__m256i bytes, std::uint32_t drop, char* o) {
+    const std::uint32_t keep = ~drop;
+    const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
+                   k3 = keep >> 24;
+    // The shuffles go straight from the tables into the vector, the second of each half from the
+    // table that points eight bytes further.
+    const __m128i lowShuffle = _mm_castpd_si128(_mm_loadh_pd(
+        _mm_castsi128_pd(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k0]))),
+        reinterpret_cast<const double*>(&kCompaction.second[k1])));
+    const __m128i highShuffle = _mm_castpd_si128(_mm_loadh_pd(
+        _mm_castsi128_pd(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k2]))),
+        reinterpret_cast<const double*>(&kCompaction.second[k3])));
+    const __m256i packed = _mm256_shuffle_epi8(bytes, _mm256_set_m128i(highShuffle, lowShuffle));
+    const __m128i low = _mm256_castsi256_si128(packed);
+    const __m128i high = _mm256_extracti128_si256(packed, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), low);
+    o += __builtin_popcount(k0);
+    _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(low));
+    o += __builtin_popcount(k1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), high);
+    o += __builtin_popcount(k2);
+    _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(high));
+    return o + __builtin_popcount(k3);
+}
+
+// CyrillicBlocks with AVX2, 64 bytes at a time, as two blocks of 32 checked together: the
+// letters looked up in the table, the lead bytes dropped. Each block is loaded again one byte
+// earlier for the lead before each continuation byte, so that a lead in the last lane finds its
+// continuation byte in the next block; the first block of the input has none before it.
 LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t size, char*& out,
-                                           const unsigned char* steps) {
-    const Steps128 table = LoadSteps(steps);
-    const __m256i zero = _mm256_setzero_si256();
+                                           const unsigned char* table) {
+    const Table96 t = LoadTable(table);
     std::size_t i = 0;
     char* o = out;
-    std::uint32_t carried = 0;  // 1 when the block before ended in a lead byte
-    while (i + 32 <= size) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        // ASCII but NUL; lead bytes D0 and D1; continuation bytes (as signed bytes, below -64).
-        const auto plain =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(v, zero)));
-        const auto lead = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(
-            _mm256_and_si256(v, _mm256_set1_epi8(char(0xFE))), _mm256_set1_epi8(char(0xD0)))));
-        const __m256i contBytes = _mm256_cmpgt_epi8(_mm256_set1_epi8(-64), v);
-        const auto cont = static_cast<std::uint32_t>(_mm256_movemask_epi8(contBytes));
-        if ((plain | lead | cont) != ~std::uint32_t{0} || cont != ((lead << 1) | carried)) break;
-        // Each byte beside the one before it: loaded again one byte earlier, but for the first
-        // block, whose lane 0 holds no continuation byte.
-        const __m256i previous =
-            i == 0 ? _mm256_alignr_epi8(v, _mm256_permute2x128_si256(zero, v, 0x21), 15)
+    std::uint32_t carried = 0;  // 1 when the last block stored ended in a lead byte
+    while (i + 64 <= size) {
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 32));
+        const __m256i p0 =
+            i == 0 ? _mm256_alignr_epi8(
+                         v0, _mm256_permute2x128_si256(_mm256_setzero_si256(), v0, 0x21), 15)
                    : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i - 1));
-        // The letter's number: the lead's last bit and the continuation byte's own six.
-        const __m256i index = _mm256_or_si256(
-            _mm256_and_si256(_mm256_slli_epi16(previous, 6), _mm256_set1_epi8(0x40)),
-            _mm256_and_si256(v, _mm256_set1_epi8(0x3F)));
-        const __m256i letters = LookUp128(table, index);
-        const auto none =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(letters, zero)));
-        if ((none & cont) != 0) break;
-        const __m256i bytes = _mm256_blendv_epi8(v, letters, contBytes);
-        const std::uint32_t keep = ~lead;
-        const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
-                       k3 = keep >> 24;
-        // The shuffles go straight from the tables into the vector, the second of each half
-        // from the table that points eight bytes further.
-        const __m128i lowShuffle = _mm_castpd_si128(_mm_loadh_pd(
-            _mm_castsi128_pd(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k0]))),
-            reinterpret_cast<const double*>(&kCompaction.second[k1])));
-        const __m128i highShuffle = _mm_castpd_si128(_mm_loadh_pd(
-            _mm_castsi128_pd(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kCompaction.shuffle[k2]))),
-            reinterpret_cast<const double*>(&kCompaction.second[k3])));
-        const __m256i packed =
-            _mm256_shuffle_epi8(bytes, _mm256_set_m128i(highShuffle, lowShuffle));
-        const __m128i low = _mm256_castsi256_si128(packed);
-        const __m128i high = _mm256_extracti128_si256(packed, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), low);
-        o += __builtin_popcount(k0);
-        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(low));
-        o += __builtin_popcount(k1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), high);
-        o += __builtin_popcount(k2);
-        _mm_storeh_pd(reinterpret_cast<double*>(o), _mm_castsi128_pd(high));
-        o += __builtin_popcount(k3);
-        carried = lead >> 31;
-        i += 32;
+        const __m256i p1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 31));
+        const CyrillicBlock b0 = ReadBlock(t, v0, p0);
+        const CyrillicBlock b1 = ReadBlock(t, v1, p1);
+        if (_mm256_movemask_epi8(_mm256_or_si256(b0.bad, b1.bad)) != 0) break;
+        o = StoreKept(b0.bytes, b0.lead, o);
+        o = StoreKept(b1.bytes, b1.lead, o);
+        carried = b1.lead >> 31;
+        i += 64;
     }
     out = o;
     // A lead dropped at the end of the last block is left for the character loop (it wrote
@@ -438,14 +507,14 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
     std::size_t i = 0;
     std::size_t retry = 0;
     char* o = out;
-    const std::size_t block = simd_ == Simd::kAvx512 ? 64 : 32;
+    constexpr std::size_t block = 64;
     while (i < size) {
         if (cyrillicBlocks_ && i >= retry && i + block <= size) {
             // The block the blocks stopped at goes through the character loop.
             if (simd_ == Simd::kAvx512) {
                 i += CyrillicBlocks(in + i, size - i, o, cyrillic_);
             } else {
-                i += CyrillicBlocks32(in + i, size - i, o, cyrillicSteps_);
+                i += CyrillicBlocks32(in + i, size - i, o, cyrillic_);
             }
             retry = i + block;
             if (i == size) break;

@@ -93,14 +93,13 @@ class StreamConverter {
     bool asciiKept_ = true;       // every ASCII character but NUL comes out as itself
     bool oneByte_ = true;         // bytes in: every byte but NUL comes out as one byte (or no byte)
     // Blocks of ASCII and Cyrillic (U+0400..U+047F) that all come out as one byte each go 64
-    // bytes at a time with AVX-512, 32 with AVX2, where the processor has them.
+    // bytes at a time with AVX-512 or AVX2, where the processor has them.
     bool cyrillicBlocks_ = false;
     Simd simd_ = Simd::kNone;
     bool byteBlocks_ = false;           // bytes in, oneByte_, and no byte but NUL becomes NUL
     unsigned char cyrillic_[128] = {};  // the byte of U+0400 + n, 0 when it is no single byte
-    // The tables of 16 the AVX2 loops look up 128 entries through: entry n of table k is the
-    // byte of entry 16k + n XOR that of entry 16(k - 1) + n (see LookUp128).
-    alignas(16) unsigned char cyrillicSteps_[128] = {};
+    // The tables of 16 the AVX2 byte loop looks up 128 entries through: entry n of table k is
+    // the byte of entry 16k + n XOR that of entry 16(k - 1) + n (see LookUp128).
     alignas(16) unsigned char lowSteps_[128] = {};   // bytes 0..127, 0 for one that is no byte
     alignas(16) unsigned char highSteps_[128] = {};  // bytes 128..255 likewise
     Form forms_[kTableSize];

@@ -1,17 +1,21 @@
 // The direct path against the whole-text path (ConvertInput): the same output bytes or the same
 // refusal, whatever the pieces the input arrives in; and the held output, in memory and spilled.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/modCodePage.h"
 #include "converter/modConvertFile.h"
 #include "converter/modConvertInput.h"
+#include "converter/modInput.h"
 #include "converter/modOutput.h"
 #include "converter/modStreamConvert.h"
 
@@ -384,6 +388,32 @@ TEST(HeldOutput, GivesEverythingInOrderInMemoryAndSpilled) {
               "");
 }
 
+// An output held from a first piece made large at once keeps its order past that piece, and a
+// file after it, its expectation dropped, starts again from the front.
+TEST(HeldOutput, GivesEverythingInOrderFromAnExpectedSize) {
+    std::string want;
+    for (int i = 0; want.size() < (3u << 20); ++i) want += std::to_string(i) + ' ';
+    for (const std::size_t expected : {std::size_t{600} << 10, want.size(), std::size_t{1} << 30}) {
+        bool flushed = false;
+        const std::string output = ThroughFile(
+            [&](HeldOutput& out) {
+                for (int file = 0; file < 2; ++file) {
+                    out.Discard();
+                    out.Expect(expected);
+                    for (std::size_t at = 0; at < want.size();) {
+                        const std::size_t n = std::min<std::size_t>(want.size() - at, 70001);
+                        want.copy(out.Room(n + 8), n, at);
+                        out.Commit(n);
+                        at += n;
+                    }
+                }
+            },
+            HeldOutput::kDefaultMemoryLimit, flushed);
+        EXPECT_TRUE(flushed);
+        EXPECT_TRUE(output == want) << expected << ": " << output.size() << " bytes";
+    }
+}
+
 // A file whose output outgrows what memory may hold is checked to its end, then read again from
 // where the held output ends: the same bytes, or the same refusal with nothing written, as
 // converting it whole; and one file after another through the same converter.
@@ -452,6 +482,159 @@ TEST(FileConverter, ReadsAFileAgainRatherThanHoldingMoreThanItsLimit) {
 TEST(FileConverter, ReadsTranslitAgainFromWhereItsHeldOutputEnds) {
     ExpectFilesConvertAsWholeTexts(
         {ConvertOptions{kTranslit, kUnicode}, ConvertOptions{kTranslit, kKoi8, false, true}});
+}
+
+// Writes `data` to the file `name`.
+void WriteFile(const char* name, const std::string& data) {
+    std::FILE* file = std::fopen(name, "wb");
+    std::fwrite(data.data(), 1, data.size(), file);
+    std::fclose(file);
+}
+
+// Files of several pieces are converted straight from a mapping of them: the same bytes, or the
+// same refusal with nothing written, as converting them whole, with a character cut where a piece
+// ends, at the end of the file, and from standard input that is a file read from part-way.
+TEST(FileConverter, ConvertsAMappedFileAsTheWholeText) {
+    BuildTables();
+    SetAnsiCodePage(1252);
+    constexpr std::size_t kPiece = FileConverter::kPiece;
+    std::string prose;
+    while (prose.size() < 3 * kPiece) {
+        prose +=
+            "\xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xd0\xb6\xd0\xb5 \xd1\x89\xd1\x91, "
+            "\xd0\xad\xd0\xa2\xd0\x98\xd0\xa5 \xd1\x87\xd0\xb0\xd1\x8e.\n";
+    }
+    const auto with = [&](std::size_t at, const std::string& what) {
+        std::string data = prose;
+        data.insert(at, what);
+        return data;
+    };
+    const std::string inputs[] = {
+        prose,
+        with(kPiece - 1, "\xd0\xb6"),          // a letter across the end of the first piece
+        with(2 * kPiece - 2, "\xe2\x80\x94"),  // no byte across the end of the second
+        with(prose.size() - 10, "\xff"),       // malformed near the end
+        with(kPiece + 5, std::string(1, '\0')) + "\xff",  // cut at NUL, malformed behind it
+        prose + "\xd0",                                   // ends in a cut character
+    };
+    char name[] = "/tmp/litvorot-mapped-XXXXXX";
+    const int made = ::mkstemp(name);
+    ASSERT_GE(made, 0);
+    ::close(made);
+    for (const ConvertOptions options :
+         {ConvertOptions{kUnicode, kKoi8, false, true}, ConvertOptions{kUnicode, kTranslit},
+          ConvertOptions{kKoi8, kCp1251, true, true}}) {
+        FileConverter converter(options);
+        for (const std::string& data : inputs) {
+            WriteFile(name, data);
+            const Result whole = Whole(options, data);
+            for (const bool throughStandardInput : {false, true}) {
+                // Standard input starts 1000 bytes into the file, where the one before it stopped.
+                const std::size_t skip = throughStandardInput ? 1000 : 0;
+                const Result want = skip == 0 ? whole : Whole(options, data.substr(skip));
+                const int saved = ::dup(0);
+                const int input = ::open(name, O_RDONLY);
+                ASSERT_EQ(::lseek(input, static_cast<off_t>(skip), SEEK_SET), off_t(skip));
+                ::dup2(input, 0);
+                ::close(input);
+                bool flushed = false;
+                FileOutcome outcome{};
+                std::string message;
+                const std::string output = ThroughFile(
+                    [&](HeldOutput& out) {
+                        outcome =
+                            converter.Convert(throughStandardInput ? "-" : name, out, message);
+                    },
+                    HeldOutput::kDefaultMemoryLimit, flushed);
+                // Standard input is left at the end of the file, as reading it leaves it.
+                EXPECT_EQ(::lseek(0, 0, SEEK_CUR), off_t(skip == 0 ? 0 : data.size()));
+                ::dup2(saved, 0);
+                ::close(saved);
+                if (want.ok) {
+                    EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
+                    EXPECT_TRUE(output == want.bytes) << options.to << ": " << output.size()
+                                                      << " bytes, want " << want.bytes.size();
+                } else {
+                    EXPECT_EQ(outcome, FileOutcome::kRefused);
+                    EXPECT_EQ(message, want.bytes);
+                    EXPECT_EQ(output, "");
+                }
+            }
+        }
+    }
+    std::remove(name);
+}
+
+// A file shortened by another program while it is mapped takes pages away from under the
+// mapping: reading them is a failed read, not the end of the program, and SIGBUS is handled as
+// it was before once the reading is over.
+TEST(MappedFile, AFileShortenedWhileMappedIsAFailedRead) {
+    char name[] = "/tmp/litvorot-shortened-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    const std::string data(1 << 20, 'x');
+    ASSERT_EQ(::write(fd, data.data(), data.size()), ssize_t(data.size()));
+    struct Sum {
+        const MappedFile* map;
+        std::size_t sum;
+    };
+    const auto add = [](void* context) {
+        Sum& s = *static_cast<Sum*>(context);
+        for (const char c : s.map->Bytes()) s.sum += static_cast<unsigned char>(c);
+    };
+    struct sigaction before {};  // the default, or a sanitizer's own handler
+    ::sigaction(SIGBUS, nullptr, &before);
+    MappedFile map;
+    ASSERT_TRUE(map.Map(fd, 4096, data.size() - 4096));
+    Sum whole{&map, 0};
+    EXPECT_TRUE(map.Read(add, &whole));
+    EXPECT_EQ(whole.sum, (data.size() - 4096) * 'x');
+    ASSERT_EQ(::ftruncate(fd, 8192), 0);
+    Sum cut{&map, 0};
+    EXPECT_FALSE(map.Read(add, &cut));
+    EXPECT_EQ(cut.sum, 4096u * 'x');  // the page left, then the first one gone
+    struct sigaction now {};
+    ::sigaction(SIGBUS, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, before.sa_handler);
+    map.Unmap();
+    ::close(fd);
+    std::remove(name);
+}
+
+// The same through the converter: a file shortened while it is converted is refused, and names
+// why. The output of KOI8 into CP 1251 goes out as it comes: the first of it, read through a pipe,
+// is when the file is shortened, while the converter waits to write the rest.
+TEST(FileConverter, RefusesAFileShortenedWhileConverted) {
+    BuildTables();
+    SetAnsiCodePage(1252);
+    char name[] = "/tmp/litvorot-shortened-XXXXXX";
+    const int made = ::mkstemp(name);
+    ASSERT_GE(made, 0);
+    ::close(made);
+    WriteFile(name, std::string(8 * FileConverter::kPiece, '\xc1'));
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    std::thread reader([&] {
+        char block[4096];
+        bool shortened = false;
+        while (::read(pipe[0], block, sizeof block) > 0) {
+            if (!shortened) ::truncate(name, 0);
+            shortened = true;
+        }
+    });
+    FileOutcome outcome{};
+    std::string message;
+    {
+        FileConverter converter({kKoi8, kCp1251, true, true});
+        HeldOutput out(pipe[1]);
+        outcome = converter.Convert(name, out, message);
+    }
+    ::close(pipe[1]);
+    reader.join();
+    ::close(pipe[0]);
+    EXPECT_EQ(outcome, FileOutcome::kRefused);
+    EXPECT_EQ(message, "changed while it was read: part of it could no longer be read");
+    std::remove(name);
 }
 
 }  // namespace
