@@ -189,8 +189,16 @@ inline bool PlainAscii(const unsigned char* p) {
 }
 
 // Decodes the character of several bytes at in[i] by ICU's rules: its length, or 0 for malformed
-// UTF-8. At most four bytes are read, so the window keeps offsets within 32 bits.
-inline std::size_t DecodeAt(const unsigned char* in, std::size_t i, std::size_t size, UChar32& c) {
+// UTF-8. At most four bytes are read, so the window keeps offsets within 32 bits. Kept out of the
+// character loops, which it would otherwise crowd (Unicode -> Translit measured about a tenth
+// faster so).
+#if defined(__GNUC__) || defined(__clang__)
+#define LITVOROT_OUT_OF_LINE __attribute__((noinline))
+#else
+#define LITVOROT_OUT_OF_LINE
+#endif
+LITVOROT_OUT_OF_LINE std::size_t DecodeAt(const unsigned char* in, std::size_t i, std::size_t size,
+                                          UChar32& c) {
     std::int32_t length = 0;
     U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)), c);
     return c < 0 ? 0 : static_cast<std::size_t>(length);
