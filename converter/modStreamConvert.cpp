@@ -313,20 +313,24 @@ constexpr Compaction MakeCompaction() {
 }
 constexpr Compaction kCompaction = MakeCompaction();
 
-// Looks up 32 indices below 128 in a table of 128 given as Steps: the part k of an index holds
-// no sign bit after taking 16 k off exactly when the index lies in part k or beyond, so the parts
-// it picks XOR back to the entry of its own part.
-struct Steps128 {
-    __m256i part[8];
+// The first `count` parts of 16 of a table, each part in both halves of a vector.
+template <int count>
+struct Parts {
+    __m256i part[count];
 };
-LITVOROT_AVX2 inline Steps128 LoadSteps(const unsigned char* steps) {
-    Steps128 t;
-    for (int k = 0; k < 8; ++k) {
+template <int count>
+LITVOROT_AVX2 inline Parts<count> LoadParts(const unsigned char* table) {
+    Parts<count> t;
+    for (int k = 0; k < count; ++k) {
         t.part[k] = _mm256_broadcastsi128_si256(
-            _mm_load_si128(reinterpret_cast<const __m128i*>(steps + 16 * k)));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
     }
     return t;
 }
+// Looks up 32 indices below 128 in a table of 128 given as Steps: the part k of an index holds
+// no sign bit after taking 16 k off exactly when the index lies in part k or beyond, so the parts
+// it picks XOR back to the entry of its own part.
+using Steps128 = Parts<8>;
 LITVOROT_AVX2 inline __m256i LookUp128(const Steps128& t, __m256i index) {
     __m256i found = _mm256_shuffle_epi8(t.part[0], index);
     for (int k = 1; k < 8; ++k) {
@@ -352,17 +356,7 @@ LITVOROT_AVX2 inline __m256i Blend(__m256i a, __m256i b, __m256i mask) {
 // The table of 128 the AVX2 Cyrillic loop looks its letters up in, in parts of 16, each part in
 // both halves of a vector; only the first six (U+0400..U+045F), the last two (letters no code
 // page has) being all 0.
-struct Table96 {
-    __m256i part[6];
-};
-LITVOROT_AVX2 inline Table96 LoadTable(const unsigned char* table) {
-    Table96 t;
-    for (int k = 0; k < 6; ++k) {
-        t.part[k] = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
-    }
-    return t;
-}
+using Table96 = Parts<6>;
 
 // Entries `low` of parts k and k + 1, picked by bit 4 of the entry (at the top of `bit4`).
 LITVOROT_AVX2 inline __m256i LookUpPair(const Table96& t, int k, __m256i low, __m256i bit4) {
@@ -444,7 +438,7 @@ LITVOROT_AVX2 inline char* StoreKept(__m256i bytes, std::uint32_t drop, char* o)
 // continuation byte in the next block; the first block of the input has none before it.
 LITVOROT_AVX2 std::size_t CyrillicBlocks32(const unsigned char* in, std::size_t size, char*& out,
                                            const unsigned char* table) {
-    const Table96 t = LoadTable(table);
+    const Table96 t = LoadParts<6>(table);
     std::size_t i = 0;
     char* o = out;
     std::uint32_t carried = 0;  // 1 when the last block stored ended in a lead byte
@@ -477,8 +471,8 @@ template <bool asciiKept>
 LITVOROT_AVX2 std::size_t ByteBlocks32(const unsigned char* in, std::size_t size, char* out,
                                        const unsigned char* lowSteps,
                                        const unsigned char* highSteps) {
-    const Steps128 low = LoadSteps(lowSteps);
-    const Steps128 high = LoadSteps(highSteps);
+    const Steps128 low = LoadParts<8>(lowSteps);
+    const Steps128 high = LoadParts<8>(highSteps);
     std::size_t i = 0;
     for (; i + 32 <= size; i += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));

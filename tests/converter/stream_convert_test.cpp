@@ -414,6 +414,26 @@ TEST(HeldOutput, GivesEverythingInOrderFromAnExpectedSize) {
     }
 }
 
+// `text` with `what` put in at `at`.
+std::string Inserted(std::string text, std::size_t at, const std::string& what) {
+    return text.insert(at, what);
+}
+
+// What a file gave through the converter against converting it whole: the same bytes, or the
+// same refusal with nothing written.
+void ExpectAsWhole(const Result& whole, FileOutcome outcome, const std::string& message,
+                   const std::string& output, TextFormat to) {
+    if (whole.ok) {
+        EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
+        EXPECT_TRUE(output == whole.bytes)
+            << to << ": " << output.size() << " bytes, want " << whole.bytes.size();
+    } else {
+        EXPECT_EQ(outcome, FileOutcome::kRefused);
+        EXPECT_EQ(message, whole.bytes);
+        EXPECT_EQ(output, "");
+    }
+}
+
 // A file whose output outgrows what memory may hold is checked to its end, then read again from
 // where the held output ends: the same bytes, or the same refusal with nothing written, as
 // converting it whole; and one file after another through the same converter.
@@ -428,9 +448,7 @@ void ExpectFilesConvertAsWholeTexts(std::initializer_list<ConvertOptions> conver
     }
     const std::size_t late = prose.size() - 1000;
     const auto with = [&](std::size_t at, const std::string& what) {
-        std::string data = prose;
-        data.insert(at, what);
-        return data;
+        return Inserted(prose, at, what);
     };
     const std::string inputs[] = {
         prose,
@@ -457,15 +475,7 @@ void ExpectFilesConvertAsWholeTexts(std::initializer_list<ConvertOptions> conver
             const std::string output = ThroughFile(
                 [&](HeldOutput& out) { outcome = converter.Convert(name, out, message); }, 300000,
                 flushed);
-            if (whole.ok) {
-                EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
-                EXPECT_TRUE(output == whole.bytes)
-                    << options.to << ": " << output.size() << " bytes, want " << whole.bytes.size();
-            } else {
-                EXPECT_EQ(outcome, FileOutcome::kRefused);
-                EXPECT_EQ(message, whole.bytes);
-                EXPECT_EQ(output, "");
-            }
+            ExpectAsWhole(whole, outcome, message, output, options.to);
         }
     }
     std::remove(name);
@@ -505,9 +515,7 @@ TEST(FileConverter, ConvertsAMappedFileAsTheWholeText) {
             "\xd0\xad\xd0\xa2\xd0\x98\xd0\xa5 \xd1\x87\xd0\xb0\xd1\x8e.\n";
     }
     const auto with = [&](std::size_t at, const std::string& what) {
-        std::string data = prose;
-        data.insert(at, what);
-        return data;
+        return Inserted(prose, at, what);
     };
     const std::string inputs[] = {
         prose,
@@ -550,15 +558,7 @@ TEST(FileConverter, ConvertsAMappedFileAsTheWholeText) {
                 EXPECT_EQ(::lseek(0, 0, SEEK_CUR), off_t(skip == 0 ? 0 : data.size()));
                 ::dup2(saved, 0);
                 ::close(saved);
-                if (want.ok) {
-                    EXPECT_EQ(outcome, FileOutcome::kConverted) << message;
-                    EXPECT_TRUE(output == want.bytes) << options.to << ": " << output.size()
-                                                      << " bytes, want " << want.bytes.size();
-                } else {
-                    EXPECT_EQ(outcome, FileOutcome::kRefused);
-                    EXPECT_EQ(message, want.bytes);
-                    EXPECT_EQ(output, "");
-                }
+                ExpectAsWhole(want, outcome, message, output, options.to);
             }
         }
     }
