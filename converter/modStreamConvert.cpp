@@ -642,6 +642,7 @@ std::size_t StreamConverter::FeedTranslit(const unsigned char* in, std::size_t s
                                           HeldOutput& out) {
     std::size_t i = 0;
     bool nul = false;
+    std::size_t leading = 0;  // spaces the text starts with, in this piece
     std::size_t kept = units_.size();
     units_.resize(kept + size);
     char16_t* const units = units_.data();
@@ -666,7 +667,7 @@ std::size_t StreamConverter::FeedTranslit(const unsigned char* in, std::size_t s
         i = next;
         if (!started_) {
             if (c == u' ') {
-                WriteSpaces(1, out);
+                ++leading;
                 continue;
             }
             started_ = true;
@@ -675,6 +676,7 @@ std::size_t StreamConverter::FeedTranslit(const unsigned char* in, std::size_t s
         U16_APPEND_UNSAFE(units, kept, c);
     }
     units_.resize(kept);
+    WriteSpaces(leading, out);
 
     const bool end = nul || last;
     const std::size_t taken = reader_->Read(units_, end, read_);
