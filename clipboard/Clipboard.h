@@ -1,12 +1,67 @@
 // Clipboard text exchange: reading the clipboard's Unicode text as a whole and replacing the
 // clipboard's contents with a text. Each platform supplies its own implementation.
+//
+// The program reads in one way only, ReadClipboard: asynchronous, driven by the event loop, and
+// bounded in time and size. It hands back the text with what is known of it (marked secret by a
+// password manager, copied files, no text at all). Writing can carry the secret mark on.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace litvorot {
+
+// How long a read waits for the clipboard's owner to say anything (the list of formats, the text
+// or its next chunk) before it gives up.
+inline constexpr std::chrono::milliseconds kClipboardIdleLimit{5000};
+// How long a whole read may take, however often the owner answers: an owner that trickles its text
+// a few bytes at a time does not hold a conversion for longer.
+inline constexpr std::chrono::milliseconds kClipboardTotalLimit{10000};
+// The largest clipboard text the tray program converts, in UTF-16 units (characters, but for the
+// few outside the Basic Multilingual Plane). Chosen from a measurement: the automatic source lists
+// and scores every reading of a text of this size in about a quarter of a second on a 2-core
+// machine, and its cycle holds a few copies of it. Larger texts are left as they are.
+inline constexpr std::size_t kClipboardMaxUnits = std::size_t{4} << 20;
+
+struct ReadLimits {
+    std::chrono::milliseconds idle = kClipboardIdleLimit;
+    std::chrono::milliseconds total = kClipboardTotalLimit;
+    std::size_t maxUnits = kClipboardMaxUnits;
+    // The most bytes a reader takes from an owner for a text of `maxUnits`: UTF-8 needs at most
+    // three bytes for a unit. Anything longer is over the limit whatever it decodes to.
+    std::size_t MaxBytes() const { return maxUnits * 3 + 4; }
+};
+
+// What a read found.
+struct ClipboardRead {
+    enum class Result {
+        kText,      // `text` holds the clipboard's text and its terminating NUL unit
+        kNoText,    // nothing to read: an empty clipboard, a picture, only an empty text
+        kFiles,     // files copied in a file manager (their names are no text to convert)
+        kTooLarge,  // a text over the limit: nothing of it is kept
+        kNoAnswer,  // the owner did not answer in time, or went away without answering
+        kFailed,    // the clipboard could not be read (no connection to the display)
+    };
+    Result result = Result::kNoText;
+    std::u16string text;
+    // A password manager marked it (`x-kde-passwordManagerHint` = `secret` on X11 and Wayland;
+    // Windows' ExcludeClipboardContentFromMonitorProcessing): the converted text is written back
+    // with the mark, and nothing of it is kept longer than needed.
+    bool secret = false;
+    // What the user must see about this read ("Could not lock memory to copy string from."),
+    // shown by the caller once the conversion has finished.
+    std::string message;
+
+    bool HasText() const { return result == Result::kText; }
+};
+
+// `text` up to its first NUL unit (all of it when it has none).
+inline std::u16string_view TextBeforeNul(std::u16string_view text) {
+    return text.substr(0, text.find(u'\0'));
+}
 
 class Clipboard {
   public:
@@ -14,7 +69,8 @@ class Clipboard {
 
     // The clipboard's Unicode text followed by its terminating NUL unit, or the empty text when
     // nothing could be read (no text on the clipboard, only a picture or files, a busy clipboard).
-    // A clipboard that holds the empty text gives a text of one NUL unit.
+    // A clipboard that holds the empty text gives a text of one NUL unit. Waits for the owner
+    // inside the call where the platform must: the program itself reads through ReadClipboard.
     virtual std::u16string GetClipboardText() = 0;
 
     // Puts `text`, up to its first NUL unit, on the clipboard as its only contents. True when the
@@ -23,20 +79,34 @@ class Clipboard {
     // copied.
     virtual bool SetClipboardText(std::u16string_view text) = 0;
 
-    // Reads the clipboard's text as GetClipboardText does and hands it to `done`. A platform
-    // that can wait for the clipboard's owner without holding up its event loop answers later,
-    // from that loop; the others answer at once, before this returns. At most one read waits at
-    // a time.
+    // Reads the clipboard and hands what was found to `done`: from the event loop on platforms
+    // whose owners answer later, at once (before this returns) on the others. At most one read
+    // waits at a time; a new one gives up the one that waits. `limits` bound the wait and the
+    // size. The default reads through ReadClipboardText.
+    virtual void ReadClipboard(const ReadLimits& limits, std::function<void(ClipboardRead)> done);
+
+    // Gives up a read that still waits: its `done` is never called.
+    virtual void AbandonClipboardRead() {}
+
+    // Writes `text` as SetClipboardText does; with `secret` it carries the password managers'
+    // mark, so that clipboard managers and clipboard histories leave it out.
+    virtual bool WriteClipboardText(std::u16string_view text, bool secret);
+
+    // Calls `lost` from the event loop whenever another program takes the clipboard from this
+    // one, so that what this program wrote is no longer there. Platforms that cannot tell never
+    // call it (the caller compares texts instead).
+    virtual void WatchOwnership(std::function<void()> lost) { (void)lost; }
+
+    // The older way to read, which ReadClipboard's default goes through: the text as
+    // GetClipboardText gives it, handed to `done` at once or, by a platform that overrides it,
+    // later from the event loop.
     virtual void ReadClipboardText(std::function<void(std::u16string)> done) {
         done(GetClipboardText());
     }
-    // Gives up a read that still waits: its `done` is never called.
-    virtual void AbandonClipboardRead() {}
 };
 
-// `text` up to its first NUL unit (all of it when it has none).
-inline std::u16string_view TextBeforeNul(std::u16string_view text) {
-    return text.substr(0, text.find(u'\0'));
-}
+// Turns a text read whole (with its NUL, or empty for nothing) into what a read found, with the
+// size limit applied.
+ClipboardRead ReadOfText(std::u16string text, const ReadLimits& limits);
 
 }  // namespace litvorot

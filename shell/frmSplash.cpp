@@ -9,10 +9,12 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <map>
 #include <string_view>
 #include <utility>
 
+#include "shell/modHotKeyNotice.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modSystemTray.h"
 #include "windows/modWindows.h"
@@ -32,7 +34,8 @@ const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 // table gives them.
 class frmSplash::Desktop final : public Platform {
   public:
-    Desktop(Clipboard& clipboard, HotKey& hotKey) : clipboard_(clipboard), hotKey_(hotKey) {}
+    Desktop(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path noticeFile)
+        : clipboard_(clipboard), hotKey_(hotKey), noticeFile_(std::move(noticeFile)) {}
     frmSplash* window = nullptr;
 
     Clipboard& AppClipboard() override { return clipboard_; }
@@ -74,6 +77,24 @@ class frmSplash::Desktop final : public Platform {
                            << (read ? "read" : "not read: the defaults apply");
     }
 
+    // Shown from the event loop, after the controller has finished what it was doing: a message
+    // box runs an event loop of its own, which must not run inside a conversion.
+    void ShowMessage(std::string_view text) override {
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [message = std::string(text)] { litvorot::ShowMessage(message); });
+    }
+    void ShowNotice(std::string_view title, std::string_view text) override {
+        if (QSystemTrayIcon* icon = TrayIcon()) {
+            icon->showMessage(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
+                              QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                              QSystemTrayIcon::Information);
+        }
+    }
+    void ReportHotKey(bool registered) override { ReportHotKeyState(registered, noticeFile_); }
+    void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) override {
+        QTimer::singleShot(delay, QCoreApplication::instance(), std::move(callback));
+    }
+
     void CloseMainWindow() override {
         emit window->ShutdownDone();
         window->deleteLater();
@@ -90,12 +111,13 @@ class frmSplash::Desktop final : public Platform {
 
     Clipboard& clipboard_;
     HotKey& hotKey_;
+    std::filesystem::path noticeFile_;
 };
 
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
-                     std::filesystem::path configHome)
-    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey), std::move(exeDir),
-                std::move(configHome)) {}
+                     std::filesystem::path configHome, std::filesystem::path hotKeyNoticeFile)
+    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey, std::move(hotKeyNoticeFile)),
+                std::move(exeDir), std::move(configHome)) {}
 
 frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir,
                      std::filesystem::path configHome)

@@ -25,9 +25,11 @@ class frmSplash : public QWidget, public frmSplashBase {
     Q_OBJECT
   public:
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
-    // settings file when the executable's directory cannot be written).
+    // settings file when the executable's directory cannot be written), `hotKeyNoticeFile` the
+    // note that the user was told Ctrl+Space is taken (empty: told at every start).
     frmSplash(litvorot::Clipboard& clipboard, litvorot::HotKey& hotKey,
-              std::filesystem::path exeDir, std::filesystem::path configHome);
+              std::filesystem::path exeDir, std::filesystem::path configHome,
+              std::filesystem::path hotKeyNoticeFile = {});
     ~frmSplash() override;
 
     QIcon SmallIcon() const;

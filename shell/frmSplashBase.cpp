@@ -1,6 +1,9 @@
 #include "shell/frmSplashBase.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "detect/modDetect.h"
 #include "shell/modFileIO.h"
@@ -30,18 +33,23 @@ void frmSplashBase::Form_Load(int splashSeconds) {
         SetDestFormat(defaults.destFormat);
         SetDisplayStatus(defaults.displayStatus);
     }
-    const std::weak_ptr<bool> alive = alive_;
-    hotKeyRegistered_ =
-        platform_.AppHotKey().RegisterAppHotKey(kModControl, kKeySpace, [this, alive] {
-            if (!alive.expired()) mnuGo_Click();
-        });
+    const std::weak_ptr<int> alive = alive_;
+    HotKey& hotKey = platform_.AppHotKey();
+    hotKeyRegistered_ = hotKey.RegisterAppHotKey(kModControl, kKeySpace, [this, alive, &hotKey] {
+        if (!alive.expired()) Convert({}, hotKey.PressIsRepeat());
+    });
+    platform_.AppClipboard().WatchOwnership([this, alive] {
+        if (!alive.expired()) ForgetConversions();
+    });
     resident_ = true;
+    platform_.ReportHotKey(hotKeyRegistered_);
 }
 
 void frmSplashBase::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     AbandonConversions();
+    ForgetConversions();
     // The user asked to quit: a settings file that cannot be written is reported, and the rest
     // of the sequence runs all the same.
     SaveSettings();
@@ -58,6 +66,7 @@ void frmSplashBase::Quit() {
     if (!shutDown_) {
         shutDown_ = true;
         AbandonConversions();
+        ForgetConversions();
         platform_.AppHotKey().UnregisterAppHotKey();
         platform_.RemoveTrayIcon();
     }
@@ -167,77 +176,169 @@ bool frmSplashBase::SaveSettings() {
     return failure.empty();
 }
 
-void frmSplashBase::mnuGo_Click() {
-    if (converting_) {
-        ++pendingConversions_;
-        return;
-    }
-    converting_ = true;
-    StartConversion();
+namespace {
+
+constexpr std::string_view kTooLargeTitle = "Litvorot: the text is too long";
+
+std::string TooLargeNotice() {
+    return "The clipboard text is longer than " + std::to_string(kClipboardMaxUnits >> 20) +
+           " million characters, more than Litvorot converts. The clipboard was left as it is.";
 }
 
-void frmSplashBase::StartConversion() {
-    const std::weak_ptr<bool> alive = alive_;
-    const unsigned generation = abandoned_;
-    platform_.AppClipboard().ReadClipboardText([this, alive, generation](std::u16string text) {
-        if (alive.expired() || generation != abandoned_) return;
-        ConversionResult result;
-        if (SourceFormat_ == kAuto) {
-            result = AutoConvertAndWrite(platform_.AppClipboard(), std::move(text), DestFormat_,
-                                         DisplayStatus_, autoCycle_, clock_());
-        } else {
-            autoCycle_.Reset();
-            result = ConvertAndWrite(platform_.AppClipboard(), std::move(text), SourceFormat_,
-                                     DestFormat_, DisplayStatus_);
-        }
-        if (alive.expired() || generation != abandoned_) return;
-        autoReading_ = result.reading;
-        SetUndo(result);
-        if (result.openStatus) platform_.OpenStatusDialog(SourceFormat_, DestFormat_, autoReading_);
-        if (alive.expired() || generation != abandoned_) return;
-        FinishRun();
+}  // namespace
+
+void frmSplashBase::Convert(ConversionDone done, bool autoRepeat) {
+    if (shutDown_) {
+        if (done) done(Outcome::kNotDone);
+        return;
+    }
+    // A key held down repeats faster than a slow owner answers: its repeats are dropped, not
+    // queued, while anything runs. Other presses wait their turn, up to a few.
+    const bool busy = running_ || !requests_.empty();
+    const bool full = static_cast<int>(requests_.size()) > kMaxWaitingConversions;
+    if ((autoRepeat && busy) || full) {
+        if (done) done(Outcome::kNotDone);
+        return;
+    }
+    requests_.push_back({Request::Kind::kConvert, std::move(done)});
+    RunNext();
+}
+
+void frmSplashBase::RunNext() {
+    if (running_ || requests_.empty()) return;
+    running_ = true;
+    ForgetExpiredSecret();
+    read_ = std::make_shared<int>(0);
+    const std::weak_ptr<int> read = read_;
+    platform_.AppClipboard().ReadClipboard(ReadLimits{}, [this, read](ClipboardRead answer) {
+        if (read.expired()) return;  // abandoned, or the controller is gone
+        OnRead(std::move(answer));
     });
 }
 
-void frmSplashBase::FinishRun() {
-    if (pendingConversions_ == 0) {
-        converting_ = false;
+void frmSplashBase::OnRead(ClipboardRead read) {
+    read_.reset();
+    const std::weak_ptr<int> alive = alive_;
+    std::vector<std::string> messages;
+    if (!read.message.empty()) messages.push_back(std::move(read.message));
+    if (requests_.front().kind == Request::Kind::kUndo) {
+        UndoRead(read);
+        for (const std::string& message : messages) platform_.ShowMessage(message);
+        if (!alive.expired()) Finish(Outcome::kConverted);
         return;
     }
-    --pendingConversions_;
-    StartConversion();
+
+    Outcome outcome = Outcome::kNotDone;
+    bool openStatus = DisplayStatus_;
+    autoReading_.clear();
+    switch (read.result) {
+        case ClipboardRead::Result::kText: {
+            ConversionStep step =
+                ConvertClipboardText(read.text, SourceFormat_, DestFormat_, autoCycle_, clock_());
+            messages.insert(messages.end(), step.messages.begin(), step.messages.end());
+            if (step.outcome == ConversionStep::Outcome::kWrite) {
+                if (platform_.AppClipboard().WriteClipboardText(step.text, read.secret)) {
+                    outcome = Outcome::kConverted;
+                    Remember(step, read.secret);
+                }
+            } else if (step.outcome == ConversionStep::Outcome::kNothing) {
+                outcome = Outcome::kNoText;
+            } else {
+                openStatus = false;  // a failed conversion says so in its message instead
+            }
+            break;
+        }
+        case ClipboardRead::Result::kNoText:
+        case ClipboardRead::Result::kFiles:
+            outcome = Outcome::kNoText;
+            break;
+        case ClipboardRead::Result::kNoAnswer:
+            outcome = Outcome::kNoAnswer;
+            break;
+        case ClipboardRead::Result::kTooLarge:
+            outcome = Outcome::kTooLarge;
+            openStatus = false;
+            platform_.ShowNotice(kTooLargeTitle, TooLargeNotice());
+            break;
+        case ClipboardRead::Result::kFailed:
+            break;
+    }
+    // A cycle goes on only from what it wrote; a secret is not kept a moment longer than needed.
+    if (outcome != Outcome::kConverted) autoCycle_.Reset();
+    read = ClipboardRead();
+    if (openStatus) platform_.OpenStatusDialog(SourceFormat_, DestFormat_, autoReading_);
+    for (const std::string& message : messages) platform_.ShowMessage(message);
+    if (!alive.expired()) Finish(outcome);
+}
+
+void frmSplashBase::Finish(Outcome outcome) {
+    if (requests_.empty()) return;  // abandoned meanwhile
+    ConversionDone done = std::move(requests_.front().done);
+    requests_.pop_front();
+    running_ = false;
+    const std::weak_ptr<int> alive = alive_;
+    if (done) done(outcome);
+    if (!alive.expired()) RunNext();
 }
 
 void frmSplashBase::AbandonConversions() {
-    ++abandoned_;
-    pendingConversions_ = 0;
-    converting_ = false;
+    read_.reset();
     platform_.AppClipboard().AbandonClipboardRead();
+    std::deque<Request> requests = std::exchange(requests_, {});
+    running_ = false;
+    for (Request& request : requests) {
+        if (request.done) request.done(Outcome::kNotDone);
+    }
 }
 
-void frmSplashBase::SetUndo(const ConversionResult& result) {
-    if (!result.written) return;
-    undoBefore_ = result.before;
-    undoAfter_ = result.after;
+void frmSplashBase::Remember(const ConversionStep& step, bool secret) {
+    autoReading_ = step.reading;
+    autoCycle_ = SourceFormat_ == kAuto ? step.cycle : AutoCycle();
+    undoBefore_ = step.before;
+    undoAfter_ = step.text;
     EnableUndoItem(true);
+    secret_ = secret;
+    if (!secret) return;
+    // A password is kept no longer than it takes to press again or undo.
+    secretUntil_ = clock_() + kSecretKeepTime;
+    secretTimer_ = std::make_shared<int>(0);
+    const std::weak_ptr<int> timer = secretTimer_;
+    platform_.CallAfter(kSecretKeepTime, [this, timer] {
+        if (!timer.expired()) ForgetConversions();
+    });
+}
+
+void frmSplashBase::ForgetConversions() {
+    // What is kept is only of use while the clipboard holds what was written.
+    autoCycle_.Reset();
+    const bool hadUndo = !undoAfter_.empty();
+    undoBefore_ = std::u16string();
+    undoAfter_ = std::u16string();
+    secret_ = false;
+    secretTimer_.reset();
+    if (hadUndo) EnableUndoItem(false);
+}
+
+void frmSplashBase::ForgetExpiredSecret() {
+    if (secret_ && clock_() >= secretUntil_) ForgetConversions();
 }
 
 void frmSplashBase::mnuUndo_Click() {
-    if (undoAfter_.empty() || converting_) return;
-    const std::u16string before = std::move(undoBefore_);
-    const std::u16string after = std::move(undoAfter_);
-    undoBefore_.clear();
-    undoAfter_.clear();
-    autoCycle_.Reset();
-    EnableUndoItem(false);
+    ForgetExpiredSecret();
+    if (undoAfter_.empty() || running_ || !requests_.empty() || shutDown_) return;
     // The clipboard is read as a conversion reads it, and presses meanwhile follow after.
-    converting_ = true;
-    const std::weak_ptr<bool> alive = alive_;
-    const unsigned generation = abandoned_;
-    platform_.AppClipboard().ReadClipboardText(
-        [this, alive, generation, before, after](std::u16string text) {
-            if (alive.expired() || generation != abandoned_) return;
-            if (TextBeforeNul(text) == after) platform_.AppClipboard().SetClipboardText(before);
-            FinishRun();
-        });
+    requests_.push_back({Request::Kind::kUndo, {}});
+    EnableUndoItem(false);
+    RunNext();
+}
+
+void frmSplashBase::UndoRead(const ClipboardRead& read) {
+    const std::u16string before = std::exchange(undoBefore_, {});
+    const std::u16string after = std::exchange(undoAfter_, {});
+    const bool secret = std::exchange(secret_, false);
+    secretTimer_.reset();
+    autoCycle_.Reset();
+    if (read.HasText() && TextBeforeNul(read.text) == after) {
+        platform_.AppClipboard().WriteClipboardText(before, secret);
+    }
 }

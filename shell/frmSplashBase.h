@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -70,10 +71,24 @@ class frmSplashBase {
     void mnuHelp_Click() { platform_.OpenWindow(litvorot::AppWindow::Help); }
     void mnuAbout_Click() { platform_.OpenWindow(litvorot::AppWindow::About); }
     void mnuExit_Click() { Shutdown(); }
-    // The conversion command; the hot key runs it too. A run asked for while one is in progress
-    // (the clipboard's owner has not answered yet, or a message box is open inside it) follows
-    // when that one has finished.
-    void mnuGo_Click();
+    // The conversion command; the hot key runs it too.
+    void mnuGo_Click() { Convert(); }
+
+    // How a conversion ended, for the caller that asked for it (`litvorot --go`).
+    enum class Outcome {
+        kConverted,  // the clipboard holds the converted text
+        kNoText,     // there was no text to convert; the clipboard stays as it was
+        kNoAnswer,   // the clipboard's owner did not hand over its text in time
+        kTooLarge,   // the text is over the limit; the clipboard stays as it was
+        kNotDone,    // refused (too many waiting, the program is ending) or failed
+    };
+    using ConversionDone = std::function<void(Outcome)>;
+    // Reads the clipboard, converts and writes, then calls `done`. A conversion asked for while one
+    // runs (the clipboard's owner has not answered yet) follows when that one has finished; at most
+    // kMaxWaitingConversions wait, and a press beyond them, or a keyboard auto-repeat
+    // (`autoRepeat`) while one runs, is dropped. After Exit nothing runs.
+    void Convert(ConversionDone done = {}, bool autoRepeat = false);
+    static constexpr int kMaxWaitingConversions = 3;
     // Gives up the conversion in progress and those asked for after it, for Exit: a clipboard
     // read that still waits is abandoned, and nothing more is written to the clipboard.
     void AbandonConversions();
@@ -84,6 +99,9 @@ class frmSplashBase {
     bool CanUndo() const { return !undoAfter_.empty(); }
     // The reading the last automatic conversion wrote ("UTF-8 read as CP 1251"), or empty.
     const std::string& AutoReading() const { return autoReading_; }
+
+    // How long Undo and the automatic source's cycle keep a text marked secret.
+    static constexpr std::chrono::seconds kSecretKeepTime{30};
 
     // The monotonic clock that times the automatic source's cycle; tests set their own.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -108,30 +126,44 @@ class frmSplashBase {
 
     // Puts the check marks of the items that `mark` governs in step with the setting.
     void UpdateMarks(litvorot::MenuMark mark);
-    void EnableUndoItem(bool enabled);
 
     bool hotKeyRegistered_ = false;
     bool resident_ = false;   // the splash picture has gone and the tray icon is there
     bool shutDown_ = false;   // Exit or Quit has run
     bool quitAsked_ = false;  // Quit during the splash picture
 
-    // Reads the clipboard for one conversion; converting, writing and the next queued run follow
-    // when the text is there.
-    void StartConversion();
-    // After a run (or an undo): the next queued run, or the end of converting.
-    void FinishRun();
-    void SetUndo(const litvorot::ConversionResult& result);
+    // The conversions asked for and Undo, in order; the first one runs.
+    struct Request {
+        enum class Kind { kConvert, kUndo } kind;
+        ConversionDone done;
+    };
+    std::deque<Request> requests_;
+    bool running_ = false;
+    // The read in progress: its answer counts while this lives (Exit and the controller's end
+    // let it go, and a late answer is then ignored).
+    std::shared_ptr<int> read_;
+    // Lets callbacks from the platform see that the controller is gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+    // Runs the first request, if none runs.
+    void RunNext();
+    void OnRead(litvorot::ClipboardRead read);
+    void UndoRead(const litvorot::ClipboardRead& read);
+    // Ends the running request with `outcome` and runs the next one.
+    void Finish(Outcome outcome);
+
+    // What Undo and the cycle keep: dropped when the clipboard moves on, and a secret after
+    // kSecretKeepTime.
+    void Remember(const litvorot::ConversionStep& step, bool secret);
+    void ForgetConversions();
+    void ForgetExpiredSecret();
+    void EnableUndoItem(bool enabled);
     litvorot::AutoCycle autoCycle_;
     std::string autoReading_;
     std::u16string undoBefore_;  // in memory only
     std::u16string undoAfter_;   // empty: nothing to undo
+    bool secret_ = false;        // what is kept came from a secret
+    std::chrono::steady_clock::time_point secretUntil_;
+    std::shared_ptr<int> secretTimer_;
     Clock clock_ = [] { return std::chrono::steady_clock::now(); };
-
-    bool converting_ = false;
-    int pendingConversions_ = 0;
-    // Counts AbandonConversions calls: a read started before the last one is ignored if it
-    // answers.
-    unsigned abandoned_ = 0;
-    // Lets a conversion see that a message box inside it let Exit delete the window.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

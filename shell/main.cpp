@@ -77,14 +77,6 @@ int main(int argc, char* argv[]) {
             break;
     }
 
-    // Log-out and Ctrl+C end the program in order (the clipboard goes to a clipboard manager),
-    // without writing the settings file: only Exit writes it.
-    bool quitRequested = false;
-    litvorot::CallOnTerminationSignals([&quitRequested] {
-        quitRequested = true;
-        QCoreApplication::quit();
-    });
-
     // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
     std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
     if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
@@ -95,7 +87,23 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path configHome =
         litvorot::UserConfigHome(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 
-    QPointer<frmSplash> form = new frmSplash(*clipboard, *hotKey, exeDir, configHome);
+    QPointer<frmSplash> form;
+    // Log-out and Ctrl+C end the program as the system's end does (the controller's Quit: the hot
+    // key and the tray icon go, a waiting conversion is given up, the clipboard goes to a
+    // clipboard manager), without writing the settings file: only Exit writes it.
+    bool quitRequested = false;
+    litvorot::CallOnTerminationSignals([&form, &quitRequested] {
+        quitRequested = true;
+        if (form) {
+            form->Quit();
+        } else {
+            QCoreApplication::quit();  // after Exit, with a secondary window still open
+        }
+    });
+
+    form = new frmSplash(
+        *clipboard, *hotKey, exeDir, configHome,
+        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
                      &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {
@@ -106,12 +114,7 @@ int main(int argc, char* argv[]) {
         });
     });
     form->Form_Load();
-    if (form) {
-        litvorot::ReportHotKeyState(
-            form->HotKeyRegistered(),
-            litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
-        remote.Serve(*form);
-    }
+    if (form && !form->ShuttingDown()) remote.Serve(*form);
 
     const int result = quitRequested ? 0 : QApplication::exec();
     delete form.data();

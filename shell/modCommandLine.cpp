@@ -29,7 +29,10 @@ constexpr const char* kFooter =
     "follow. Bind `litvorot --go` to a shortcut where Ctrl+Space is not available, or one\n"
     "shortcut per direction, e.g. `litvorot --source koi8 --dest unicode --go`.\n"
     "\n"
-    "Exit status: 0 once the running copy has done it, 1 when no copy runs, 2 for a usage error.";
+    "Exit status: 0 once the running copy has done it (for --go: the converted text is on the\n"
+    "clipboard), 1 when no copy runs, 2 for a usage error; when --go converted nothing: 3 no text\n"
+    "on the clipboard, 4 the program holding it did not hand it over, 5 the text is too long,\n"
+    "6 not carried out otherwise.";
 
 // Checks a FORMAT argument; CLI11 reports the message as a usage error.
 std::string CheckFormat(const std::string& value) {

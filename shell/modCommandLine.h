@@ -13,7 +13,15 @@
 
 namespace litvorot {
 
+// Exit statuses of the options: 0 done, 1 no program runs, 2 a usage error; for --go, when the
+// running program converted nothing: 3 no text on the clipboard, 4 its owner did not hand it over,
+// 5 the text is over the limit, 6 not carried out otherwise (too many waiting, ending).
+inline constexpr int kExitNotRunning = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoText = 3;
+inline constexpr int kExitNoAnswer = 4;
+inline constexpr int kExitTooLarge = 5;
+inline constexpr int kExitNotConverted = 6;
 
 struct RemoteCommand {
     std::optional<TextFormat> source;

@@ -29,6 +29,10 @@ class HotKey {
 
     // Removes the combination. Does nothing before RegisterAppHotKey.
     virtual void UnregisterAppHotKey() = 0;
+
+    // While `onPress` runs: whether this press is the keyboard's auto-repeat of the key held
+    // down, which a busy caller drops rather than queues. False where the platform cannot tell.
+    virtual bool PressIsRepeat() const { return false; }
 };
 
 // The platform's hot key. Needs the application object to exist.

@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "shell/modHotKey.h"
@@ -148,19 +149,42 @@ class X11HotKey final : public HotKey, public QAbstractNativeEventFilter {
         // Press and release have the same layout.
         auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
         if (key->event != root_ || !IsOurKeyCode(key->detail)) return false;
-        // A release ends nothing (no state is kept between press and release); xdotool and
+        // A release ends the key being held, whatever modifiers are still down: xdotool and
         // users alike may let go of Ctrl first.
-        if (type == XCB_KEY_RELEASE) return true;
+        if (type == XCB_KEY_RELEASE) {
+            down_ = false;
+            lastRelease_ = key->time;
+            return true;
+        }
+        // Auto-repeat of a key held down: with the server's detectable auto-repeat (Qt asks for
+        // it) a press without a release between; without it a release and a press carrying the
+        // same time stamp.
+        const bool repeat = down_ || (lastRelease_ != 0 && key->time == lastRelease_);
+        down_ = true;
         const std::uint16_t ignored = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask_);
         const std::uint16_t relevant = static_cast<std::uint16_t>(0xff & ~ignored);
         if ((key->state & relevant) != modifiers_) return true;
-        // Every press counts, auto-repeat included. The command runs after the event has been
-        // delivered, in the order of the presses.
-        if (handler_) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), handler_, Qt::QueuedConnection);
-        }
+        // Every press counts, auto-repeat included, but a repeat is not posted while another
+        // waits to run: a held key against a busy program adds one press, not a backlog. The
+        // command runs after the event has been delivered, in the order of the presses.
+        if (!handler_ || (repeat && repeatPosted_)) return true;
+        repeatPosted_ = repeatPosted_ || repeat;
+        const std::weak_ptr<int> alive = alive_;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, alive, repeat] {
+                if (alive.expired()) return;
+                if (repeat) repeatPosted_ = false;
+                pressIsRepeat_ = repeat;
+                const Handler handler = handler_;
+                if (handler) handler();
+                if (!alive.expired()) pressIsRepeat_ = false;
+            },
+            Qt::QueuedConnection);
         return true;
     }
+
+    bool PressIsRepeat() const override { return pressIsRepeat_; }
 
   private:
     struct Grab {
@@ -178,6 +202,11 @@ class X11HotKey final : public HotKey, public QAbstractNativeEventFilter {
     bool registered_ = false;
     bool filtering_ = false;
     Handler handler_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    bool down_ = false;  // the key is held (pressed, not yet released)
+    xcb_timestamp_t lastRelease_ = 0;
+    bool repeatPosted_ = false;   // a repeat waits in the event queue
+    bool pressIsRepeat_ = false;  // while the handler runs
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
     std::uint16_t modifiers_ = 0;

@@ -3,13 +3,16 @@
 // Windows); the tests implement it in memory. No toolkit types here.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "clipboard/Clipboard.h"
 #include "shell/modHotKey.h"
 #include "shell/modMenu.h"
+#include "tables/modMessages.h"
 #include "tables/modTables.h"
 #include "windows/modWindows.h"
 
@@ -48,6 +51,25 @@ class Platform {
 
     // Where the settings file is, and whether it was read: for the maintainer's log.
     virtual void SettingsFileChosen(const std::filesystem::path& path, bool read) = 0;
+
+    // A message the user must see ("Invalid table"), in a box with only OK. The controller calls
+    // it once the step that raised it has finished; a platform may show it later still, from its
+    // event loop. By default it goes to the message hook.
+    virtual void ShowMessage(std::string_view text) { litvorot::ShowMessage(text); }
+    // A short notice that asks for nothing (a tray notification): `title` and `text`.
+    virtual void ShowNotice(std::string_view title, std::string_view text) {
+        (void)title;
+        (void)text;
+    }
+    // Whether the hot key could be set up; the platform tells the user when another program
+    // holds it.
+    virtual void ReportHotKey(bool registered) { (void)registered; }
+    // Calls `callback` once, from the event loop, after `delay`. A platform without a timer never
+    // calls it; the controller then checks its clock when it next acts.
+    virtual void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) {
+        (void)delay;
+        (void)callback;
+    }
 
     // The end of Exit: the main window goes; the program ends with its last other window.
     virtual void CloseMainWindow() = 0;

@@ -23,6 +23,27 @@ constexpr int kCallTimeoutMs = 10 * 60 * 1000;
 const QString kNotReady = QStringLiteral("org.litvorot.Litvorot.Error.Starting");
 const QString kBadFormat = QStringLiteral("org.litvorot.Litvorot.Error.BadFormat");
 
+// How a conversion that converted nothing answers over D-Bus, and the caller's exit status.
+struct NotConverted {
+    frmSplashBase::Outcome outcome;
+    const char* error;
+    const char* message;
+    int status;
+};
+const NotConverted kNotConverted[] = {
+    {frmSplashBase::Outcome::kNoText, "org.litvorot.Litvorot.Error.NoText",
+     "there is no text on the clipboard (nothing, a picture or files): nothing was converted",
+     kExitNoText},
+    {frmSplashBase::Outcome::kNoAnswer, "org.litvorot.Litvorot.Error.NoAnswer",
+     "the program that holds the clipboard did not hand over its text: nothing was converted",
+     kExitNoAnswer},
+    {frmSplashBase::Outcome::kTooLarge, "org.litvorot.Litvorot.Error.TooLarge",
+     "the clipboard text is longer than Litvorot converts: it was left as it is", kExitTooLarge},
+    {frmSplashBase::Outcome::kNotDone, "org.litvorot.Litvorot.Error.NotConverted",
+     "the conversion was not carried out (too many waiting, or the program is ending)",
+     kExitNotConverted},
+};
+
 void Say(const QString& text) { std::cerr << "litvorot: " << text.toStdString() << '\n'; }
 
 }  // namespace
@@ -61,6 +82,12 @@ int SendRemoteCommand(const RemoteCommand& command) {
             if (starting && !startingDeadline.hasExpired()) {
                 QThread::msleep(50);
                 continue;
+            }
+            for (const NotConverted& answer : kNotConverted) {
+                if (reply.errorName() == QLatin1String(answer.error)) {
+                    Say(reply.errorMessage());
+                    return answer.status;
+                }
             }
             if (reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
                 reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
@@ -119,7 +146,27 @@ frmSplash* RemoteControl::Form() {
 }
 
 void RemoteControl::Go() {
-    if (frmSplash* form = Form()) form->mnuGo_Click();
+    frmSplash* form = Form();
+    if (form == nullptr) return;
+    if (!calledFromDBus()) return form->mnuGo_Click();
+    // The caller hears back once the converted text is on the clipboard, or that nothing was
+    // converted and why: a script may paste as soon as `litvorot --go` returns.
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    form->Convert([call, bus](frmSplashBase::Outcome outcome) mutable {
+        if (outcome == frmSplashBase::Outcome::kConverted) {
+            bus.send(call.createReply());
+            return;
+        }
+        for (const NotConverted& answer : kNotConverted) {
+            if (answer.outcome == outcome) {
+                bus.send(call.createErrorReply(QLatin1String(answer.error),
+                                               QString::fromUtf8(answer.message)));
+                return;
+            }
+        }
+    });
 }
 
 frmSplash* RemoteControl::FormForFormat(int format, bool allowAuto) {
