@@ -243,11 +243,10 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
         if (const int refused = fileio::ReplaceRefused(target)) return failure(ErrnoText(refused));
     }
 
-    fs::path temporary = target;
-    temporary += ".tmp";
     const std::string content = FormatSettings(settings);
+    fs::path temporary;
     bool opened = false;
-    if (const int error = fileio::WriteNewFile(temporary, content, opened)) {
+    if (const int error = fileio::WriteTemporaryFile(target, content, temporary, opened)) {
         // The temporary file could not be made beside the settings: the folder cannot be
         // written. A settings file there that can itself be written is then rewritten in place,
         // which is all a read-only folder allows.
@@ -261,11 +260,10 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
         const fs::perms perms = fs::status(target, ec).permissions();
         if (!ec) fs::permissions(temporary, perms, ec);
     }
-    fs::rename(temporary, target, ec);
-    if (ec) {
+    if (const int error = fileio::ReplaceWith(temporary, target)) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return failure(ec.message());
+        return failure(ErrnoText(error));
     }
     return {};
 }

@@ -26,9 +26,16 @@ int ReplaceRefused(const std::filesystem::path& file);
 // as it is; a loop gives the empty path.
 std::filesystem::path FollowLinks(const std::filesystem::path& path);
 
-// Writes `content` to a new (or emptied) file `path`, on the disk before it returns. `opened`
-// tells whether the file could be made at all; a file made but not written is removed.
-int WriteNewFile(const std::filesystem::path& path, const std::string& content, bool& opened);
+// Writes `content` to a new file beside `target`, with a name of its own ("settings.ini.Xa3b9Q"
+// on POSIX systems): made exclusively, so that a file or a link planted under any name is never
+// opened, and two copies of the program never write the same file; on the disk before it returns.
+// `temporary` names it. `opened` tells whether the file could be made at all; a file made but
+// not written is removed.
+int WriteTemporaryFile(const std::filesystem::path& target, const std::string& content,
+                       std::filesystem::path& temporary, bool& opened);
+
+// Puts the file `temporary` in the place of `target` in one step, and that change on the disk.
+int ReplaceWith(const std::filesystem::path& temporary, const std::filesystem::path& target);
 
 // Rewrites the existing `path` in place: its content first, then its length.
 int RewriteInPlace(const std::filesystem::path& path, const std::string& content);

@@ -1,7 +1,10 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "shell/modFileIO_platform.h"
@@ -53,17 +56,38 @@ fs::path FollowLinks(const fs::path& path) {
     return {};
 }
 
-int WriteNewFile(const fs::path& path, const std::string& content, bool& opened) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+int WriteTemporaryFile(const fs::path& target, const std::string& content, fs::path& temporary,
+                       bool& opened) {
+    // mkostemp opens with O_CREAT | O_EXCL: an existing name, a link among them, is refused and
+    // another one tried.
+    std::string name = target.string() + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     opened = fd >= 0;
     if (!opened) return errno;
-    int error = WriteAll(fd, content, false);
+    temporary = name;
+    // mkostemp makes the file for its owner alone; a new settings file gets what the user's
+    // umask gives any new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+    if (error == 0) error = WriteAll(fd, content, false);
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         std::error_code ignored;
-        fs::remove(path, ignored);
+        fs::remove(temporary, ignored);
     }
     return error;
+}
+
+int ReplaceWith(const fs::path& temporary, const fs::path& target) {
+    if (::rename(temporary.c_str(), target.c_str()) != 0) return errno;
+    // The rename itself is on the disk only once its folder is.
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return 0;  // renamed all the same; nothing more can be done
+    ::fsync(dir);
+    ::close(dir);
+    return 0;
 }
 
 int RewriteInPlace(const fs::path& path, const std::string& content) {

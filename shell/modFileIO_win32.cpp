@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <system_error>
 
 #include "shell/modFileIO_platform.h"
@@ -65,18 +66,69 @@ fs::path FollowLinks(const fs::path& path) {
     return name;
 }
 
-int WriteNewFile(const fs::path& path, const std::string& content, bool& opened) {
-    std::FILE* file = _wfopen(path.c_str(), L"wb");
-    opened = file != nullptr;
-    if (!opened) return errno;
-    const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
-                    std::fflush(file) == 0;
-    const int error = errno;
-    if (std::fclose(file) != 0 || !ok) {
-        const int reason = ok ? errno : error;
+namespace {
+
+// The errno number closest to a Windows error, for the message that names the reason.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        default:
+            return EIO;
+    }
+}
+
+}  // namespace
+
+int WriteTemporaryFile(const fs::path& target, const std::string& content, fs::path& temporary,
+                       bool& opened) {
+    // CREATE_NEW refuses any existing name, a link among them: another name is tried.
+    static unsigned counter = 0;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = target;
+        temporary += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(GetTickCount() + ++counter) + L".tmp";
+        file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    opened = file != INVALID_HANDLE_VALUE;
+    if (!opened) return ErrnoOf(error);
+    DWORD written = 0;
+    bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                        nullptr) != 0 &&
+              written == content.size();
+    ok = ok && FlushFileBuffers(file) != 0;
+    error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    if (!ok) {
         std::error_code ignored;
-        fs::remove(path, ignored);
-        return reason == 0 ? EIO : reason;
+        fs::remove(temporary, ignored);
+        return error == 0 ? EIO : ErrnoOf(error);
+    }
+    return 0;
+}
+
+int ReplaceWith(const fs::path& temporary, const fs::path& target) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+        return ErrnoOf(GetLastError());
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -268,6 +269,41 @@ TEST_F(SettingsFileTest, ALinkedSettingsFileStaysALink) {
     fs::create_symlink("loop.ini", loop);
     EXPECT_NE(SaveSettingsFile(loop, Settings{}), "");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(loop)));
+}
+
+// In a folder others can write, a link planted where the temporary file used to be made is left
+// alone (its target is not truncated), and saving leaves no file behind but the settings.
+TEST_F(SettingsFileTest, APlantedLinkIsNotFollowedAndNothingIsLeftBehind) {
+    const fs::path victim = dir_ / "victim";
+    Write(victim, "precious");
+    fs::create_symlink(victim, dir_ / "settings.ini.tmp");
+    for (const char* name : {"settings.ini.XXXXXX", "settings.ini.000000"}) {
+        fs::create_symlink(victim, dir_ / name);
+    }
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{1, 4, true}), "");
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{2, 4, true}), "");
+    EXPECT_EQ(Read(victim), "precious");
+    EXPECT_EQ(Read(file_), " 2 \r\n 4 \r\nTrue\r\n");
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(file_)));
+    int entries = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 5);  // the victim, the three links and settings.ini
+
+    // A new file gets the permissions the umask gives; a replaced one keeps its own.
+    const mode_t mask = ::umask(022);
+    fs::remove(file_);
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{}), "");
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{}), "");
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    ::umask(mask);
 }
 
 TEST_F(SettingsFileTest, WhereTheSettingsLive) {
