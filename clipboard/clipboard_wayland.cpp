@@ -12,8 +12,8 @@
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -55,7 +55,9 @@ constexpr std::size_t kMaxSenders = 16;
 class Sender {
   public:
     Sender(int fd, std::shared_ptr<const std::string> data, std::function<void(Sender*)> done)
-        : fd_(fd), data_(std::move(data)), done_(std::move(done)),
+        : fd_(fd),
+          data_(std::move(data)),
+          done_(std::move(done)),
           notifier_(fd, QSocketNotifier::Write) {
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
         QObject::connect(&notifier_, &QSocketNotifier::activated, &notifier_, [this] { Send(); });
@@ -78,7 +80,7 @@ class Sender {
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno == EAGAIN) return;  // the notifier calls again
-            break;                                  // the reader went away
+            break;                                 // the reader went away
         }
         Stop();
     }
@@ -89,7 +91,6 @@ class Sender {
         idle_.stop();
         done_(this);
     }
-
 
     int fd_;
     std::shared_ptr<const std::string> data_;
@@ -329,9 +330,8 @@ void WaylandClipboard::OnSend(void* data, zwlr_data_control_source_v1* source, c
         ::close(fd);
         return;
     }
-    auto text = std::strcmp(type, kSecretType) == 0
-                    ? std::make_shared<const std::string>("secret")
-                    : self->sourceText_;
+    auto text = std::strcmp(type, kSecretType) == 0 ? std::make_shared<const std::string>("secret")
+                                                    : self->sourceText_;
     auto sender = std::make_unique<Sender>(fd, std::move(text), [self](Sender* done) {
         // Deleted from the event loop: the sender is still in its own call.
         QTimer::singleShot(0, self->notifier_, [self, done] {
@@ -392,6 +392,7 @@ void WaylandClipboard::ReadClipboard(const ReadLimits& limits,
         read.result = ClipboardRead::Result::kFailed;
         return done(std::move(read));
     }
+    qCDebug(lcClipboard) << "asking the clipboard's owner for its text";
     zwlr_data_control_offer_v1_receive(selection_, chosen, pipeFds[1]);
     wl_display_flush(display_);
     ::close(pipeFds[1]);
@@ -459,8 +460,8 @@ std::u16string WaylandClipboard::GetClipboardText() {
     // The newest selection: events still on their way arrive with the roundtrip.
     if (wl_display_roundtrip(display_) < 0) return {};
     if (source_ != nullptr) {  // our own text: no need to ask ourselves through a pipe
-        return ClipboardTextFrom(QString::fromUtf8(
-            sourceText_->data(), static_cast<qsizetype>(sourceText_->size())));
+        return ClipboardTextFrom(
+            QString::fromUtf8(sourceText_->data(), static_cast<qsizetype>(sourceText_->size())));
     }
     if (selection_ == nullptr) return {};
     const std::vector<std::string>& types = offers_[selection_];

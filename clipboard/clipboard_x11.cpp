@@ -109,11 +109,16 @@ class X11Clipboard::Reader {
 
     void Start(const ReadLimits& limits, std::function<void(ClipboardRead)> done) {
         Abandon();
+        qCDebug(lcClipboard) << "asking the clipboard's owner for its text";
         done_ = std::move(done);
         limits_ = limits;
         restarts_ = 0;
         total_.start(static_cast<int>(limits_.total.count()));
         Request();
+        // Events that the owner query read off the connection wait in xcb's queue, where the
+        // socket notifier does not see them.
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { DrainEvents(); }, Qt::QueuedConnection);
     }
 
     void Abandon() {
@@ -155,8 +160,11 @@ class X11Clipboard::Reader {
     // A fresh window and the first question: the owner's formats.
     void Request() {
         Reset();
-        // Owner changes seen before this request are no reason to start again (one still on
-        // its way may cost a needless restart).
+        // The owner asked; only a change away from it starts the read again (events of earlier
+        // changes may still be on their way).
+        XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+            connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
+        owner_ = owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
         ownerChanged_ = false;
         window_ = xcb_generate_id(connection_);
         const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -210,8 +218,7 @@ class X11Clipboard::Reader {
             XcbReply<xcb_generic_event_t> event(raw);
             const auto type = event->response_type & 0x7f;
             if (xfixesEvent_ != 0 && type == xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
-                const auto* change = reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(raw);
-                if (change->selection == clipboard_) ownerChanged_ = true;
+                OnOwnerEvent(*reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(raw));
             } else if (type == XCB_SELECTION_NOTIFY) {
                 const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(raw);
                 if (notify->requestor == window_ && window_ != XCB_WINDOW_NONE) {
@@ -230,6 +237,17 @@ class X11Clipboard::Reader {
             if (ownerChanged_ && stage_ != Stage::Idle) OwnerChanged();
         }
         if (!Usable()) LoseConnection();
+    }
+
+    // A new owner other than the one asked, or the one asked gone (its window destroyed, its
+    // program ended).
+    void OnOwnerEvent(const xcb_xfixes_selection_notify_event_t& change) {
+        if (change.selection != clipboard_ || stage_ == Stage::Idle) return;
+        if (change.subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER) {
+            if (change.owner != owner_) ownerChanged_ = true;
+        } else if (change.owner == owner_) {
+            ownerChanged_ = true;
+        }
     }
 
     void LoseConnection() {
@@ -362,6 +380,7 @@ class X11Clipboard::Reader {
     Stage stage_ = Stage::Idle;
     bool latin1_ = false;  // the text comes as STRING
     bool secretFound_ = false;
+    xcb_window_t owner_ = XCB_WINDOW_NONE;  // the owner asked
     bool ownerChanged_ = false;
     int restarts_ = 0;
     std::string data_;

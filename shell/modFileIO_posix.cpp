@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <cerrno>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <system_error>
 
@@ -88,7 +88,8 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         // mkostemp's six letters and digits.
-        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
         bool generated = true;
         for (std::size_t i = prefix.size(); i < name.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(name[i]);

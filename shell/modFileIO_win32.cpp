@@ -140,8 +140,8 @@ void RemoveLeftoverTemporaries(const fs::path& target) {
         if (middle.find_first_not_of(L"0123456789-") != std::wstring::npos) continue;
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExW(it->path().c_str(), GetFileExInfoStandard, &data) ||
-            (data.dwFileAttributes &
-             (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+                0) {
             continue;
         }
         FILETIME now{};

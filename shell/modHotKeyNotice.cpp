@@ -1,5 +1,6 @@
 #include "shell/modHotKeyNotice.h"
 
+#include <QLoggingCategory>
 #include <QSystemTrayIcon>
 #include <fstream>
 #include <system_error>
@@ -7,6 +8,11 @@
 #include "shell/modSystemTray.h"
 
 namespace litvorot {
+
+namespace {
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.hotkey=true".
+Q_LOGGING_CATEGORY(lcHotKeyNotice, "litvorot.hotkey", QtWarningMsg)
+}  // namespace
 
 QString HotKeyTakenTip() {
     return QStringLiteral("Litvorot: Ctrl+Space is taken, use litvorot --go");
@@ -49,6 +55,8 @@ void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile)
     const bool due = HotKeyNoticeDue(registered, noticeFile);
     if (registered) return;
     icon->setToolTip(HotKeyTakenTip());
+    qCInfo(lcHotKeyNotice) << (due ? "the user is told that the key is taken"
+                                   : "the user was told before that the key is taken");
     if (due) {
         icon->showMessage(QStringLiteral("Litvorot: Ctrl+Space is taken"), HotKeyTakenMessage(),
                           QSystemTrayIcon::Warning);
