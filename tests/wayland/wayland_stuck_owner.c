@@ -1,8 +1,12 @@
 /* A Wayland clipboard owner that never answers: takes the selection through data-control with a
- * text type, accepts every request for the data and never writes or closes it. Prints "ready"
- * once it owns the selection, and runs until killed or replaced. */
+ * text type, accepts every request for the data and never writes or closes it. With --secret
+ * TEXT it is a password manager instead: it serves TEXT, marked with x-kde-passwordManagerHint
+ * = "secret". Prints "ready" once it owns the selection and "request TYPE" for every request, and
+ * runs until killed or replaced.
+ * Usage: wayland_stuck_owner [--secret TEXT] */
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -10,6 +14,7 @@
 static struct wl_seat* seat;
 static struct zwlr_data_control_manager_v1* manager;
 static int cancelled;
+static const char* secret_text;
 
 static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
                    uint32_t version) {
@@ -27,12 +32,17 @@ static void global_remove(void* data, struct wl_registry* registry, uint32_t nam
 }
 static const struct wl_registry_listener registry_listener = {global, global_remove};
 
-/* The fd is kept open and never written: the reader waits for an end that never comes. */
+/* Without --secret the fd is kept open and never written: the reader waits for an end that
+ * never comes. */
 static void send(void* data, struct zwlr_data_control_source_v1* source, const char* type, int fd) {
     (void)data;
     (void)source;
-    (void)type;
-    (void)fd;
+    printf("request %s\n", type);
+    fflush(stdout);
+    if (secret_text == NULL) return;
+    const char* text = strcmp(type, "x-kde-passwordManagerHint") == 0 ? "secret" : secret_text;
+    if (write(fd, text, strlen(text)) < 0) perror("wayland_stuck_owner");
+    close(fd);
 }
 static void cancel(void* data, struct zwlr_data_control_source_v1* source) {
     (void)data;
@@ -41,7 +51,8 @@ static void cancel(void* data, struct zwlr_data_control_source_v1* source) {
 }
 static const struct zwlr_data_control_source_v1_listener source_listener = {send, cancel};
 
-int main(void) {
+int main(int argc, char** argv) {
+    if (argc == 3 && strcmp(argv[1], "--secret") == 0) secret_text = argv[2];
     struct wl_display* display = wl_display_connect(NULL);
     if (display == NULL) return 1;
     struct wl_registry* registry = wl_display_get_registry(display);
@@ -55,6 +66,7 @@ int main(void) {
     zwlr_data_control_source_v1_add_listener(source, &source_listener, NULL);
     zwlr_data_control_source_v1_offer(source, "text/plain;charset=utf-8");
     zwlr_data_control_source_v1_offer(source, "text/plain");
+    if (secret_text != NULL) zwlr_data_control_source_v1_offer(source, "x-kde-passwordManagerHint");
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
     printf("ready\n");

@@ -165,8 +165,52 @@ sway_spawn "$APP_DIR/litvorot" 2>>"$SWAY_DIR/app.log"
 APP_PID=$SWAY_LAST_PID
 wait_until 30 program_serves
 check "the next start converts with the saved formats" go_converts 'Ïðèâåò' 'Privet' --go
-app --exit
-wait_until 10 eval '! kill -0 "$APP_PID"'
+
+# ---- --go answers once the converted text is on the clipboard ----
+go_then_paste() {
+    app --source translit --dest unicode || return 1
+    local i
+    for ((i = 1; i <= 20; i++)); do
+        wclip_set "privet $i"
+        app --go || return 1
+        [ "$(wl-paste -n)" = "привет $i" ] || { echo "  round $i: '$(wl-paste -n)'" >&2; return 1; }
+    done
+}
+check "--go then wl-paste at once: converted, twenty times in a row" go_then_paste
+
+# ---- A password manager's secret keeps its mark ----
+secret_keeps_mark() {
+    sway_spawn "$STUCK_OWNER" --secret "parol'" >"$SWAY_DIR/secret.out"
+    wait_until 10 grep -q '^ready' "$SWAY_DIR/secret.out" || return 1
+    app --go || return 1
+    [ "$(wl-paste -n)" = "пароль" ] && wl-paste --list-types | grep -qx 'x-kde-passwordManagerHint' &&
+        [ "$(wl-paste -n -t x-kde-passwordManagerHint)" = secret ]
+}
+check "a secret is converted and written back with its mark" secret_keeps_mark
+
+# ---- An owner that never answers holds up nothing: commands are served at once, Exit ends the
+# program and the waiting --go hears that nothing was converted. (No tray can be clicked in
+# headless sway: the command line shows that the event loop runs.) ----
+exit_during_wait() {
+    sway_spawn "$STUCK_OWNER" >"$SWAY_DIR/stuck.out"
+    wait_until 10 grep -q '^ready' "$SWAY_DIR/stuck.out" || return 1
+    app --go 2>/dev/null &
+    local waiting=$!
+    wait_until 5 grep -q '^request' "$SWAY_DIR/stuck.out" ||
+        { echo "  the program did not ask the owner" >&2; return 1; }
+    local t0=$(date +%s%N)
+    app --dest unicode || return 1
+    local took=$((($(date +%s%N) - t0) / 1000000))
+    echo "  during the wait a command was served in $took ms" >&2
+    ((took < 500)) || return 1
+    t0=$(date +%s%N)
+    app --exit || return 1
+    wait_until 3 eval '! kill -0 "$APP_PID"' || { echo "  Exit did not end the program" >&2; return 1; }
+    echo "  Exit during the wait: ended after $((($(date +%s%N) - t0) / 1000000)) ms" >&2
+    wait "$waiting"
+    [ $? -eq 6 ]
+}
+check "a Wayland owner that never answers: commands served at once, Exit works" exit_during_wait
 
 # ---- The hot key through the real xdg-desktop-portal, with the tests' own GlobalShortcuts
 # backend (it binds what it is asked for; its Press method activates the bound shortcuts) ----
