@@ -479,7 +479,7 @@ std::u16string WaylandClipboard::GetClipboardText() {
 
     std::string bytes;
     bool complete = false;
-    const QDeadlineTimer deadline(kWaylandReadTimeoutMs);
+    const QDeadlineTimer deadline(kClipboardIdleLimit.count());
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
@@ -501,7 +501,7 @@ std::u16string WaylandClipboard::GetClipboardText() {
     // An owner that never finished gives no text, rather than a part of it.
     if (!complete) {
         qCInfo(lcClipboard) << "the clipboard owner did not send its text within"
-                            << kWaylandReadTimeoutMs << "ms; the conversion is given up";
+                            << kClipboardIdleLimit.count() << "ms; the conversion is given up";
         return {};
     }
     const qsizetype size = static_cast<qsizetype>(bytes.size());

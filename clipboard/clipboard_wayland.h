@@ -15,8 +15,4 @@ namespace litvorot {
 // puts on the clipboard from Qt's event loop.
 std::unique_ptr<Clipboard> ConnectWaylandClipboard();
 
-// How long a read waits for the clipboard's owner to send the text; an owner that never answers
-// gives the empty text after this time (the X11 clipboard waits longer).
-inline constexpr int kWaylandReadTimeoutMs = 5000;
-
 }  // namespace litvorot

@@ -15,9 +15,6 @@
 
 namespace litvorot {
 
-// The source format code that stands for the automatic source (settings file, converter).
-inline constexpr TextFormat kAuto = 5;
-
 enum class ReadingKind {
     kAsIs,                  // the text is fine as it is (Unicode)
     kTranslitText,          // Translit, read as the Translit source reads it

@@ -25,8 +25,6 @@ namespace {
 
 // Silent unless asked for: QT_LOGGING_RULES="litvorot.settings=true".
 Q_LOGGING_CATEGORY(lcSettings, "litvorot.settings", QtWarningMsg)
-constexpr int kSplashWidth = 426;
-constexpr int kSplashHeight = 210;
 const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 }  // namespace
 

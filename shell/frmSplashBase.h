@@ -23,6 +23,10 @@ class frmSplashBase {
     frmSplashBase(const frmSplashBase&) = delete;
     frmSplashBase& operator=(const frmSplashBase&) = delete;
 
+    // The splash picture's size, which the main window takes while it shows it.
+    static constexpr int kSplashWidth = 426;
+    static constexpr int kSplashHeight = 210;
+
     // Start-up: the splash picture for `splashSeconds`, then the tray icon, the letter tables,
     // the settings (the defaults when there is no file) and the hot key.
     void Form_Load(int splashSeconds = 1);

@@ -21,8 +21,6 @@ namespace {
 
 frmSplash* current = nullptr;
 constexpr wchar_t kClassName[] = L"frmSplash";
-constexpr int kSplashWidth = 426;
-constexpr int kSplashHeight = 210;
 
 UINT Flag(bool on, UINT yes, UINT no) { return on ? yes : no; }
 

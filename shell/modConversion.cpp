@@ -107,18 +107,4 @@ ConversionStep ConvertClipboardText(const std::u16string& text, TextFormat sourc
     return step;
 }
 
-ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
-                               bool displayStatus) {
-    ConversionResult result;
-    const ConversionStep step = ConvertClipboardText(clipboard.GetClipboardText(), source, dest,
-                                                     AutoCycle(), std::chrono::steady_clock::now());
-    for (const std::string& message : step.messages) ShowMessage(message);
-    if (step.outcome == ConversionStep::Outcome::kFailed) return result;
-    if (step.outcome == ConversionStep::Outcome::kWrite) {
-        result.written = clipboard.SetClipboardText(step.text);
-    }
-    result.openStatus = displayStatus;
-    return result;
-}
-
 }  // namespace litvorot

@@ -57,12 +57,4 @@ ConversionStep ConvertClipboardText(const std::u16string& text, TextFormat sourc
                                     const AutoCycle& cycle,
                                     std::chrono::steady_clock::time_point now);
 
-// The whole conversion command on a clipboard that answers at once: read, convert, write.
-struct ConversionResult {
-    bool written = false;     // the clipboard now holds the converted text
-    bool openStatus = false;  // the caller opens the status dialog
-};
-ConversionResult RunConversion(Clipboard& clipboard, TextFormat source, TextFormat dest,
-                               bool displayStatus);
-
 }  // namespace litvorot

@@ -16,6 +16,9 @@ inline constexpr TextFormat kKoi8 = 1;
 inline constexpr TextFormat kCp1251 = 2;
 inline constexpr TextFormat kTranslit = 3;
 inline constexpr TextFormat kUnicode = 4;
+// The automatic source (a source only): repairs a text that went wrong on the way, whatever way
+// that was. Stored as 5 in the settings file; the converter takes it as `auto`.
+inline constexpr TextFormat kAuto = 5;
 
 constexpr bool IsValidFormat(TextFormat format) { return format >= kKoi8 && format <= kUnicode; }
 

@@ -17,8 +17,6 @@ namespace {
 QPointer<dlgStatus> g_instance;
 
 constexpr int kClientWidth = 164;
-// The source format code of the automatic source.
-constexpr litvorot::TextFormat kAutoSource = 5;
 constexpr int kClientHeight = 109;
 // Room kept to the right of the widest label: 164 - (4 + 153).
 constexpr int kRightMargin = 7;
@@ -87,7 +85,7 @@ void dlgStatus::Form_Load(litvorot::TextFormat source, litvorot::TextFormat dest
     // A code outside 1..4 leaves the label at its design text.
     if (const QString name = FormatName(source); !name.isEmpty())
         labSource->setText(QStringLiteral("Source format: ") + name);
-    else if (source == kAutoSource && !reading.isEmpty())
+    else if (source == litvorot::kAuto && !reading.isEmpty())
         labSource->setText(QStringLiteral("Source format: Auto (") + reading + u')');
     if (const QString name = FormatName(dest); !name.isEmpty())
         labDest->setText(QStringLiteral("Destination format: ") + name);

@@ -40,10 +40,9 @@ HWND dlgStatus::Open(TextFormat source, TextFormat dest, const std::wstring& rea
 }
 
 void dlgStatus::Form_Load(HWND dialog, const Load& load) {
-    constexpr TextFormat kAutoSource = 5;  // the automatic source
     if (const std::wstring name = FormatName(load.source); !name.empty()) {
         SetDlgItemTextW(dialog, IDC_LABSOURCE, (L"Source format: " + name).c_str());
-    } else if (load.source == kAutoSource && !load.reading.empty()) {
+    } else if (load.source == kAuto && !load.reading.empty()) {
         const std::wstring text = L"Source format: Auto (" + load.reading + L")";
         SetDlgItemTextW(dialog, IDC_LABSOURCE, text.c_str());
         // A long reading's name widens the dialog so that it stays on one line.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeClipboard.h"
+#include "RunConversion.h"
 #include "shell/modConversion.h"
 
 namespace litvorot {
