@@ -169,6 +169,8 @@ frmSplash::~frmSplash() {
 
 frmSplash* frmSplash::Current() { return current; }
 
+Platform& frmSplash::AppPlatform() { return *desktop_; }
+
 bool frmSplash::Form_Load(int splashSeconds) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);

@@ -41,6 +41,8 @@ class frmSplash : public frmSplashBase {
 
     HWND Window() const { return hwnd_; }
     HMENU PopupMenu() const { return mnuPopup; }
+    // What the controller asks of Win32, for the tests that ask it directly.
+    litvorot::Platform& AppPlatform();
 
     // Posted to the window for each message the controller hands over: shown from the message
     // loop, after the conversion that raised it has finished.
