@@ -1,5 +1,6 @@
 // The tray menu of the Windows program: Auto at the end of Source Format, Undo right after Go,
-// greyed while there is nothing to undo, and both at work on the real clipboard.
+// greyed while there is nothing to undo, and both at work on the real clipboard, which another
+// window may take meanwhile or a password manager may have marked.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -108,6 +109,54 @@ TEST_F(MenuWin32Test, AutoRepairsTheClipboardAndUndoPutsItBack) {
     Command(IDM_UNDO);
     EXPECT_EQ(Clipboard(), u"copied since");
     EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
+}
+
+void Pump(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message != WM_QUIT) DispatchMessageW(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount64() < end);
+}
+
+bool HasFormat(const wchar_t* name) {
+    return IsClipboardFormatAvailable(RegisterClipboardFormatW(name)) != FALSE;
+}
+
+TEST_F(MenuWin32Test, UndoIsDroppedOnceAnotherWindowTakesTheClipboard) {
+    Command(IDM_DEST_UNICODE);
+    ASSERT_TRUE(clipboard_.SetClipboardText(u"privet"));
+    Command(IDM_GO);
+    ASSERT_EQ(Clipboard(), u"привет");
+    // The program's own writes reach its message loop too, and change nothing.
+    Pump(300);
+    EXPECT_FALSE(State(IDM_UNDO) & MF_GRAYED);
+
+    HWND other = CreateWindowExW(0, L"STATIC", L"another program", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_TRUE(litvorot::ClipboardWin32(other).SetClipboardText(u"copied elsewhere"));
+    for (int i = 0; i < 100 && !(State(IDM_UNDO) & MF_GRAYED); ++i) Pump(20);
+    EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
+    EXPECT_EQ(Clipboard(), u"copied elsewhere");
+    DestroyWindow(other);
+}
+
+TEST_F(MenuWin32Test, APasswordIsConvertedAndWrittenBackMarked) {
+    Command(IDM_DEST_UNICODE);
+    ASSERT_TRUE(clipboard_.WriteClipboardText(u"parol'", true));
+    Command(IDM_GO);
+    EXPECT_EQ(Clipboard(), u"пароль");
+    EXPECT_TRUE(HasFormat(L"ExcludeClipboardContentFromMonitorProcessing"));
+    EXPECT_TRUE(HasFormat(L"CanIncludeInClipboardHistory"));
+    EXPECT_TRUE(HasFormat(L"CanUploadToCloudClipboard"));
+    // An ordinary text goes back without the marks.
+    ASSERT_TRUE(clipboard_.SetClipboardText(u"privet"));
+    Command(IDM_GO);
+    EXPECT_EQ(Clipboard(), u"привет");
+    EXPECT_FALSE(HasFormat(L"ExcludeClipboardContentFromMonitorProcessing"));
 }
 
 TEST(StatusWin32AutoTest, TheSourceLineNamesTheReadingAndTheDialogWidensForIt) {
