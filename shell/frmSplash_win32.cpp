@@ -260,7 +260,9 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
             if (self != nullptr && window == self->hwnd_) self->desktop_->ShowNextMessage();
             return 0;
         case WM_CLIPBOARDUPDATE:
-            if (self != nullptr && window == self->hwnd_) self->desktop_->clipboard.ClipboardUpdated();
+            if (self != nullptr && window == self->hwnd_) {
+                self->desktop_->clipboard.ClipboardUpdated();
+            }
             return 0;
         case WM_TIMER:
             if (self != nullptr && window == self->hwnd_) self->desktop_->TimerFired(wParam);

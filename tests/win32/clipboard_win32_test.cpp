@@ -257,7 +257,6 @@ TEST_F(ClipboardWin32Test, FailedWritesFreeTheBlockAndReportFalse) {
     EXPECT_TRUE(messages_.empty());
 }
 
-
 // ReadClipboard, as the program reads: the answer before the call returns.
 ClipboardRead ReadNow(ClipboardWin32& clipboard, ReadLimits limits = {}) {
     ClipboardRead answer;

@@ -13,6 +13,7 @@
 #include "resources/litvorot_rc.h"
 #include "shell/frmSplash_win32.h"
 #include "shell/modMenu.h"
+#include "tests/win32/message_pump.h"
 #include "windows/dlgStatus_win32.h"
 
 namespace fs = std::filesystem;
@@ -111,17 +112,6 @@ TEST_F(MenuWin32Test, AutoRepairsTheClipboardAndUndoPutsItBack) {
     EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
 }
 
-void Pump(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message != WM_QUIT) DispatchMessageW(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount64() < end);
-}
-
 bool HasFormat(const wchar_t* name) {
     return IsClipboardFormatAvailable(RegisterClipboardFormatW(name)) != FALSE;
 }
@@ -132,13 +122,13 @@ TEST_F(MenuWin32Test, UndoIsDroppedOnceAnotherWindowTakesTheClipboard) {
     Command(IDM_GO);
     ASSERT_EQ(Clipboard(), u"привет");
     // The program's own writes reach its message loop too, and change nothing.
-    Pump(300);
+    litvorot::test::PumpFor(300);
     EXPECT_FALSE(State(IDM_UNDO) & MF_GRAYED);
 
     HWND other = CreateWindowExW(0, L"STATIC", L"another program", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                  nullptr, nullptr, nullptr);
     ASSERT_TRUE(litvorot::ClipboardWin32(other).SetClipboardText(u"copied elsewhere"));
-    for (int i = 0; i < 100 && !(State(IDM_UNDO) & MF_GRAYED); ++i) Pump(20);
+    for (int i = 0; i < 100 && !(State(IDM_UNDO) & MF_GRAYED); ++i) litvorot::test::PumpFor(20);
     EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
     EXPECT_EQ(Clipboard(), u"copied elsewhere");
     DestroyWindow(other);

@@ -13,23 +13,13 @@
 #include "shell/modHotKeyTaken.h"
 #include "shell/modSystemTray_win32.h"
 #include "tables/modMessages.h"
+#include "tests/win32/message_pump.h"
 #include "windows/modWindows_win32.h"
 
 using namespace litvorot;
 namespace fs = std::filesystem;
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message != WM_QUIT) DispatchMessageW(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount64() < end);
-}
 
 // The shown balloon of the tray host (Wine's is a tool tip window of the balloon style that
 // explorer.exe makes for the icon) holding `text`, or nullptr.
@@ -68,11 +58,12 @@ class NoticeWin32Test : public testing::Test {
         noticeFile_ = folder_ / L"Litvorot" / L"hotkey-taken";
         holder_ = CreateWindowExW(0, L"STATIC", L"holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
-        previousHook_ = SetMessageHook([this](std::string_view text) { shown_.emplace_back(text); });
+        previousHook_ =
+            SetMessageHook([this](std::string_view text) { shown_.emplace_back(text); });
     }
     void TearDown() override {
         form_.reset();
-        Pump(0);
+        test::PumpFor(0);
         UnregisterHotKey(holder_, 1);
         DestroyWindow(holder_);
         SetMessageHook(previousHook_);
@@ -81,7 +72,7 @@ class NoticeWin32Test : public testing::Test {
     // Starts the program with Ctrl+Space held by another window or free.
     void Start(bool keyTaken) {
         form_.reset();
-        Pump(0);
+        test::PumpFor(0);
         UnregisterHotKey(holder_, 1);
         if (keyTaken) {
             ASSERT_TRUE(RegisterHotKey(holder_, 1, MOD_CONTROL, VK_SPACE));
@@ -119,7 +110,7 @@ TEST_F(NoticeWin32Test, ATakenHotKeyIsToldInTheTipAlwaysAndInABalloonOnce) {
     // Wine's tray host shows the balloon two seconds after it is asked for.
     HWND balloon = nullptr;
     for (int i = 0; i < 100 && balloon == nullptr; ++i) {
-        Pump(50);
+        test::PumpFor(50);
         balloon = BalloonShowing(message);
     }
     EXPECT_NE(balloon, nullptr) << "no balloon with the notice appeared";
@@ -145,21 +136,21 @@ TEST_F(NoticeWin32Test, MessagesAndTimersRunFromTheMessageLoop) {
     platform.ShowMessage("first");
     platform.ShowMessage("second");
     EXPECT_TRUE(shown_.empty());
-    Pump(0);
+    test::PumpFor(0);
     EXPECT_EQ(shown_, (std::vector<std::string>{"first", "second"}));
 
     int calls = 0;
     platform.CallAfter(std::chrono::milliseconds(30), [&calls] { ++calls; });
     EXPECT_EQ(calls, 0);
-    for (int i = 0; i < 100 && calls == 0; ++i) Pump(20);
+    for (int i = 0; i < 100 && calls == 0; ++i) test::PumpFor(20);
     EXPECT_EQ(calls, 1);
-    Pump(200);
+    test::PumpFor(200);
     EXPECT_EQ(calls, 1);  // once only
 
     // A timer still waiting when the window goes is never called.
     platform.CallAfter(std::chrono::milliseconds(30), [&calls] { ++calls; });
     form_->mnuExit_Click();
-    Pump(200);
+    test::PumpFor(200);
     EXPECT_EQ(calls, 1);
 }
 
