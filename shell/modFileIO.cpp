@@ -243,6 +243,7 @@ std::string SaveSettingsFile(const fs::path& path, const Settings& settings) {
         if (const int refused = fileio::ReplaceRefused(target)) return failure(ErrnoText(refused));
     }
 
+    fileio::RemoveLeftoverTemporaries(target);
     const std::string content = FormatSettings(settings);
     fs::path temporary;
     bool opened = false;

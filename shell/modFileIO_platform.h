@@ -34,6 +34,11 @@ std::filesystem::path FollowLinks(const std::filesystem::path& path);
 int WriteTemporaryFile(const std::filesystem::path& target, const std::string& content,
                        std::filesystem::path& temporary, bool& opened);
 
+// Removes what saves of `target` that were cut short (the program killed, the machine off) left:
+// files named as WriteTemporaryFile names them, made by this user, at least a second old (a save
+// another copy is making right now stays). Anything else, links among them, is left alone.
+void RemoveLeftoverTemporaries(const std::filesystem::path& target);
+
 // Puts the file `temporary` in the place of `target` in one step, and that change on the disk.
 int ReplaceWith(const std::filesystem::path& temporary, const std::filesystem::path& target);
 

@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <system_error>
 
@@ -77,6 +79,29 @@ int WriteTemporaryFile(const fs::path& target, const std::string& content, fs::p
         fs::remove(temporary, ignored);
     }
     return error;
+}
+
+void RemoveLeftoverTemporaries(const fs::path& target) {
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    const std::string prefix = target.filename().string() + ".";
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // mkostemp's six letters and digits.
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        bool generated = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(name[i]);
+            generated = generated && (std::isalnum(c) != 0);
+        }
+        struct stat info = {};
+        if (!generated || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid() || ::time(nullptr) - info.st_mtime < 1) {
+            continue;
+        }
+        ::unlink(it->path().c_str());
+    }
 }
 
 int ReplaceWith(const fs::path& temporary, const fs::path& target) {

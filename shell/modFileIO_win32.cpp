@@ -125,6 +125,36 @@ int WriteTemporaryFile(const fs::path& target, const std::string& content, fs::p
     return 0;
 }
 
+void RemoveLeftoverTemporaries(const fs::path& target) {
+    const fs::path folder = target.parent_path().empty() ? fs::path(L".") : target.parent_path();
+    const std::wstring prefix = target.filename().wstring() + L".";
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::wstring name = it->path().filename().wstring();
+        // "<name>.<process>-<count>.tmp", as WriteTemporaryFile makes them.
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 4, 4, L".tmp") != 0) {
+            continue;
+        }
+        const std::wstring middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        if (middle.find_first_not_of(L"0123456789-") != std::wstring::npos) continue;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(it->path().c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+                0) {
+            continue;
+        }
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const auto ticks = [](const FILETIME& t) {
+            return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
+        const auto written = ticks(data.ftLastWriteTime);
+        if (written > ticks(now) || ticks(now) - written < 10000000ull) continue;  // a second
+        DeleteFileW(it->path().c_str());
+    }
+}
+
 int ReplaceWith(const fs::path& temporary, const fs::path& target) {
     if (MoveFileExW(temporary.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {

@@ -1,5 +1,6 @@
 #include "shell/modHotKeyNotice.h"
 
+#include <QLoggingCategory>
 #include <QSystemTrayIcon>
 #include <string_view>
 
@@ -8,6 +9,9 @@
 namespace litvorot {
 
 namespace {
+// Silent unless asked for: QT_LOGGING_RULES="litvorot.hotkey=true".
+Q_LOGGING_CATEGORY(lcHotKeyNotice, "litvorot.hotkey", QtWarningMsg)
+
 QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -23,6 +27,8 @@ void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile)
     const bool due = HotKeyNoticeDue(registered, noticeFile);
     if (registered) return;
     icon->setToolTip(HotKeyTakenTip());
+    qCInfo(lcHotKeyNotice) << (due ? "the user is told that the key is taken"
+                                   : "the user was told before that the key is taken");
     if (due) {
         icon->showMessage(FromUtf8(kHotKeyTakenTitle), HotKeyTakenMessage(),
                           QSystemTrayIcon::Warning);

@@ -198,6 +198,8 @@ class SessionHotKey final : public HotKey {
         if (active_) active_->UnregisterAppHotKey();
     }
 
+    bool PressIsRepeat() const override { return active_ && active_->PressIsRepeat(); }
+
   private:
     bool registered_ = false;
     std::unique_ptr<HotKey> active_;

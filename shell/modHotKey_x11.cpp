@@ -152,6 +152,7 @@ class X11HotKey final : public HotKey, public QAbstractNativeEventFilter {
         // A release ends the key being held, whatever modifiers are still down: xdotool and
         // users alike may let go of Ctrl first.
         if (type == XCB_KEY_RELEASE) {
+            qCDebug(lcHotKey) << "release" << key->time;
             down_ = false;
             lastRelease_ = key->time;
             return true;
@@ -160,6 +161,7 @@ class X11HotKey final : public HotKey, public QAbstractNativeEventFilter {
         // it) a press without a release between; without it a release and a press carrying the
         // same time stamp.
         const bool repeat = down_ || (lastRelease_ != 0 && key->time == lastRelease_);
+        qCDebug(lcHotKey) << "press" << key->time << (repeat ? "(auto-repeat)" : "");
         down_ = true;
         const std::uint16_t ignored = static_cast<std::uint16_t>(XCB_MOD_MASK_LOCK | numLockMask_);
         const std::uint16_t relevant = static_cast<std::uint16_t>(0xff & ~ignored);

@@ -56,6 +56,28 @@ desktop_start() {
     desktop_log "desktop on $DISPLAY"
 }
 
+# A private session bus for the tests that drive the program from its command line (litvorot
+# --go). It holds no StatusNotifierWatcher, so the tray icon stays an XEmbed one.
+desktop_bus_start() {
+    local fifo="$DESKTOP_DIR/busfd"
+    mkfifo "$fifo"
+    dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$fifo" \
+        >"$DESKTOP_DIR/bus.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    local address=""
+    read -r -t 20 address <"$fifo" || true
+    [ -n "$address" ] || { desktop_log "no session bus"; return 1; }
+    export DBUS_SESSION_BUS_ADDRESS=$address
+}
+
+# app_cmd ARGS...: the program's command line for the copy that runs ($APP_DIR/litvorot).
+app_cmd() { "$APP_DIR/litvorot" "$@"; }
+
+# log_count PATTERN: lines of the program's log (app.log) that match PATTERN.
+log_count() { grep -c -- "$1" "$DESKTOP_DIR/app.log"; }
+# log_count_above PATTERN N: true once more than N lines match.
+log_count_above() { [ "$(log_count "$1")" -gt "$2" ]; }
+
 desktop_has_wm() { LC_ALL=C xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 # grep reads the whole tree: with -q it would stop at the match, and xwininfo, still writing,
 # would die of SIGPIPE and fail the pipeline under pipefail.

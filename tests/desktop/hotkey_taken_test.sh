@@ -40,9 +40,10 @@ grep -q 'litvorot.settings: settings file .*/second/settings.ini' "$DESKTOP_DIR/
 kill -TERM "$second"
 wait "$second" 2>/dev/null
 
-# The next start: the user knows already, no notification.
+# The next start: the user knows already, no notification (the program says when it has decided).
 start_second "$1"
-sleep 3
+wait_until 20 grep -q 'litvorot.hotkey: the user was told before' "$DESKTOP_DIR/second.log" ||
+    fail "the second start did not decide about the notification"
 kill -0 "$second" 2>/dev/null || fail "the second copy ended"
 visible_windows_are litvorot $((base + 1)) || fail "the notification showed a second time"
 kill -TERM "$second"

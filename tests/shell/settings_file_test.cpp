@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -304,6 +305,23 @@ TEST_F(SettingsFileTest, APlantedLinkIsNotFollowedAndNothingIsLeftBehind) {
     EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     ::umask(mask);
+}
+
+// What a save cut short by kill -9 left is cleared by the next save; a save in progress (a
+// fresh file), a link and files of other names stay.
+TEST_F(SettingsFileTest, LeftoversOfASaveCutShortGoAtTheNextSave) {
+    const fs::path old = dir_ / "settings.ini.Ab12Cd";
+    const fs::path fresh = dir_ / "settings.ini.Zz99Yy";
+    const fs::path link = dir_ / "settings.ini.LnK000";
+    const fs::path other = dir_ / "settings.ini.backup";
+    for (const fs::path& path : {old, fresh, other}) Write(path, "x");
+    fs::create_symlink(other, link);
+    fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::seconds(10));
+    ASSERT_EQ(SaveSettingsFile(file_, Settings{}), "");
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    EXPECT_EQ(Read(other), "x");
 }
 
 TEST_F(SettingsFileTest, WhereTheSettingsLive) {
