@@ -142,11 +142,6 @@ TEST_F(MenuWin32Test, APasswordIsConvertedAndWrittenBackMarked) {
     EXPECT_TRUE(HasFormat(L"ExcludeClipboardContentFromMonitorProcessing"));
     EXPECT_TRUE(HasFormat(L"CanIncludeInClipboardHistory"));
     EXPECT_TRUE(HasFormat(L"CanUploadToCloudClipboard"));
-    // An ordinary text goes back without the marks.
-    ASSERT_TRUE(clipboard_.SetClipboardText(u"privet"));
-    Command(IDM_GO);
-    EXPECT_EQ(Clipboard(), u"привет");
-    EXPECT_FALSE(HasFormat(L"ExcludeClipboardContentFromMonitorProcessing"));
 }
 
 TEST(StatusWin32AutoTest, TheSourceLineNamesTheReadingAndTheDialogWidensForIt) {
