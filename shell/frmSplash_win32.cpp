@@ -1,5 +1,10 @@
 #include "shell/frmSplash_win32.h"
 
+#include <shlobj.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -7,11 +12,13 @@
 
 #include "clipboard/clipboard_win32.h"
 #include "resources/litvorot_rc.h"
+#include "shell/modHotKeyTaken.h"
 #include "shell/modHotKey_win32.h"
 #include "shell/modMenu.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modPlatform.h"
 #include "shell/modSystemTray_win32.h"
+#include "tables/modMessages.h"
 #include "windows/modWindows.h"
 #include "windows/modWindows_win32.h"
 
@@ -26,9 +33,19 @@ UINT Flag(bool on, UINT yes, UINT no) { return on ? yes : no; }
 
 }  // namespace
 
+std::filesystem::path HotKeyNoticeFileWin32() {
+    wchar_t folder[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) !=
+        S_OK) {
+        return {};
+    }
+    return std::filesystem::path(folder) / L"Litvorot" / L"hotkey-taken";
+}
+
 // The controller's platform under Win32.
 class frmSplash::Desktop final : public Platform {
   public:
+    explicit Desktop(std::filesystem::path noticeFile) : noticeFile_(std::move(noticeFile)) {}
     frmSplash* window = nullptr;
     ClipboardWin32 clipboard{nullptr};
     Win32HotKey hotKey;
@@ -47,7 +64,8 @@ class frmSplash::Desktop final : public Platform {
     void Pause(int seconds) override { litvorot::Pause(seconds); }
 
     void AddTrayIcon(std::string_view tip) override {
-        litvorot::AddTrayIcon(std::string(tip).c_str(), window->hwnd_, window->imgSmallIcon);
+        trayIcon_ =
+            litvorot::AddTrayIcon(std::string(tip).c_str(), window->hwnd_, window->imgSmallIcon);
     }
     void RemoveTrayIcon() override { litvorot::RemoveTrayIcon(); }
 
@@ -68,15 +86,71 @@ class frmSplash::Desktop final : public Platform {
     // The Windows program keeps no log.
     void SettingsFileChosen(const std::filesystem::path&, bool) override {}
 
+    // A message box runs a message loop of its own, which must not run inside a conversion: the
+    // message waits for the window's own loop.
+    void ShowMessage(std::string_view text) override {
+        messages_.emplace_back(text);
+        if (window->hwnd_ == nullptr || !PostMessageW(window->hwnd_, kShowMessageMessage, 0, 0)) {
+            ShowNextMessage();
+        }
+    }
+    void ShowNextMessage() {
+        if (messages_.empty()) return;
+        const std::string text = std::move(messages_.front());
+        messages_.pop_front();
+        litvorot::ShowMessage(text);
+    }
+    void ShowNotice(std::string_view title, std::string_view text) override {
+        ShowTrayBalloon(Widen(title), Widen(text), NIIF_INFO);
+    }
+    void ReportHotKey(bool registered) override {
+        if (!registered && !trayIcon_) return;  // nothing to tell it through
+        const bool due = HotKeyNoticeDue(registered, noticeFile_);
+        if (registered) return;
+        SetTrayTip(std::string(kHotKeyTakenTipWindows).c_str());
+        if (due) {
+            ShowTrayBalloon(Widen(kHotKeyTakenTitle), Widen(kHotKeyTakenMessageWindows),
+                            NIIF_WARNING);
+        }
+    }
+    void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) override {
+        if (window->hwnd_ == nullptr) return;
+        const UINT_PTR id = nextTimer_++;
+        const auto milliseconds =
+            std::clamp<long long>(delay.count(), USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
+        if (SetTimer(window->hwnd_, id, static_cast<UINT>(milliseconds), nullptr) == 0) return;
+        timers_[id] = std::move(callback);
+    }
+    void TimerFired(UINT_PTR id) {
+        KillTimer(window->hwnd_, id);
+        const auto timer = timers_.find(id);
+        if (timer == timers_.end()) return;
+        const std::function<void()> callback = std::move(timer->second);
+        timers_.erase(timer);
+        callback();
+    }
+    // The window is going: its timers and the clipboard listener go with it.
+    void WindowGone() {
+        timers_.clear();
+        clipboard.StopWatching();
+    }
+
     void CloseMainWindow() override { DestroyWindow(window->hwnd_); }
     void EndProgram() override {
         if (window->hwnd_ != nullptr) DestroyWindow(window->hwnd_);
         PostQuitMessage(0);
     }
+
+  private:
+    std::filesystem::path noticeFile_;
+    bool trayIcon_ = false;
+    std::deque<std::string> messages_;
+    std::map<UINT_PTR, std::function<void()>> timers_;
+    UINT_PTR nextTimer_ = 1;
 };
 
-frmSplash::frmSplash(std::filesystem::path exeDir)
-    : frmSplash(std::make_unique<Desktop>(), std::move(exeDir)) {}
+frmSplash::frmSplash(std::filesystem::path exeDir, std::filesystem::path hotKeyNoticeFile)
+    : frmSplash(std::make_unique<Desktop>(std::move(hotKeyNoticeFile)), std::move(exeDir)) {}
 
 frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir)
     : frmSplashBase(*desktop, std::move(exeDir), std::filesystem::path()),
@@ -92,6 +166,8 @@ frmSplash::~frmSplash() {
 }
 
 frmSplash* frmSplash::Current() { return current; }
+
+Platform& frmSplash::AppPlatform() { return *desktop_; }
 
 bool frmSplash::Form_Load(int splashSeconds) {
     WNDCLASSEXW windowClass{};
@@ -178,8 +254,22 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
         case WM_ENDSESSION:  // the session ends now (wParam): no settings write either
             if (wParam != FALSE && self != nullptr && window == self->hwnd_) self->Quit();
             return 0;
+        case kShowMessageMessage:
+            if (self != nullptr && window == self->hwnd_) self->desktop_->ShowNextMessage();
+            return 0;
+        case WM_CLIPBOARDUPDATE:
+            if (self != nullptr && window == self->hwnd_) {
+                self->desktop_->clipboard.ClipboardUpdated();
+            }
+            return 0;
+        case WM_TIMER:
+            if (self != nullptr && window == self->hwnd_) self->desktop_->TimerFired(wParam);
+            return 0;
         case WM_NCDESTROY:
-            if (self != nullptr && window == self->hwnd_) self->hwnd_ = nullptr;
+            if (self != nullptr && window == self->hwnd_) {
+                self->desktop_->WindowGone();
+                self->hwnd_ = nullptr;
+            }
             ReleaseAppWindow();
             return 0;
         default:

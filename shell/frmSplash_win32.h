@@ -15,10 +15,16 @@
 #include "tables/modTables.h"
 #include "windows/modWindows.h"
 
+// Where the Windows program records that the user was told Ctrl+Space is taken:
+// %LOCALAPPDATA%\Litvorot\hotkey-taken, or empty when that folder is unknown.
+std::filesystem::path HotKeyNoticeFileWin32();
+
 class frmSplash : public frmSplashBase {
   public:
-    // `exeDir` is the directory that holds the executable (and settings.ini).
-    explicit frmSplash(std::filesystem::path exeDir);
+    // `exeDir` is the directory that holds the executable (and settings.ini); `hotKeyNoticeFile`
+    // records that the user was told Ctrl+Space is taken (empty: told on every start).
+    explicit frmSplash(std::filesystem::path exeDir,
+                       std::filesystem::path hotKeyNoticeFile = std::filesystem::path());
     ~frmSplash() override;
 
     // The one main window, or nullptr.
@@ -35,6 +41,12 @@ class frmSplash : public frmSplashBase {
 
     HWND Window() const { return hwnd_; }
     HMENU PopupMenu() const { return mnuPopup; }
+    // What the controller asks of Win32, for the tests that ask it directly.
+    litvorot::Platform& AppPlatform();
+
+    // Posted to the window for each message the controller hands over: shown from the message
+    // loop, after the conversion that raised it has finished.
+    static constexpr UINT kShowMessageMessage = WM_APP + 1;
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -43,7 +55,7 @@ class frmSplash : public frmSplashBase {
 
     // What the controller asks of Win32: this window's parts, the clipboard, the tray.
     class Desktop;
-    explicit frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir);
+    frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir);
 
     std::unique_ptr<Desktop> desktop_;
     HWND hwnd_ = nullptr;

@@ -12,7 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                     MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
     });
 
-    frmSplash main(litvorot::ExecutableDirectory());
+    frmSplash main(litvorot::ExecutableDirectory(), HotKeyNoticeFileWin32());
     if (!main.Form_Load()) return 1;
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) litvorot::DispatchAppMessage(message);

@@ -2,8 +2,7 @@
 
 #include <QLoggingCategory>
 #include <QSystemTrayIcon>
-#include <fstream>
-#include <system_error>
+#include <string_view>
 
 #include "shell/modSystemTray.h"
 
@@ -12,42 +11,15 @@ namespace litvorot {
 namespace {
 // Silent unless asked for: QT_LOGGING_RULES="litvorot.hotkey=true".
 Q_LOGGING_CATEGORY(lcHotKeyNotice, "litvorot.hotkey", QtWarningMsg)
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 }  // namespace
 
-QString HotKeyTakenTip() {
-    return QStringLiteral("Litvorot: Ctrl+Space is taken, use litvorot --go");
-}
+QString HotKeyTakenTip() { return FromUtf8(kHotKeyTakenTip); }
 
-QString HotKeyTakenMessage() {
-    return QStringLiteral(
-        "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's "
-        "Go still works, and a desktop shortcut can run: litvorot --go");
-}
-
-bool HotKeyNoticeDue(bool registered, const std::filesystem::path& noticeFile) {
-    std::error_code ec;
-    if (registered) {
-        if (!noticeFile.empty()) std::filesystem::remove(noticeFile, ec);
-        return false;
-    }
-    if (noticeFile.empty()) return true;
-    if (std::filesystem::exists(noticeFile, ec)) return false;
-    std::filesystem::create_directories(noticeFile.parent_path(), ec);
-    std::ofstream(noticeFile) << "Ctrl+Space was taken by another program\n";
-    return true;
-}
-
-std::filesystem::path HotKeyNoticeFile(const char* xdgStateHome, const char* home) {
-    std::filesystem::path base;
-    if (xdgStateHome != nullptr && *xdgStateHome == '/') {
-        base = xdgStateHome;
-    } else if (home != nullptr && *home == '/') {
-        base = std::filesystem::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-    return base / "litvorot" / "hotkey-taken";
-}
+QString HotKeyTakenMessage() { return FromUtf8(kHotKeyTakenMessage); }
 
 void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile) {
     QSystemTrayIcon* icon = TrayIcon();
@@ -58,7 +30,7 @@ void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile)
     qCInfo(lcHotKeyNotice) << (due ? "the user is told that the key is taken"
                                    : "the user was told before that the key is taken");
     if (due) {
-        icon->showMessage(QStringLiteral("Litvorot: Ctrl+Space is taken"), HotKeyTakenMessage(),
+        icon->showMessage(FromUtf8(kHotKeyTakenTitle), HotKeyTakenMessage(),
                           QSystemTrayIcon::Warning);
     }
 }

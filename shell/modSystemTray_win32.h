@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <string_view>
 
 namespace litvorot {
 
@@ -19,6 +20,18 @@ extern NOTIFYICONDATAA TrayIconData;
 // Fills TrayIconData for `window` and `icon` with the tip `tip` (at most 63 characters are kept;
 // the rest of the 64 bytes is a NUL and spaces) and adds the icon. The shell's answer.
 bool AddTrayIcon(const char* tip, HWND window, HICON icon);
+
+// Changes the tip of the icon that TrayIconData describes, cut and padded as AddTrayIcon does.
+// False when there is no icon or the shell refuses.
+bool SetTrayTip(const char* tip);
+
+// The record of the last balloon ShowTrayBalloon asked for.
+extern NOTIFYICONDATAW TrayBalloonData;
+
+// Shows a balloon notification above the icon that TrayIconData describes: `title` (at most 63
+// characters are kept) and `text` (at most 255), with the picture `kind` (NIIF_INFO,
+// NIIF_WARNING). False when there is no icon or the shell refuses.
+bool ShowTrayBalloon(std::wstring_view title, std::wstring_view text, DWORD kind);
 
 // Deletes the icon that TrayIconData describes.
 void RemoveTrayIcon();

@@ -1,5 +1,6 @@
 // The Win32 clipboard: whole blocks read as they are, texts written up to their first NUL, the
-// empty text never written, and the message when a block cannot be locked.
+// empty text never written, the message when a block cannot be locked; the program's bounded
+// read and the password managers' marks.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <windows.h>
@@ -254,6 +255,164 @@ TEST_F(ClipboardWin32Test, FailedWritesFreeTheBlockAndReportFalse) {
     notTaken.setClipboardData = RefusesData;
     EXPECT_EQ(FailedWriteCalls(window_, notTaken), (std::vector<std::string>{"set", "free"}));
     EXPECT_TRUE(messages_.empty());
+}
+
+// ReadClipboard, as the program reads: the answer before the call returns.
+ClipboardRead ReadNow(ClipboardWin32& clipboard, ReadLimits limits = {}) {
+    ClipboardRead answer;
+    bool answered = false;
+    clipboard.ReadClipboard(limits, [&](ClipboardRead read) {
+        answer = std::move(read);
+        answered = true;
+    });
+    EXPECT_TRUE(answered) << "the read did not answer before it returned";
+    return answer;
+}
+
+// Adds a block of `bytes` in the registered format `name` to the clipboard as it is.
+void AddFormat(HWND window, const wchar_t* name, const std::string& bytes) {
+    ASSERT_TRUE(OpenClipboard(window));
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    SetClipboardData(RegisterClipboardFormatW(name), block);
+    CloseClipboard();
+}
+
+std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+// The block of the registered format `name`, or "none".
+std::string FormatBytes(const wchar_t* name) {
+    if (!OpenClipboard(nullptr)) return "busy";
+    std::string bytes = "none";
+    if (HANDLE block = GetClipboardData(RegisterClipboardFormatW(name))) {
+        bytes.assign(static_cast<const char*>(GlobalLock(block)), GlobalSize(block));
+        GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+TEST_F(ClipboardWin32Test, ReadingTellsTextFromFilesAndNothing) {
+    using Result = ClipboardRead::Result;
+    ClipboardWin32 clipboard(window_);
+    PutBlock(window_, {'a', 0, 'b', 0, 0, 0, 0, 0});
+    ClipboardRead read = ReadNow(clipboard);
+    EXPECT_EQ(read.result, Result::kText);
+    EXPECT_EQ(read.text, std::u16string(u"ab\0\0", 4));  // the block as it is
+    EXPECT_FALSE(read.secret);
+
+    PutBlock(window_, {0, 0});
+    EXPECT_EQ(ReadNow(clipboard).result, Result::kNoText);
+    PutPicture(window_);
+    EXPECT_EQ(ReadNow(clipboard).result, Result::kNoText);
+    PutFiles(window_, L"C:\\privet.txt");
+    read = ReadNow(clipboard);
+    EXPECT_EQ(read.result, Result::kFiles);
+    EXPECT_TRUE(read.text.empty());
+    ASSERT_TRUE(OpenClipboard(window_));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ClipboardWin32Test, PasswordManagersMarksAreReadAndWrittenBack) {
+    ClipboardWin32 clipboard(window_);
+    auto secretWith = [&](const wchar_t* format, const std::string& bytes) {
+        PutBlock(window_, {'p', 0, 'w', 0, 0, 0});
+        AddFormat(window_, format, bytes);
+        const ClipboardRead read = ReadNow(clipboard);
+        EXPECT_EQ(read.text, std::u16string(u"pw\0", 3));
+        return read.secret;
+    };
+    EXPECT_TRUE(secretWith(L"ExcludeClipboardContentFromMonitorProcessing", std::string(1, '\0')));
+    EXPECT_TRUE(secretWith(L"CanIncludeInClipboardHistory", Dword(0)));
+    EXPECT_FALSE(secretWith(L"CanIncludeInClipboardHistory", Dword(1)));
+    EXPECT_TRUE(secretWith(L"x-kde-passwordManagerHint", "secret"));
+    EXPECT_FALSE(secretWith(L"x-kde-passwordManagerHint", "public"));
+    EXPECT_FALSE(secretWith(L"CanUploadToCloudClipboard", Dword(0)));  // says nothing of history
+
+    // Written with the mark: the three formats beside the text, all in one change.
+    ASSERT_TRUE(clipboard.WriteClipboardText(u"\u043F\u0430\u0440\u043E\u043B\u044C", true));
+    EXPECT_NE(FormatBytes(L"ExcludeClipboardContentFromMonitorProcessing"), "none");
+    EXPECT_EQ(FormatBytes(L"CanIncludeInClipboardHistory"), Dword(0));
+    EXPECT_EQ(FormatBytes(L"CanUploadToCloudClipboard"), Dword(0));
+    ClipboardRead read = ReadNow(clipboard);
+    EXPECT_EQ(read.text, std::u16string(u"\u043F\u0430\u0440\u043E\u043B\u044C\0", 7));
+    EXPECT_TRUE(read.secret);
+    EXPECT_EQ(GetClipboardOwner(), window_);
+
+    // Without it: none of them, and the text reads as an ordinary one.
+    ASSERT_TRUE(clipboard.WriteClipboardText(u"open", false));
+    for (const wchar_t* format : {L"ExcludeClipboardContentFromMonitorProcessing",
+                                  L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
+        EXPECT_EQ(FormatBytes(format), "none");
+    }
+    EXPECT_FALSE(ReadNow(clipboard).secret);
+    EXPECT_TRUE(messages_.empty());
+}
+
+// A block whose size claims a terabyte, its first units without a NUL: a reader that went past
+// the limit would read beyond the memory there is.
+const std::u16string kLongUnits(17, u'x');
+HANDLE WINAPI HugeData(UINT format) {
+    return format == CF_UNICODETEXT ? reinterpret_cast<HANDLE>(1) : nullptr;
+}
+LPVOID WINAPI HugeLock(HGLOBAL) { return const_cast<char16_t*>(kLongUnits.data()); }
+SIZE_T WINAPI HugeSize(HGLOBAL) { return SIZE_T{1} << 40; }
+BOOL WINAPI NoFiles(UINT) { return FALSE; }
+
+TEST_F(ClipboardWin32Test, ATextOverTheLimitIsNotCopied) {
+    using Result = ClipboardRead::Result;
+    ClipboardWin32 clipboard(window_);
+    ReadLimits limits;
+    limits.maxUnits = 16;
+    ASSERT_TRUE(clipboard.SetClipboardText(std::u16string(16, u'x')));
+    EXPECT_EQ(ReadNow(clipboard, limits).result, Result::kText);
+    ASSERT_TRUE(clipboard.SetClipboardText(std::u16string(17, u'x')));
+    ClipboardRead read = ReadNow(clipboard, limits);
+    EXPECT_EQ(read.result, Result::kTooLarge);
+    EXPECT_TRUE(read.text.empty());
+    // A short text in a block larger than the limit: the text and its NUL.
+    std::vector<unsigned char> bytes(200, 0);
+    bytes[0] = 'o';
+    bytes[2] = 'k';
+    PutBlock(window_, bytes);
+    read = ReadNow(clipboard, limits);
+    EXPECT_EQ(read.result, Result::kText);
+    EXPECT_EQ(read.text, std::u16string(u"ok\0", 3));
+
+    ClipboardApi huge;
+    huge.getClipboardData = HugeData;
+    huge.isClipboardFormatAvailable = NoFiles;
+    huge.globalLock = HugeLock;
+    huge.globalSize = HugeSize;
+    huge.globalUnlock = [](HGLOBAL) -> BOOL { return FALSE; };
+    ClipboardWin32 hugeClipboard(window_, huge);
+    EXPECT_EQ(ReadNow(hugeClipboard, limits).result, Result::kTooLarge);
+}
+
+TEST_F(ClipboardWin32Test, ALockFailureIsAnsweredWithItsMessageNotShown) {
+    std::vector<std::string> recorded;
+    calls = &recorded;
+    ClipboardApi api;
+    api.openClipboard = FakeOpen;
+    api.getClipboardData = FakeGetData;
+    api.isClipboardFormatAvailable = NoFiles;
+    api.globalLock = FailingLock;
+    api.closeClipboard = FakeClose;
+    ClipboardWin32 clipboard(window_, api);
+    std::vector<std::string> callsWhenAnswered;
+    clipboard.ReadClipboard(ReadLimits{}, [&](ClipboardRead read) {
+        callsWhenAnswered = recorded;
+        EXPECT_EQ(read.result, ClipboardRead::Result::kFailed);
+        EXPECT_EQ(read.message, "Could not lock memory to copy string from.");
+        EXPECT_TRUE(read.text.empty());
+    });
+    // Answered once the clipboard is closed again, and nothing shown on the way.
+    EXPECT_EQ(callsWhenAnswered, (std::vector<std::string>{"open", "get", "lock", "close"}));
+    EXPECT_TRUE(messages_.empty());
+    calls = nullptr;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The tray menu of the Windows program: Auto at the end of Source Format, Undo right after Go,
-// greyed while there is nothing to undo, and both at work on the real clipboard.
+// greyed while there is nothing to undo, and both at work on the real clipboard, which another
+// window may take meanwhile or a password manager may have marked.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 #include "resources/litvorot_rc.h"
 #include "shell/frmSplash_win32.h"
 #include "shell/modMenu.h"
+#include "tests/win32/message_pump.h"
 #include "windows/dlgStatus_win32.h"
 
 namespace fs = std::filesystem;
@@ -108,6 +110,38 @@ TEST_F(MenuWin32Test, AutoRepairsTheClipboardAndUndoPutsItBack) {
     Command(IDM_UNDO);
     EXPECT_EQ(Clipboard(), u"copied since");
     EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
+}
+
+bool HasFormat(const wchar_t* name) {
+    return IsClipboardFormatAvailable(RegisterClipboardFormatW(name)) != FALSE;
+}
+
+TEST_F(MenuWin32Test, UndoIsDroppedOnceAnotherWindowTakesTheClipboard) {
+    Command(IDM_DEST_UNICODE);
+    ASSERT_TRUE(clipboard_.SetClipboardText(u"privet"));
+    Command(IDM_GO);
+    ASSERT_EQ(Clipboard(), u"привет");
+    // The program's own writes reach its message loop too, and change nothing.
+    litvorot::test::PumpFor(300);
+    EXPECT_FALSE(State(IDM_UNDO) & MF_GRAYED);
+
+    HWND other = CreateWindowExW(0, L"STATIC", L"another program", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_TRUE(litvorot::ClipboardWin32(other).SetClipboardText(u"copied elsewhere"));
+    for (int i = 0; i < 100 && !(State(IDM_UNDO) & MF_GRAYED); ++i) litvorot::test::PumpFor(20);
+    EXPECT_TRUE(State(IDM_UNDO) & MF_GRAYED);
+    EXPECT_EQ(Clipboard(), u"copied elsewhere");
+    DestroyWindow(other);
+}
+
+TEST_F(MenuWin32Test, APasswordIsConvertedAndWrittenBackMarked) {
+    Command(IDM_DEST_UNICODE);
+    ASSERT_TRUE(clipboard_.WriteClipboardText(u"parol'", true));
+    Command(IDM_GO);
+    EXPECT_EQ(Clipboard(), u"пароль");
+    EXPECT_TRUE(HasFormat(L"ExcludeClipboardContentFromMonitorProcessing"));
+    EXPECT_TRUE(HasFormat(L"CanIncludeInClipboardHistory"));
+    EXPECT_TRUE(HasFormat(L"CanUploadToCloudClipboard"));
 }
 
 TEST(StatusWin32AutoTest, TheSourceLineNamesTheReadingAndTheDialogWidensForIt) {

@@ -1,11 +1,15 @@
-// The settings file on Windows: folders whose names the ANSI code page cannot hold, and the
-// hidden attribute, which hides the file from the program as it does from a directory listing.
+// The settings file on Windows: folders whose names the ANSI code page cannot hold, the hidden
+// attribute, which hides the file from the program as it does from a directory listing, and the
+// temporary file it is written through.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "shell/modFileIO.h"
 
@@ -75,6 +79,45 @@ TEST_F(SettingsWin32Test, ALinkedSettingsFileStaysALink) {
     EXPECT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link became a file";
     EXPECT_EQ(ReadSettingsFile(target).sourceFormat, 4);
     EXPECT_FALSE(fs::exists(folder_ / L"settings.ini.tmp"));
+}
+
+std::string Content(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Saving goes through a new file of its own name: a file planted at the old fixed name, or a link
+// there, is left alone, and nothing is left behind but the settings.
+TEST_F(SettingsWin32Test, AFilePlantedAtTheOldTemporaryNameIsLeftAlone) {
+    const fs::path file = folder_ / kSettingsFileName;
+    const fs::path planted = folder_ / L"settings.ini.tmp";
+    std::ofstream(planted, std::ios::binary) << "precious";
+    ASSERT_EQ(SaveSettingsFile(file, Settings{1, 4, true}), "");
+    ASSERT_EQ(SaveSettingsFile(file, Settings{2, 4, false}), "");
+    EXPECT_EQ(ReadSettingsFile(file).sourceFormat, 2);
+    EXPECT_EQ(Content(planted), "precious");
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"settings.ini", L"settings.ini.tmp"}));
+}
+
+TEST_F(SettingsWin32Test, ALinkPlantedAtTheOldTemporaryNameIsNotFollowed) {
+    const fs::path file = folder_ / kSettingsFileName;
+    const fs::path planted = folder_ / L"settings.ini.tmp";
+    const fs::path victim = folder_ / L"victim";
+    std::ofstream(victim, std::ios::binary) << "precious";
+    if ((!CreateSymbolicLinkW(planted.c_str(), victim.c_str(), 0x2) &&
+         !CreateSymbolicLinkW(planted.c_str(), victim.c_str(), 0)) ||
+        Content(planted) != "precious") {
+        GTEST_SKIP() << "symbolic links cannot be made or followed here";
+    }
+    ASSERT_EQ(SaveSettingsFile(file, Settings{3, 1, true}), "");
+    EXPECT_EQ(Content(victim), "precious");
+    EXPECT_EQ(Content(planted), "precious");
+    EXPECT_EQ(ReadSettingsFile(file).sourceFormat, 3);
 }
 
 }  // namespace

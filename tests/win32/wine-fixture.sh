@@ -16,7 +16,8 @@ stop_all() {
     wineserver -w 2>/dev/null || true
     if [ -f "$WINE_STATE_DIR/state" ]; then
         local pids dir
-        pids=$(sed -n 's/^DESKTOP_PIDS_SAVED=//p' "$WINE_STATE_DIR/state")
+        # The list is saved in quotes, which are no part of the numbers.
+        pids=$(sed -n 's/^DESKTOP_PIDS_SAVED=//p' "$WINE_STATE_DIR/state" | tr -d "'")
         dir=$(sed -n 's/^DESKTOP_DIR=//p' "$WINE_STATE_DIR/state")
         for pid in $pids; do kill "$pid" 2>/dev/null || true; done
         [ -n "$dir" ] && rm -rf "$dir"

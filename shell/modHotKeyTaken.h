@@ -1,0 +1,38 @@
+// When another program holds Ctrl+Space (an input method, an IDE), the program runs on and says
+// so: the tray icon's tool tip for as long as it runs, and a notification once, the first time.
+// What both platforms share of it, without a toolkit: the texts and the small record of having
+// told the user.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace litvorot {
+
+// The notification's title.
+inline constexpr std::string_view kHotKeyTakenTitle = "Litvorot: Ctrl+Space is taken";
+// The tool tip (at most 63 characters, as every tray tip) and the notification's text where the
+// running program is driven from the command line.
+inline constexpr std::string_view kHotKeyTakenTip =
+    "Litvorot: Ctrl+Space is taken, use litvorot --go";
+inline constexpr std::string_view kHotKeyTakenMessage =
+    "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's Go "
+    "still works, and a desktop shortcut can run: litvorot --go";
+// The same for the Windows program, which has no command line: only the menu is left.
+inline constexpr std::string_view kHotKeyTakenTipWindows =
+    "Litvorot: Ctrl+Space is taken, use Go in the menu";
+inline constexpr std::string_view kHotKeyTakenMessageWindows =
+    "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's Go "
+    "still works.";
+
+// Records whether the hot key could be set up, in the small file `noticeFile` (not the settings
+// file). Answers true when the user is to be told now: the key is taken and the user has not
+// been told since it last worked. When `registered` is true, the record is cleared, so that
+// losing the key again is announced again.
+bool HotKeyNoticeDue(bool registered, const std::filesystem::path& noticeFile);
+
+// `$XDG_STATE_HOME/litvorot/hotkey-taken`, or `~/.local/state/litvorot/hotkey-taken`; empty
+// when neither variable helps (then the notification shows on every start).
+std::filesystem::path HotKeyNoticeFile(const char* xdgStateHome, const char* home);
+
+}  // namespace litvorot
