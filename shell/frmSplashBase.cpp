@@ -41,8 +41,20 @@ void frmSplashBase::Form_Load(int splashSeconds) {
     platform_.AppClipboard().WatchOwnership([this, alive] {
         if (!alive.expired()) ForgetConversions();
     });
+    if (SelectionDesktop* desktop = platform_.AppSelectionDesktop()) {
+        replacer_ = std::make_unique<SelectionReplacer>(*desktop, platform_.AppClipboard());
+        if (HotKey* selectionKey = platform_.AppSelectionHotKey()) {
+            selectionHotKeyRegistered_ =
+                selectionKey->RegisterAppHotKey(kModShift, kKeyPause, [this, alive, selectionKey] {
+                    if (!alive.expired()) ReplaceSelection({}, selectionKey->PressIsRepeat());
+                });
+        }
+    }
     resident_ = true;
     platform_.ReportHotKey(hotKeyRegistered_);
+    if (replacer_ && platform_.AppSelectionHotKey() != nullptr) {
+        platform_.ReportSelectionHotKey(selectionHotKeyRegistered_);
+    }
 }
 
 void frmSplashBase::Shutdown() {
@@ -54,6 +66,7 @@ void frmSplashBase::Shutdown() {
     // of the sequence runs all the same.
     SaveSettings();
     platform_.AppHotKey().UnregisterAppHotKey();
+    if (HotKey* selectionKey = platform_.AppSelectionHotKey()) selectionKey->UnregisterAppHotKey();
     platform_.RemoveTrayIcon();
     platform_.CloseMainWindow();
 }
@@ -68,6 +81,9 @@ void frmSplashBase::Quit() {
         AbandonConversions();
         ForgetConversions();
         platform_.AppHotKey().UnregisterAppHotKey();
+        if (HotKey* selectionKey = platform_.AppSelectionHotKey()) {
+            selectionKey->UnregisterAppHotKey();
+        }
         platform_.RemoveTrayIcon();
     }
     platform_.EndProgram();
@@ -179,6 +195,13 @@ bool frmSplashBase::SaveSettings() {
 namespace {
 
 constexpr std::string_view kTooLargeTitle = "Litvorot: the text is too long";
+constexpr std::string_view kSelectionTitle = "Litvorot";
+constexpr std::string_view kNothingSelectedNotice =
+    "Nothing is selected: select the text to convert, then press Shift+Pause.";
+constexpr std::string_view kSelectionNoTextNotice = "The selection holds no text to convert.";
+constexpr std::string_view kKeysRefusedNotice =
+    "The window in front does not take keys from Litvorot (it runs with more rights, as "
+    "administrator). Copy the text, press Ctrl+Space and paste instead.";
 
 std::string TooLargeNotice() {
     return "The clipboard text is longer than " + std::to_string(kClipboardMaxUnits >> 20) +
@@ -188,6 +211,18 @@ std::string TooLargeNotice() {
 }  // namespace
 
 void frmSplashBase::Convert(ConversionDone done, bool autoRepeat) {
+    Ask(Request::Kind::kConvert, std::move(done), autoRepeat);
+}
+
+void frmSplashBase::ReplaceSelection(ConversionDone done, bool autoRepeat) {
+    if (!replacer_) {
+        if (done) done(Outcome::kNotDone);
+        return;
+    }
+    Ask(Request::Kind::kReplace, std::move(done), autoRepeat);
+}
+
+void frmSplashBase::Ask(Request::Kind kind, ConversionDone done, bool autoRepeat) {
     if (shutDown_) {
         if (done) done(Outcome::kNotDone);
         return;
@@ -200,7 +235,7 @@ void frmSplashBase::Convert(ConversionDone done, bool autoRepeat) {
         if (done) done(Outcome::kNotDone);
         return;
     }
-    requests_.push_back({Request::Kind::kConvert, std::move(done)});
+    requests_.push_back({kind, std::move(done)});
     RunNext();
 }
 
@@ -208,6 +243,14 @@ void frmSplashBase::RunNext() {
     if (running_ || requests_.empty()) return;
     running_ = true;
     ForgetExpiredSecret();
+    if (requests_.front().kind == Request::Kind::kReplace) {
+        const std::weak_ptr<int> alive = alive_;
+        replacer_->Replace(SourceFormat_, DestFormat_, clock_(),
+                           [this, alive](SelectionReplacer::Result result) {
+                               if (!alive.expired()) Replaced(std::move(result));
+                           });
+        return;
+    }
     read_ = std::make_shared<int>(0);
     const std::weak_ptr<int> read = read_;
     platform_.AppClipboard().ReadClipboard(ReadLimits{}, [this, read](ClipboardRead answer) {
@@ -271,6 +314,41 @@ void frmSplashBase::OnRead(ClipboardRead read) {
     if (!alive.expired()) Finish(outcome);
 }
 
+void frmSplashBase::Replaced(SelectionReplacer::Result result) {
+    using Replacement = SelectionReplacer::Outcome;
+    Outcome outcome = Outcome::kNotDone;
+    switch (result.outcome) {
+        case Replacement::kReplaced:
+            outcome = Outcome::kConverted;
+            autoReading_ = result.reading;
+            if (DisplayStatus_)
+                platform_.OpenStatusDialog(SourceFormat_, DestFormat_, autoReading_);
+            break;
+        case Replacement::kNothingSelected:
+            outcome = Outcome::kNothingSelected;
+            platform_.ShowNotice(kSelectionTitle, kNothingSelectedNotice);
+            break;
+        case Replacement::kNoText:
+            outcome = Outcome::kNoText;
+            platform_.ShowNotice(kSelectionTitle, kSelectionNoTextNotice);
+            break;
+        case Replacement::kNoAnswer:
+            outcome = Outcome::kNoAnswer;
+            break;
+        case Replacement::kTooLarge:
+            outcome = Outcome::kTooLarge;
+            platform_.ShowNotice(kTooLargeTitle, TooLargeNotice());
+            break;
+        case Replacement::kRefused:
+            platform_.ShowNotice(kSelectionTitle, kKeysRefusedNotice);
+            break;
+        case Replacement::kNotDone:
+            break;
+    }
+    for (const std::string& message : result.messages) platform_.ShowMessage(message);
+    Finish(outcome);
+}
+
 void frmSplashBase::Finish(Outcome outcome) {
     if (requests_.empty()) return;  // abandoned meanwhile
     ConversionDone done = std::move(requests_.front().done);
@@ -283,6 +361,7 @@ void frmSplashBase::Finish(Outcome outcome) {
 
 void frmSplashBase::AbandonConversions() {
     read_.reset();
+    if (replacer_) replacer_->Abandon();
     platform_.AppClipboard().AbandonClipboardRead();
     std::deque<Request> requests = std::exchange(requests_, {});
     running_ = false;

@@ -16,6 +16,7 @@
 #include "shell/modConversion.h"
 #include "shell/modMenu.h"
 #include "shell/modPlatform.h"
+#include "shell/modSelection.h"
 #include "tables/modTables.h"
 
 class frmSplashBase {
@@ -80,11 +81,12 @@ class frmSplashBase {
 
     // How a conversion ended, for the caller that asked for it (`litvorot --go`).
     enum class Outcome {
-        kConverted,  // the clipboard holds the converted text
-        kNoText,     // there was no text to convert; the clipboard stays as it was
-        kNoAnswer,   // the clipboard's owner did not hand over its text in time
-        kTooLarge,   // the text is over the limit; the clipboard stays as it was
-        kNotDone,    // refused (too many waiting, the program is ending) or failed
+        kConverted,        // the clipboard holds the converted text (or the selection was replaced)
+        kNoText,           // there was no text to convert; the clipboard stays as it was
+        kNothingSelected,  // replacing the selection: nothing was selected
+        kNoAnswer,         // the clipboard's owner did not hand over its text in time
+        kTooLarge,         // the text is over the limit; the clipboard stays as it was
+        kNotDone,          // refused (too many waiting, the program is ending) or failed
     };
     using ConversionDone = std::function<void(Outcome)>;
     // Reads the clipboard, converts and writes, then calls `done`. A conversion asked for while one
@@ -93,6 +95,12 @@ class frmSplashBase {
     // (`autoRepeat`) while one runs, is dropped. After Exit nothing runs.
     void Convert(ConversionDone done = {}, bool autoRepeat = false);
     static constexpr int kMaxWaitingConversions = 3;
+    // Replaces the text selected in the window in front with its conversion, the clipboard left
+    // as it was (shell/modSelection.h), in turn with the conversions; `done` as for Convert. The
+    // selection's hot key and `litvorot --replace-selection` run it.
+    void ReplaceSelection(ConversionDone done = {}, bool autoRepeat = false);
+    bool SelectionHotKeyRegistered() const { return selectionHotKeyRegistered_; }
+
     // Gives up the conversion in progress and those asked for after it, for Exit: a clipboard
     // read that still waits is abandoned, and nothing more is written to the clipboard.
     void AbandonConversions();
@@ -138,7 +146,7 @@ class frmSplashBase {
 
     // The conversions asked for and Undo, in order; the first one runs.
     struct Request {
-        enum class Kind { kConvert, kUndo } kind;
+        enum class Kind { kConvert, kUndo, kReplace } kind;
         ConversionDone done;
     };
     std::deque<Request> requests_;
@@ -149,8 +157,13 @@ class frmSplashBase {
     // Lets callbacks from the platform see that the controller is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
+    // Queues a request, unless too many wait (or it is a key's auto-repeat and one runs).
+    void Ask(Request::Kind kind, ConversionDone done, bool autoRepeat);
     // Runs the first request, if none runs.
     void RunNext();
+    void Replaced(litvorot::SelectionReplacer::Result result);
+    std::unique_ptr<litvorot::SelectionReplacer> replacer_;
+    bool selectionHotKeyRegistered_ = false;
     void OnRead(litvorot::ClipboardRead read);
     void UndoRead(const litvorot::ClipboardRead& read);
     // Ends the running request with `outcome` and runs the next one.

@@ -20,7 +20,7 @@ constexpr const char* kDescription =
     "starting another one leaves the running copy as it is.\n"
     "\n"
     "The options below drive the copy that runs, for instance from a desktop shortcut. They are\n"
-    "carried out in the order --source, --dest, --go, --exit.\n";
+    "carried out in the order --source, --dest, --go, --replace-selection, --exit.\n";
 
 constexpr const char* kFooter =
     "\nFORMAT is translit, koi8, cp1251, unicode (any case) or 1-4, and the source may also be "
@@ -30,9 +30,9 @@ constexpr const char* kFooter =
     "shortcut per direction, e.g. `litvorot --source koi8 --dest unicode --go`.\n"
     "\n"
     "Exit status: 0 once the running copy has done it (for --go: the converted text is on the\n"
-    "clipboard), 1 when no copy runs, 2 for a usage error; when --go converted nothing: 3 no text\n"
-    "on the clipboard, 4 the program holding it did not hand it over, 5 the text is too long,\n"
-    "6 not carried out otherwise.";
+    "clipboard), 1 when no copy runs, 2 for a usage error; when --go or --replace-selection\n"
+    "converted nothing: 3 no text on the clipboard or nothing selected, 4 the program holding\n"
+    "it did not hand it over, 5 the text is too long, 6 not carried out otherwise.";
 
 // Checks a FORMAT argument; CLI11 reports the message as a usage error.
 std::string CheckFormat(const std::string& value) {
@@ -91,6 +91,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("FORMAT")
         ->check(CLI::Validator(CheckFormat, "", "format"));
     app.add_flag("--go", result.remote.go, "Convert the clipboard, as Ctrl+Space and Go do");
+    app.add_flag("--replace-selection", result.remote.replaceSelection,
+                 "Convert the text selected in the window in front where it stands, as "
+                 "Shift+Pause does; the clipboard is left as it was");
     app.add_flag("--exit", result.remote.exit,
                  "Exit, as the menu's Exit does (saves the settings)");
     app.set_version_flag("--version", std::string(kProgram) + " " + LITVOROT_VERSION);

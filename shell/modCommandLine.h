@@ -1,7 +1,7 @@
 // The tray program's command line. Without options it starts the tray program; the options drive
 // a copy that already runs in the user's session:
 //
-//   litvorot [--source FORMAT] [--dest FORMAT] [--go] [--exit]
+//   litvorot [--source FORMAT] [--dest FORMAT] [--go] [--replace-selection] [--exit]
 //
 // No Qt here, so that the parsing is tested on its own.
 #pragma once
@@ -14,7 +14,8 @@
 namespace litvorot {
 
 // Exit statuses of the options: 0 done, 1 no program runs, 2 a usage error; for --go, when the
-// running program converted nothing: 3 no text on the clipboard, 4 its owner did not hand it over,
+// running program converted nothing (or for --replace-selection, replaced nothing): 3 no text on
+// the clipboard (nothing selected), 4 its owner did not hand it over,
 // 5 the text is over the limit, 6 not carried out otherwise (too many waiting, ending).
 inline constexpr int kExitNotRunning = 1;
 inline constexpr int kExitUsage = 2;
@@ -27,9 +28,10 @@ struct RemoteCommand {
     std::optional<TextFormat> source;
     std::optional<TextFormat> dest;
     bool go = false;
+    bool replaceSelection = false;
     bool exit = false;
     // True when anything is asked of the running program.
-    bool Any() const { return source || dest || go || exit; }
+    bool Any() const { return source || dest || go || replaceSelection || exit; }
 };
 
 struct CommandLine {

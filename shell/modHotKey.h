@@ -14,6 +14,7 @@ inline constexpr std::uint32_t kModControl = 2;
 inline constexpr std::uint32_t kModShift = 4;
 inline constexpr std::uint32_t kModWin = 8;
 inline constexpr std::uint32_t kKeySpace = 32;
+inline constexpr std::uint32_t kKeyPause = 0x13;
 
 class HotKey {
   public:

@@ -26,6 +26,7 @@ Q_LOGGING_CATEGORY(lcHotKey, "litvorot.hotkey", QtWarningMsg)
 
 xcb_keysym_t KeySymForKey(std::uint32_t key) {
     if (key == kKeySpace) return XK_space;
+    if (key == kKeyPause) return XK_Pause;
     if (key >= '0' && key <= '9') return XK_0 + (key - '0');
     if (key >= 'A' && key <= 'Z') return XK_a + (key - 'A');
     return XCB_NO_SYMBOL;

@@ -12,6 +12,7 @@
 #include "clipboard/Clipboard.h"
 #include "shell/modHotKey.h"
 #include "shell/modMenu.h"
+#include "shell/modSelection.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
 #include "windows/modWindows.h"
@@ -27,6 +28,10 @@ class Platform {
 
     virtual Clipboard& AppClipboard() = 0;
     virtual HotKey& AppHotKey() = 0;
+    // Replacing the selection where it stands: the desktop's side of it and its hot key
+    // (Shift+Pause). None where the platform cannot send keys to other windows.
+    virtual SelectionDesktop* AppSelectionDesktop() { return nullptr; }
+    virtual HotKey* AppSelectionHotKey() { return nullptr; }
 
     // The splash picture, centred on the screen, and its end.
     virtual void ShowSplash() = 0;
@@ -64,6 +69,8 @@ class Platform {
     // Whether the hot key could be set up; the platform tells the user when another program
     // holds it.
     virtual void ReportHotKey(bool registered) { (void)registered; }
+    // The same for the selection's hot key.
+    virtual void ReportSelectionHotKey(bool registered) { (void)registered; }
     // Calls `callback` once, from the event loop, after `delay`. A platform without a timer never
     // calls it; the controller then checks its clock when it next acts.
     virtual void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) {

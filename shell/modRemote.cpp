@@ -32,8 +32,10 @@ struct NotConverted {
 };
 const NotConverted kNotConverted[] = {
     {frmSplashBase::Outcome::kNoText, "org.litvorot.Litvorot.Error.NoText",
-     "there is no text on the clipboard (nothing, a picture or files): nothing was converted",
+     "there is no text to convert (nothing, a picture or files): nothing was converted",
      kExitNoText},
+    {frmSplashBase::Outcome::kNothingSelected, "org.litvorot.Litvorot.Error.NothingSelected",
+     "nothing is selected in the window in front: nothing was changed", kExitNoText},
     {frmSplashBase::Outcome::kNoAnswer, "org.litvorot.Litvorot.Error.NoAnswer",
      "the program that holds the clipboard did not hand over its text: nothing was converted",
      kExitNoAnswer},
@@ -64,6 +66,7 @@ int SendRemoteCommand(const RemoteCommand& command) {
     if (command.source) calls.append({QStringLiteral("SetSourceFormat"), {int{*command.source}}});
     if (command.dest) calls.append({QStringLiteral("SetDestFormat"), {int{*command.dest}}});
     if (command.go) calls.append({QStringLiteral("Go"), {}});
+    if (command.replaceSelection) calls.append({QStringLiteral("ReplaceSelection"), {}});
     if (command.exit) calls.append({QStringLiteral("Exit"), {}});
 
     const QDeadlineTimer startingDeadline(kStartingWaitMs);
@@ -145,29 +148,36 @@ frmSplash* RemoteControl::Form() {
     return form_.data();
 }
 
-void RemoteControl::Go() {
+// The caller hears back once the converted text is in place, or that nothing was converted and
+// why: a script may paste as soon as `litvorot --go` returns.
+template <typename Command>
+void RemoteControl::Answered(Command command) {
     frmSplash* form = Form();
     if (form == nullptr) return;
-    if (!calledFromDBus()) return form->mnuGo_Click();
-    // The caller hears back once the converted text is on the clipboard, or that nothing was
-    // converted and why: a script may paste as soon as `litvorot --go` returns.
+    if (!calledFromDBus()) return (form->*command)({}, false);
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    form->Convert([call, bus](frmSplashBase::Outcome outcome) mutable {
-        if (outcome == frmSplashBase::Outcome::kConverted) {
-            bus.send(call.createReply());
-            return;
-        }
-        for (const NotConverted& answer : kNotConverted) {
-            if (answer.outcome == outcome) {
-                bus.send(call.createErrorReply(QLatin1String(answer.error),
-                                               QString::fromUtf8(answer.message)));
+    (form->*command)(
+        [call, bus](frmSplashBase::Outcome outcome) mutable {
+            if (outcome == frmSplashBase::Outcome::kConverted) {
+                bus.send(call.createReply());
                 return;
             }
-        }
-    });
+            for (const NotConverted& answer : kNotConverted) {
+                if (answer.outcome == outcome) {
+                    bus.send(call.createErrorReply(QLatin1String(answer.error),
+                                                   QString::fromUtf8(answer.message)));
+                    return;
+                }
+            }
+        },
+        false);
 }
+
+void RemoteControl::Go() { Answered(&frmSplashBase::Convert); }
+
+void RemoteControl::ReplaceSelection() { Answered(&frmSplashBase::ReplaceSelection); }
 
 frmSplash* RemoteControl::FormForFormat(int format, bool allowAuto) {
     frmSplash* form = Form();

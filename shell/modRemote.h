@@ -43,11 +43,15 @@ class RemoteControl : public QObject, protected QDBusContext {
 
   public slots:
     Q_SCRIPTABLE void Go();
+    Q_SCRIPTABLE void ReplaceSelection();
     Q_SCRIPTABLE void SetSourceFormat(int format);
     Q_SCRIPTABLE void SetDestFormat(int format);
     Q_SCRIPTABLE void Exit();
 
   private:
+    // Runs `command` (a conversion of the window's), answering a D-Bus caller when it has ended.
+    template <typename Command>
+    void Answered(Command command);
     // The window while it serves commands; else nullptr, and a D-Bus caller is told so.
     frmSplash* Form();
     // The same, and nullptr with an error for a format code outside 1..4 (or 5, the automatic
