@@ -18,6 +18,7 @@ test_pkgs=(
     clang
     dpkg-dev desktop-file-utils man-db groff-base file lintian
     sway xwayland wl-clipboard wtype dbus dbus-bin foot xdg-desktop-portal
+    mousepad featherpad lxterminal nano
 )
 
 # The letter model of the automatic source is generated from these word lists (detect/make-model.py,

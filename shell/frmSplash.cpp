@@ -32,12 +32,19 @@ const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 // table gives them.
 class frmSplash::Desktop final : public Platform {
   public:
-    Desktop(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path noticeFile)
-        : clipboard_(clipboard), hotKey_(hotKey), noticeFile_(std::move(noticeFile)) {}
+    Desktop(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path noticeFile,
+            SelectionDesktop* selection, HotKey* selectionKey)
+        : clipboard_(clipboard),
+          hotKey_(hotKey),
+          noticeFile_(std::move(noticeFile)),
+          selection_(selection),
+          selectionKey_(selectionKey) {}
     frmSplash* window = nullptr;
 
     Clipboard& AppClipboard() override { return clipboard_; }
     HotKey& AppHotKey() override { return hotKey_; }
+    SelectionDesktop* AppSelectionDesktop() override { return selection_; }
+    HotKey* AppSelectionHotKey() override { return selectionKey_; }
 
     void ShowSplash() override {
         window->resize(window->imgSplash->size());
@@ -89,6 +96,9 @@ class frmSplash::Desktop final : public Platform {
         }
     }
     void ReportHotKey(bool registered) override { ReportHotKeyState(registered, noticeFile_); }
+    void ReportSelectionHotKey(bool registered) override {
+        ReportSelectionKeyState(registered, noticeFile_);
+    }
     void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) override {
         QTimer::singleShot(delay, QCoreApplication::instance(), std::move(callback));
     }
@@ -110,11 +120,15 @@ class frmSplash::Desktop final : public Platform {
     Clipboard& clipboard_;
     HotKey& hotKey_;
     std::filesystem::path noticeFile_;
+    SelectionDesktop* selection_;
+    HotKey* selectionKey_;
 };
 
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
-                     std::filesystem::path configHome, std::filesystem::path hotKeyNoticeFile)
-    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey, std::move(hotKeyNoticeFile)),
+                     std::filesystem::path configHome, std::filesystem::path hotKeyNoticeFile,
+                     SelectionDesktop* selection, HotKey* selectionKey)
+    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey, std::move(hotKeyNoticeFile), selection,
+                                          selectionKey),
                 std::move(exeDir), std::move(configHome)) {}
 
 frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir,

@@ -18,6 +18,7 @@
 #include "shell/modHotKeyNotice.h"
 #include "shell/modHotKey_portal.h"
 #include "shell/modRemote.h"
+#include "shell/modSelection_x11.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
 #include "windows/modWindowHelpers.h"
@@ -82,6 +83,11 @@ int main(int argc, char* argv[]) {
     if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
     // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
+    // Replacing the selection where it stands: keys to the window in front through XTEST, the
+    // selection's own hot key Shift+Pause.
+    std::unique_ptr<litvorot::SelectionDesktop> selection = litvorot::ConnectX11SelectionDesktop();
+    std::unique_ptr<litvorot::HotKey> selectionKey =
+        selection ? litvorot::CreateSessionHotKey() : nullptr;
     const std::filesystem::path exeDir(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     const std::filesystem::path configHome =
@@ -103,7 +109,8 @@ int main(int argc, char* argv[]) {
 
     form = new frmSplash(
         *clipboard, *hotKey, exeDir, configHome,
-        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
+        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
+        selection.get(), selectionKey.get());
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
                      &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {
@@ -118,6 +125,8 @@ int main(int argc, char* argv[]) {
 
     const int result = quitRequested ? 0 : QApplication::exec();
     delete form.data();
+    selectionKey.reset();
+    selection.reset();
     hotKey.reset();
     litvorot::SetMessageHook({});
     return result;
