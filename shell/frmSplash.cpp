@@ -25,6 +25,8 @@ namespace {
 
 // Silent unless asked for: QT_LOGGING_RULES="litvorot.settings=true".
 Q_LOGGING_CATEGORY(lcSettings, "litvorot.settings", QtWarningMsg)
+// QT_LOGGING_RULES="litvorot.selection=true".
+Q_LOGGING_CATEGORY(lcSelectionEnd, "litvorot.selection", QtWarningMsg)
 const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 }  // namespace
 
@@ -96,6 +98,11 @@ class frmSplash::Desktop final : public Platform {
         }
     }
     void ReportHotKey(bool registered) override { ReportHotKeyState(registered, noticeFile_); }
+    void SelectionReplaced(std::string_view outcome) override {
+        qCInfo(lcSelectionEnd) << "the replacement ended:"
+                               << QString::fromUtf8(outcome.data(),
+                                                    static_cast<qsizetype>(outcome.size()));
+    }
     void ReportSelectionHotKey(bool registered) override {
         ReportSelectionKeyState(registered, noticeFile_);
     }

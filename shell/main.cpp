@@ -80,12 +80,16 @@ int main(int argc, char* argv[]) {
 
     // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
     std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
+    const bool waylandClipboard = clipboard != nullptr;
     if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
     // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
     // Replacing the selection where it stands: keys to the window in front through XTEST, the
-    // selection's own hot key Shift+Pause.
-    std::unique_ptr<litvorot::SelectionDesktop> selection = litvorot::ConnectX11SelectionDesktop();
+    // selection's own hot key Shift+Pause. Where the clipboard is X11's: on a Wayland desktop the
+    // user's clipboard lives on the Wayland side, which the X11 clipboard does not see whole, so
+    // keeping and putting it back through X11 could lose it.
+    std::unique_ptr<litvorot::SelectionDesktop> selection =
+        waylandClipboard ? nullptr : litvorot::ConnectX11SelectionDesktop();
     std::unique_ptr<litvorot::HotKey> selectionKey =
         selection ? litvorot::CreateSessionHotKey() : nullptr;
     const std::filesystem::path exeDir(

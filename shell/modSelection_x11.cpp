@@ -258,6 +258,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         fetched_ = false;
         pasted_ = true;
         if (!Serve(std::move(formats))) return FinishPaste(PasteResult::kTaken);
+        qCInfo(lcSelection) << "pasting the converted text";
         SendShortcut(window.terminal ? std::vector<xcb_keysym_t>{XK_Control_L, XK_Shift_L, XK_v}
                                      : std::vector<xcb_keysym_t>{XK_Control_L, XK_v});
         wait_.start(static_cast<int>(limit.count()));
