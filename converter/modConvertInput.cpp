@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "convert/modTextRoutines.h"
+#include "converter/modSystem.h"
 #include "detect/modDetect.h"
 
 namespace litvorot {
@@ -19,7 +20,7 @@ namespace {
 void Reserve(std::u16string& text, std::size_t units) {
     if (text.capacity() >= units) return;
     text.reserve(units);
-    AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+    os::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 }
 
 std::string Hex(unsigned value) {

@@ -2,16 +2,6 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
-// The C library's header is written for C; clang takes its _Bool in C++ for no type.
-#ifdef __clang__
-#define _Bool bool
-#endif
-#include <sys/platform/x86.h>
-#ifdef __clang__
-#undef _Bool
-#endif
-#endif
 #endif
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -20,6 +10,7 @@
 #include <cstring>
 
 #include "convert/modTextRoutines.h"
+#include "converter/modSystem.h"
 
 namespace litvorot {
 
@@ -38,16 +29,11 @@ void Steps(const unsigned char* table, unsigned char* steps) {
 }  // namespace
 
 StreamConverter::Simd StreamConverter::BestSimd() {
+    // The block loops are built only for x86-64 with g++ or clang (see LITVOROT_AVX2).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#ifdef CPU_FEATURE_ACTIVE
-    // What the C library found at start-up: asking the processor again costs a trap into the
-    // hypervisor on a virtual machine, several microseconds for every question.
-    if (CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(AVX512BW)) return Simd::kAvx512;
-    if (CPU_FEATURE_ACTIVE(AVX2)) return Simd::kAvx2;
-#else
-    if (__builtin_cpu_supports("avx512vbmi2")) return Simd::kAvx512;
-    if (__builtin_cpu_supports("avx2")) return Simd::kAvx2;
-#endif
+    const os::VectorFeatures features = os::ProcessorVectors();
+    if (features.avx512vbmi2 && features.avx512bw) return Simd::kAvx512;
+    if (features.avx2) return Simd::kAvx2;
 #endif
     return Simd::kNone;
 }
