@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "convert/modTextRoutines.h"
+#include "convert/modUtf8.h"
 #include "converter/modSystem.h"
 
 namespace litvorot {
@@ -174,10 +175,9 @@ inline bool PlainAscii(const unsigned char* p) {
     return ((word | ((word - kLow) & ~word)) & kHigh) == 0;
 }
 
-// Decodes the character of several bytes at in[i] by ICU's rules: its length, or 0 for malformed
-// UTF-8. At most four bytes are read, so the window keeps offsets within 32 bits. Kept out of the
-// character loops, which it would otherwise crowd (Unicode -> Translit measured about a tenth
-// faster so).
+// Decodes the character of several bytes at in[i]: its length, or 0 for malformed UTF-8. Kept out
+// of the character loops, which it would otherwise crowd (Unicode -> Translit measured about a
+// tenth faster so).
 #if defined(__GNUC__) || defined(__clang__)
 #define LITVOROT_OUT_OF_LINE __attribute__((noinline))
 #else
@@ -185,9 +185,9 @@ inline bool PlainAscii(const unsigned char* p) {
 #endif
 LITVOROT_OUT_OF_LINE std::size_t DecodeAt(const unsigned char* in, std::size_t i, std::size_t size,
                                           UChar32& c) {
-    std::int32_t length = 0;
-    U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)), c);
-    return c < 0 ? 0 : static_cast<std::size_t>(length);
+    const Utf8Char next = NextUtf8Char(in + i, size - i);
+    c = static_cast<UChar32>(next.c);
+    return next.valid ? next.length : 0;
 }
 
 // Where a piece may be cut without cutting a character: before the last byte of its final four
@@ -529,7 +529,7 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
             c = static_cast<UChar32>(byte);
             next = i + 1;
         } else {
-            // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
+            // Everything else is decoded as the whole-text path decodes it.
             const std::size_t length = DecodeAt(in, i, size, c);
             if (length == 0) {
                 hasInvalid_ = true;
@@ -772,7 +772,7 @@ std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput&
         }
     }
     if (state_ == State::kChecking) {
-        const std::size_t valid = FirstInvalidOffset(piece.substr(from, take - from));
+        const std::size_t valid = FirstMalformedUtf8(piece.substr(from, take - from));
         if (valid < take - from) {
             hasInvalid_ = true;
             invalid_ = offset_ + from + valid;
