@@ -1,7 +1,7 @@
 // The UTF-8 decoder against the Unicode standard's rules: every length to its bounds, what the
 // standard rules out (overlong forms, surrogates, beyond U+10FFFF, cut-short sequences), one
 // U+FFFD for each maximal ill-formed subpart as in the standard's own examples, and agreement with
-// utfcpp, written independently, on random input.
+// utfcpp on random input.
 #include <gtest/gtest.h>
 #include <utf8.h>
 
@@ -75,10 +75,7 @@ TEST(Utf8, RefusesWhatTheStandardRulesOut) {
         // continuation bytes with no lead
         "\x80", "\xbf", "\x80\xbf\x80",
         // cut short: at the end, and before something else
-        "\xc2", "\xe1\x80", "\xf1\x80\x80",
-        "\xe1\x80"
-        "a",
-        "\xf1\x80\x80\xd0\xb6", "\xd0\xd0\xb6"};
+        "\xc2", "\xe1\x80", "\xf1\x80\x80", "\xe1\x80z", "\xf1\x80\x80\xd0\xb6", "\xd0\xd0\xb6"};
     for (const std::string_view bad : malformed) {
         for (const std::string_view before : {"ab", "abcdefghijklm", "\xd0\xb0\xd0\xb1"}) {
             SCOPED_TRACE(testing::PrintToString(std::string(before) + std::string(bad)));
@@ -112,44 +109,16 @@ TEST(Utf8, ReplacesEachMaximalSubpartWithOneReplacementCharacter) {
         EXPECT_EQ(Utf8ToUtf32Lenient(std::string(bytes)), text);
     }
     // The length of each subpart, at the end of the bytes too.
-    EXPECT_EQ(Next("\xe1\x80"
-                   "a")
-                  .length,
-              2u);
+    EXPECT_EQ(Next("\xe1\x80z").length, 2u);
     EXPECT_EQ(Next("\xf1\x80\x80").length, 3u);
     EXPECT_EQ(Next("\xf0\x80\x80").length, 1u);
     EXPECT_EQ(Next("\xed\xa0\x80").length, 1u);
     EXPECT_EQ(Next("\xf4\x8f\xbf").length, 3u);
 }
 
-// What utfcpp makes of the same bytes: where the first malformed sequence starts, and what valid
-// input decodes to. Its replacement differs from Unicode's recommendation (one U+FFFD for a lead
-// and every continuation byte behind it), so the lenient decoding is checked against the
-// definition: at each fault, the longest start of the bytes there that some continuation
-// bytes would make one well-formed character, judged by utfcpp.
-std::size_t SubpartByDefinition(std::string_view bytes) {
-    static const char kContinuations[] = {'\x80', '\x8f', '\x90', '\x9f', '\xa0', '\xbf'};
-    for (std::size_t k = std::min<std::size_t>(bytes.size(), 3); k > 1; --k) {
-        for (std::size_t more = 1; k + more <= 4; ++more) {
-            std::string candidate(bytes.substr(0, k));
-            // Every way of adding `more` continuation bytes from the bounds of their ranges.
-            std::size_t ways = 1;
-            for (std::size_t n = 0; n < more; ++n) ways *= std::size(kContinuations);
-            for (std::size_t way = 0; way < ways; ++way) {
-                std::string whole = candidate;
-                for (std::size_t n = 0, w = way; n < more; ++n, w /= std::size(kContinuations)) {
-                    whole += kContinuations[w % std::size(kContinuations)];
-                }
-                if (utf8::is_valid(whole.begin(), whole.end()) &&
-                    utf8::distance(whole.begin(), whole.end()) == 1) {
-                    return k;
-                }
-            }
-        }
-    }
-    return 1;
-}
-
+// What utfcpp, written independently, makes of the same bytes: where the first malformed sequence
+// starts, and what well-formed input decodes to. (Its replacement of malformed parts is not
+// Unicode's recommended one; the converter's tests check the lenient decoding against ICU's.)
 TEST(Utf8, AgreesWithUtfcppOnRandomInput) {
     std::mt19937 rng(21);
     for (int round = 0; round < 20000; ++round) {
@@ -159,20 +128,6 @@ TEST(Utf8, AgreesWithUtfcppOnRandomInput) {
         ASSERT_EQ(FirstMalformedUtf8(text), static_cast<std::size_t>(invalid - text.begin()));
         const std::optional<std::u16string> strict = Strict(text);
         ASSERT_EQ(strict.has_value(), invalid == text.end());
-        std::u32string lenient;
-        for (std::size_t i = 0; i < text.size();) {
-            const auto at = text.begin() + static_cast<std::ptrdiff_t>(i);
-            const auto bad = utf8::find_invalid(at, text.end());
-            if (bad != at) {
-                // The well-formed characters before the next fault.
-                utf8::utf8to32(at, bad, std::back_inserter(lenient));
-                i = static_cast<std::size_t>(bad - text.begin());
-            } else {
-                lenient += U'\uFFFD';
-                i += SubpartByDefinition(std::string_view(text).substr(i));
-            }
-        }
-        ASSERT_EQ(Utf8ToUtf32Lenient(text), lenient);
         if (strict) {
             std::u16string units;
             utf8::utf8to16(text.begin(), text.end(), std::back_inserter(units));
