@@ -50,9 +50,21 @@ int main(int argc, char* argv[]) {
         return litvorot::SendRemoteCommand(commandLine.remote);
     }
 
-    // The global hot key and the tray need X11; under Wayland the program runs through XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
+    // X11 where there is an X server (XWayland on Wayland desktops): the global hot key, the
+    // windows' places and the X11 clipboard work there. A Wayland session without XWayland whose
+    // compositor offers data-control runs natively: the clipboard through data-control, the tray
+    // icon through StatusNotifierItem, the hot keys through the desktop portal.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const std::string problem = litvorot::CheckX11Display();
+        if (problem.empty()) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        } else if (litvorot::WaylandOffersDataControl()) {
+            qputenv("QT_QPA_PLATFORM", "wayland");
+        } else {
+            std::cerr << problem << '\n';
+            return 1;
+        }
+    } else if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
         if (const std::string problem = litvorot::CheckX11Display(); !problem.empty()) {
             std::cerr << problem << '\n';
             return 1;
@@ -79,9 +91,16 @@ int main(int argc, char* argv[]) {
     }
 
     // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
+    // (ext-data-control or wlr-data-control), with X11's standing in while the compositor
+    // restarts or has withdrawn it.
     std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
     const bool waylandClipboard = clipboard != nullptr;
-    if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
+    if (waylandClipboard) {
+        clipboard = litvorot::SessionClipboard(std::move(clipboard),
+                                               std::make_unique<litvorot::X11Clipboard>());
+    } else {
+        clipboard = std::make_unique<litvorot::X11Clipboard>();
+    }
     // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
     // Replacing the selection where it stands: keys to the window in front through XTEST, the
