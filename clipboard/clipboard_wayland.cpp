@@ -285,6 +285,22 @@ class DataControl final : public WaylandDataControl {
         Flush();
     }
 
+    void Sync(std::function<void()> done) override {
+        if (!alive_) return done();
+        wl_callback* sync = wl_display_sync(display_);
+        static const wl_callback_listener syncListener = {
+            [](void* data, wl_callback* callback, std::uint32_t) {
+                auto* self = static_cast<DataControl*>(data);
+                wl_callback_destroy(callback);
+                auto answer = std::move(self->syncs_[callback]);
+                self->syncs_.erase(callback);
+                if (answer) answer();
+            }};
+        wl_callback_add_listener(sync, &syncListener, this);
+        syncs_[sync] = std::move(done);
+        Flush();
+    }
+
     void WatchSelection(std::function<void(Selection)> changed) override {
         changed_ = std::move(changed);
     }
@@ -318,6 +334,11 @@ class DataControl final : public WaylandDataControl {
         if (notifier_) notifier_->setEnabled(false);
         if (receiveDone_) FinishReceive(Received::Result::kFailed);
         QTimer::singleShot(0, notifier_.get(), [this] {
+            // Round trips that will not come back are answered: their callers see it is gone.
+            for (auto& [callback, done] : std::exchange(syncs_, {})) {
+                wl_callback_destroy(callback);
+                if (done) done();
+            }
             if (lost_) lost_();
         });
     }
@@ -328,6 +349,8 @@ class DataControl final : public WaylandDataControl {
         QObject::disconnect(aboutToBlock_);
         notifier_.reset();
         if (display_ == nullptr) return;
+        for (auto& [callback, done] : syncs_) wl_callback_destroy(callback);
+        syncs_.clear();
         for (int i = 0; i < 2; ++i) {
             if (alive_) DropSource(i);
             ForgetOffer(i);
@@ -507,6 +530,7 @@ class DataControl final : public WaylandDataControl {
     std::vector<Format> served_[2];
     std::function<void(const std::string&)> sent_[2];
     std::vector<std::unique_ptr<Sender>> senders_;
+    std::unordered_map<wl_callback*, std::function<void()>> syncs_;
     std::function<void(Selection)> changed_;
     std::function<void()> lost_;
     std::unique_ptr<QSocketNotifier> notifier_;
@@ -536,6 +560,14 @@ class WaylandClipboard final : public Clipboard {
   public:
     explicit WaylandClipboard(std::unique_ptr<WaylandDataControl> control)
         : control_(std::move(control)) {
+        syncWait_.setSingleShot(true);
+        QObject::connect(&syncWait_, &QTimer::timeout, &syncWait_, [this] {
+            if (auto waiting = std::exchange(reading_, nullptr)) {
+                ClipboardRead read;
+                read.result = ClipboardRead::Result::kNoAnswer;
+                (*waiting)(std::move(read));
+            }
+        });
         control_->WatchSelection([this](Selection selection) {
             if (selection == Selection::kClipboard && !control_->Owned(selection) && lost_) {
                 ownSecret_ = false;
@@ -558,6 +590,50 @@ class WaylandClipboard final : public Clipboard {
     }
 
     void ReadClipboard(const ReadLimits& limits, std::function<void(ClipboardRead)> done) override {
+        if (!control_->Alive()) {
+            ClipboardRead read;
+            read.result = ClipboardRead::Result::kFailed;
+            return done(std::move(read));
+        }
+        // What the compositor has sent is taken in first: a selection that another connection of
+        // this program (replacing the selection) or a command that came after wl-copy has already
+        // seen is the one read here, not the one before it.
+        AbandonClipboardRead();
+        auto waiting = std::make_shared<std::function<void(ClipboardRead)>>(std::move(done));
+        reading_ = waiting;
+        // A compositor that does not answer holds the read no longer than an owner would.
+        syncWait_.start(static_cast<int>(limits.idle.count()));
+        control_->Sync([this, limits, read = std::weak_ptr(waiting)] {
+            const auto answer = read.lock();
+            if (!answer || reading_ != answer) return;
+            ReadNow(limits, std::move(*answer));
+        });
+    }
+
+    void AbandonClipboardRead() override {
+        syncWait_.stop();
+        reading_.reset();
+        control_->AbandonReceive();
+    }
+
+    bool WriteClipboardText(std::u16string_view text, bool secret) override {
+        const std::u16string_view body = TextBeforeNul(text);
+        if (body.empty() || !control_->Alive()) return false;
+        own_ = std::make_shared<const std::string>(QStringFrom(body).toUtf8().toStdString());
+        ownSecret_ = secret;
+        std::vector<WaylandDataControl::Format> formats;
+        for (std::size_t i = 0; i < kOfferedTypes; ++i) formats.emplace_back(kTextTypes[i], own_);
+        if (secret)
+            formats.emplace_back(kSecretType, std::make_shared<const std::string>("secret"));
+        return control_->Serve(Selection::kClipboard, std::move(formats));
+    }
+
+    void WatchOwnership(std::function<void()> lost) override { lost_ = std::move(lost); }
+
+  private:
+    void ReadNow(const ReadLimits& limits, std::function<void(ClipboardRead)> done) {
+        syncWait_.stop();
+        reading_.reset();
         ClipboardRead read;
         if (!control_->Alive()) {
             read.result = ClipboardRead::Result::kFailed;
@@ -608,24 +684,10 @@ class WaylandClipboard final : public Clipboard {
             });
     }
 
-    void AbandonClipboardRead() override { control_->AbandonReceive(); }
-
-    bool WriteClipboardText(std::u16string_view text, bool secret) override {
-        const std::u16string_view body = TextBeforeNul(text);
-        if (body.empty() || !control_->Alive()) return false;
-        own_ = std::make_shared<const std::string>(QStringFrom(body).toUtf8().toStdString());
-        ownSecret_ = secret;
-        std::vector<WaylandDataControl::Format> formats;
-        for (std::size_t i = 0; i < kOfferedTypes; ++i) formats.emplace_back(kTextTypes[i], own_);
-        if (secret)
-            formats.emplace_back(kSecretType, std::make_shared<const std::string>("secret"));
-        return control_->Serve(Selection::kClipboard, std::move(formats));
-    }
-
-    void WatchOwnership(std::function<void()> lost) override { lost_ = std::move(lost); }
-
-  private:
     std::unique_ptr<WaylandDataControl> control_;
+    // A read waiting for its round trip, and how long it may wait.
+    std::shared_ptr<std::function<void(ClipboardRead)>> reading_;
+    QTimer syncWait_;
     std::shared_ptr<const std::string> own_;  // the text this program put there last
     bool ownSecret_ = false;
     std::function<void()> lost_;

@@ -55,6 +55,11 @@ class WaylandDataControl {
     // Empties `selection` (no owner).
     virtual void Clear(Selection selection) = 0;
 
+    // `done` once the compositor has answered a round trip: every event it sent before then (a
+    // selection another connection has already been told of) has been handled. Called at once,
+    // without waiting, when the connection is gone.
+    virtual void Sync(std::function<void()> done) = 0;
+
     // Another program set `selection` (or emptied it), or took this program's.
     virtual void WatchSelection(std::function<void(Selection)> changed) = 0;
     // The connection or the protocol went away (the compositor restarted, or withdrew it).

@@ -317,7 +317,8 @@ void frmSplashBase::OnRead(ClipboardRead read) {
 void frmSplashBase::Replaced(SelectionReplacer::Result result) {
     using Replacement = SelectionReplacer::Outcome;
     static constexpr std::string_view kNames[] = {
-        "replaced", "nothing selected", "no text", "no answer", "too large", "refused", "not done"};
+        "replaced", "nothing selected", "no text", "no answer", "too large", "refused", "not done",
+        "no keys"};
     platform_.SelectionReplaced(kNames[static_cast<int>(result.outcome)]);
     Outcome outcome = Outcome::kNotDone;
     switch (result.outcome) {
@@ -346,6 +347,7 @@ void frmSplashBase::Replaced(SelectionReplacer::Result result) {
             platform_.ShowNotice(kSelectionTitle, kKeysRefusedNotice);
             break;
         case Replacement::kNotDone:
+        case Replacement::kNoKeys:  // the desktop has told the user, once
             break;
     }
     for (const std::string& message : result.messages) platform_.ShowMessage(message);

@@ -17,7 +17,10 @@
 #include "shell/modHotKey.h"
 #include "shell/modHotKeyNotice.h"
 #include "shell/modHotKey_portal.h"
+#include "shell/modKeySender.h"
 #include "shell/modRemote.h"
+#include "shell/modRestoreToken.h"
+#include "shell/modSelection_wayland.h"
 #include "shell/modSelection_x11.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
@@ -103,12 +106,29 @@ int main(int argc, char* argv[]) {
     }
     // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
-    // Replacing the selection where it stands: keys to the window in front through XTEST, the
-    // selection's own hot key Shift+Pause. Where the clipboard is X11's: on a Wayland desktop the
-    // user's clipboard lives on the Wayland side, which the X11 clipboard does not see whole, so
-    // keeping and putting it back through X11 could lose it.
-    std::unique_ptr<litvorot::SelectionDesktop> selection =
-        waylandClipboard ? nullptr : litvorot::ConnectX11SelectionDesktop();
+    // Replacing the selection where it stands, with its own hot key Shift+Pause. Where the
+    // clipboard is data-control's, the clipboard is kept on the Wayland side (the X11 clipboard
+    // does not see it whole) and the keys go through the virtual keyboard or the portal's remote
+    // desktop; where it is X11's, through X11, the keys through XTEST, and in a Wayland session
+    // (GNOME) through the portal to Wayland windows, which XTEST does not reach.
+    const std::filesystem::path noticeFile =
+        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+    const std::filesystem::path tokenFile =
+        noticeFile.empty() ? noticeFile
+                           : noticeFile.parent_path() / std::string(litvorot::kRestoreTokenName);
+    auto reportKeys = [noticeFile](bool available) {
+        litvorot::ReportSelectionKeys(available, noticeFile);
+    };
+    std::unique_ptr<litvorot::SelectionDesktop> selection;
+    if (waylandClipboard) {
+        selection = litvorot::ConnectWaylandSelectionDesktop(
+            litvorot::CreateSessionKeySender(tokenFile), reportKeys);
+    } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        selection = litvorot::ConnectX11SelectionDesktop(
+            litvorot::CreatePortalKeySender(tokenFile), reportKeys);
+    } else {
+        selection = litvorot::ConnectX11SelectionDesktop();
+    }
     std::unique_ptr<litvorot::HotKey> selectionKey =
         selection ? litvorot::CreateSessionHotKey() : nullptr;
     const std::filesystem::path exeDir(
@@ -130,10 +150,8 @@ int main(int argc, char* argv[]) {
         }
     });
 
-    form = new frmSplash(
-        *clipboard, *hotKey, exeDir, configHome,
-        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
-        selection.get(), selectionKey.get());
+    form = new frmSplash(*clipboard, *hotKey, exeDir, configHome, noticeFile, selection.get(),
+                         selectionKey.get());
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
                      &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {

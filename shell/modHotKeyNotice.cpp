@@ -35,20 +35,33 @@ void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile)
     }
 }
 
-void ReportSelectionKeyState(bool registered, const std::filesystem::path& noticeFile) {
+namespace {
+
+// Tells the user once, through the tray, about something the record `name` beside `noticeFile`
+// remembers having told, until `working` clears it.
+void ReportOnce(bool working, const std::filesystem::path& noticeFile, std::string_view name,
+                std::string_view what, std::string_view title, std::string_view message) {
     const std::filesystem::path record =
-        noticeFile.empty() ? noticeFile
-                           : noticeFile.parent_path() / std::string(kSelectionKeyNoticeName);
+        noticeFile.empty() ? noticeFile : noticeFile.parent_path() / std::string(name);
     QSystemTrayIcon* icon = TrayIcon();
-    if (!registered && icon == nullptr) return;
-    const bool due = HotKeyNoticeDue(registered, record);
-    if (registered) return;
-    qCInfo(lcHotKeyNotice) << (due ? "the user is told that Shift+Pause is taken"
-                                   : "the user was told before that Shift+Pause is taken");
-    if (due) {
-        icon->showMessage(FromUtf8(kSelectionKeyTakenTitle), FromUtf8(kSelectionKeyTakenMessage),
-                          QSystemTrayIcon::Warning);
-    }
+    if (!working && icon == nullptr) return;
+    const bool due = HotKeyNoticeDue(working, record);
+    if (working) return;
+    qCInfo(lcHotKeyNotice).noquote()
+        << (due ? "the user is told that" : "the user was told before that") << FromUtf8(what);
+    if (due) icon->showMessage(FromUtf8(title), FromUtf8(message), QSystemTrayIcon::Warning);
+}
+
+}  // namespace
+
+void ReportSelectionKeyState(bool registered, const std::filesystem::path& noticeFile) {
+    ReportOnce(registered, noticeFile, kSelectionKeyNoticeName, "Shift+Pause is taken",
+               kSelectionKeyTakenTitle, kSelectionKeyTakenMessage);
+}
+
+void ReportSelectionKeys(bool available, const std::filesystem::path& noticeFile) {
+    ReportOnce(available, noticeFile, kNoKeysNoticeName, "keys cannot be sent to the windows",
+               kNoKeysTitle, kNoKeysMessage);
 }
 
 }  // namespace litvorot

@@ -19,6 +19,10 @@ QString HotKeyTakenMessage();
 // `noticeFile`'s).
 void ReportSelectionKeyState(bool registered, const std::filesystem::path& noticeFile);
 
+// Shows the notification that keys cannot be sent to the desktop's windows when it is due
+// (`available` false, not told since keys last worked); its record lies beside `noticeFile`'s.
+void ReportSelectionKeys(bool available, const std::filesystem::path& noticeFile);
+
 // Sets the tray icon's tool tip and shows the notification when it is due. Call after start-up.
 void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile);
 

@@ -34,6 +34,16 @@ inline constexpr std::string_view kSelectionKeyTakenMessage =
 // Its record, beside the hot key's.
 inline constexpr std::string_view kSelectionKeyNoticeName = "selection-key-taken";
 
+// Where the desktop gives the program no way to send keys to its windows (a Wayland desktop
+// without a virtual keyboard whose remote desktop portal is missing, or was refused), the
+// selection cannot be replaced: told once, with what still works, until keys work again.
+inline constexpr std::string_view kNoKeysTitle = "Litvorot: the selection cannot be replaced here";
+inline constexpr std::string_view kNoKeysMessage =
+    "This desktop does not let Litvorot send keys to its windows (the permission to control the "
+    "keyboard was refused, or the desktop offers none), so Shift+Pause cannot replace the "
+    "selected text. Copy the text, press Ctrl+Space (or run litvorot --go), then paste.";
+inline constexpr std::string_view kNoKeysNoticeName = "selection-keys-missing";
+
 // Records whether the hot key could be set up, in the small file `noticeFile` (not the settings
 // file). Answers true when the user is to be told now: the key is taken and the user has not
 // been told since it last worked. When `registered` is true, the record is cleared, so that

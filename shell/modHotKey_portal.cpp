@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMessage>
@@ -53,12 +52,8 @@ class RequestWaiter : public QObject {
     // Sends `call` (whose options get the handle token) and waits for the Response; nullopt when
     // the call failed, the portal said no, or it did not answer in time.
     std::optional<QVariantMap> Call(QDBusConnection& bus, QDBusMessage call, int optionsIndex) {
-        const QString token =
-            QStringLiteral("litvorot%1").arg(QRandomGenerator::global()->generate());
-        QString sender = bus.baseService().mid(1);
-        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-        const QString path =
-            QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+        const QString token = NewPortalToken();
+        const QString path = PortalRequestPath(bus, token);
         // Subscribed before the call, so that an early answer is not missed.
         bus.connect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), this,
                     SLOT(Response(uint, QVariantMap)));

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 #include <QVariantMap>
 #include <QtDBus/QDBusArgument>
+#include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusMetaType>
 
 namespace litvorot {
@@ -28,6 +30,17 @@ inline const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShor
     argument >> shortcut.id >> shortcut.properties;
     argument.endStructure();
     return argument;
+}
+
+// A new handle token for a portal request, and the path of the Request object the portal makes
+// for it (known before the call, so that its Response is listened for before it can come).
+inline QString NewPortalToken() {
+    return QStringLiteral("litvorot%1").arg(QRandomGenerator::global()->generate());
+}
+inline QString PortalRequestPath(const QDBusConnection& bus, const QString& token) {
+    QString sender = bus.baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
 // Makes the types known to Qt DBus; call before the first call that carries them.

@@ -50,6 +50,12 @@ void SelectionReplacer::Replace(TextFormat source, TextFormat dest,
     if (!window_.exists) return End(Outcome::kNothingSelected, false);
     // Synthetic keys a window refuses would be lost without a word: say so instead.
     if (!window_.acceptsKeys) return End(Outcome::kRefused, false);
+    desktop_.PrepareKeys(Then(&SelectionReplacer::KeysReady));
+}
+
+void SelectionReplacer::KeysReady(bool ready) {
+    // Without keys nothing can be copied or pasted: the clipboard is not even looked at.
+    if (!ready) return End(Outcome::kNoKeys, false);
     desktop_.WaitForModifiersUp(kModifiersLimit, Then(&SelectionReplacer::ModifiersUp));
 }
 

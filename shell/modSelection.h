@@ -52,6 +52,13 @@ class SelectionDesktop {
 
     virtual FrontWindow Front() = 0;
 
+    // `done(true)` once keys can be sent to the window in front, `done(false)` when this desktop
+    // gives the program no way to (a Wayland desktop without a virtual keyboard, whose remote
+    // desktop portal is missing or was refused): then nothing is done, and the desktop has told
+    // the user what still works. A desktop that must ask the user first asks here. Most can
+    // always send keys.
+    virtual void PrepareKeys(std::function<void(bool)> done) { done(true); }
+
     // `done(true)` once the modifier keys are up (the hot key's Shift, a shortcut's Ctrl or
     // Alt), `done(false)` after `limit` with some still held. Keys sent afterwards go out as if
     // none were held: one still held is let go around them and pressed again after, so that the
@@ -103,6 +110,7 @@ class SelectionReplacer {
         kTooLarge,         // over the clipboard limit: the clipboard was put back
         kRefused,          // the window takes no keys from this program
         kNotDone,          // the clipboard could not be kept, the conversion failed, or abandoned
+        kNoKeys,           // this desktop gives no way to send keys (the desktop told the user)
     };
     struct Result {
         Outcome outcome = Outcome::kNotDone;
@@ -131,6 +139,7 @@ class SelectionReplacer {
     void ForgetCycle() { cycle_.Reset(); }
 
   private:
+    void KeysReady(bool ready);
     void ModifiersUp(bool released);
     void Kept(bool kept);
     void Copied(bool copied);

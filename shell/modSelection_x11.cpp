@@ -107,6 +107,8 @@ std::string Lower(std::string_view text) {
 
 class X11SelectionDesktop final : public SelectionDesktop {
   public:
+    X11SelectionDesktop(std::unique_ptr<KeySender> keys, std::function<void(bool)> reportKeys)
+        : keys_(std::move(keys)), reportKeys_(std::move(reportKeys)) {}
     ~X11SelectionDesktop() override {
         notifier_.reset();
         if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
@@ -176,6 +178,14 @@ class X11SelectionDesktop final : public SelectionDesktop {
     FrontWindow Front() override {
         FrontWindow front;
         xcb_window_t window = ActiveWindow();
+        frontKnown_ = window != XCB_WINDOW_NONE;
+        // In a Wayland session (GNOME) no X11 window active means a Wayland window has the
+        // focus, which the keys of `keys_` reach; it is not named, so it may be a terminal.
+        if (!frontKnown_ && keys_) {
+            front.exists = true;
+            qCInfo(lcSelection) << "the window in front is a Wayland window";
+            return front;
+        }
         if (window == XCB_WINDOW_NONE) return front;
         front.exists = true;
         const auto [instance, windowClass] = WindowClass(window);
@@ -184,6 +194,18 @@ class X11SelectionDesktop final : public SelectionDesktop {
         qCInfo(lcSelection) << "the window in front is of class" << front.name.c_str()
                             << (front.terminal ? "(a terminal)" : "");
         return front;
+    }
+
+    // XTEST reaches the X11 windows; a Wayland window gets its keys through `keys_`, asked for
+    // (the desktop's question) only then.
+    void PrepareKeys(std::function<void(bool)> done) override {
+        useKeys_ = false;
+        if (frontKnown_ || !keys_) return done(true);
+        keys_->Prepare([this, done = std::move(done)](bool ready) {
+            useKeys_ = ready;
+            if (reportKeys_) reportKeys_(ready);
+            done(ready);
+        });
     }
 
     // ---- Modifiers ----
@@ -235,8 +257,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         ownerChanged_ = false;
         copyDone_ = std::move(done);
         stage_ = Stage::kCopy;
-        SendShortcut(window.terminal ? std::vector<xcb_keysym_t>{XK_Control_L, XK_Shift_L, XK_c}
-                                     : std::vector<xcb_keysym_t>{XK_Control_L, XK_c});
+        SendStrokes(CopyKeys(window.terminal, frontKnown_));
         wait_.start(static_cast<int>(limit.count()));
     }
 
@@ -259,8 +280,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         pasted_ = true;
         if (!Serve(std::move(formats))) return FinishPaste(PasteResult::kTaken);
         qCInfo(lcSelection) << "pasting the converted text";
-        SendShortcut(window.terminal ? std::vector<xcb_keysym_t>{XK_Control_L, XK_Shift_L, XK_v}
-                                     : std::vector<xcb_keysym_t>{XK_Control_L, XK_v});
+        SendStrokes(PasteKeys(window.terminal, frontKnown_));
         wait_.start(static_cast<int>(limit.count()));
     }
 
@@ -283,17 +303,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
     // ---- Selecting the pasted text again ----
 
     void SelectBack(const FrontWindow&, std::size_t characters) override {
-        const xcb_keycode_t shift = Code(XK_Shift_L);
-        const xcb_keycode_t left = Code(XK_Left);
-        if (shift == 0 || left == 0) return;
-        std::vector<std::pair<std::uint8_t, xcb_keycode_t>> keys;
-        keys.emplace_back(XCB_KEY_PRESS, shift);
-        for (std::size_t i = 0; i < characters; ++i) {
-            keys.emplace_back(XCB_KEY_PRESS, left);
-            keys.emplace_back(XCB_KEY_RELEASE, left);
-        }
-        keys.emplace_back(XCB_KEY_RELEASE, shift);
-        SendKeys(keys);
+        SendStrokes(SelectBackStrokes(characters));
     }
 
   private:
@@ -378,14 +388,16 @@ class X11SelectionDesktop final : public SelectionDesktop {
         std::exchange(modifiersDone_, nullptr)(up);
     }
 
-    // Presses `shortcut` (modifiers first, the key last) and lets go in reverse order.
-    void SendShortcut(const std::vector<xcb_keysym_t>& shortcut) {
+    // Sends `strokes` through `keys_` to a Wayland window, through XTEST to an X11 one.
+    void SendStrokes(const std::vector<KeyStroke>& strokes) {
+        if (useKeys_) return keys_->Send(strokes);
+        static constexpr xcb_keysym_t kSyms[kKeyCount] = {XK_Control_L, XK_Shift_L, XK_c,
+                                                          XK_v,         XK_Insert,  XK_Left};
         std::vector<std::pair<std::uint8_t, xcb_keycode_t>> keys;
-        for (xcb_keysym_t sym : shortcut) {
-            if (const xcb_keycode_t code = Code(sym)) keys.emplace_back(XCB_KEY_PRESS, code);
-        }
-        for (auto it = shortcut.rbegin(); it != shortcut.rend(); ++it) {
-            if (const xcb_keycode_t code = Code(*it)) keys.emplace_back(XCB_KEY_RELEASE, code);
+        for (const KeyStroke& stroke : strokes) {
+            if (const xcb_keycode_t code = Code(kSyms[static_cast<std::size_t>(stroke.key)])) {
+                keys.emplace_back(stroke.press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code);
+            }
         }
         SendKeys(keys);
     }
@@ -699,6 +711,11 @@ class X11SelectionDesktop final : public SelectionDesktop {
         bool paste;     // the text pasted: its end is the window's fetch
     };
 
+    std::unique_ptr<KeySender> keys_;
+    std::function<void(bool)> reportKeys_;
+    bool frontKnown_ = true;  // the window in front is an X11 window, named
+    bool useKeys_ = false;    // this replacement's keys go through keys_
+
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = XCB_WINDOW_NONE;
     xcb_window_t window_ = XCB_WINDOW_NONE;
@@ -746,8 +763,9 @@ bool IsTerminalClass(std::string_view windowClass) {
            std::end(kTerminalClasses);
 }
 
-std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop() {
-    auto desktop = std::make_unique<X11SelectionDesktop>();
+std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop(
+    std::unique_ptr<KeySender> keys, std::function<void(bool)> reportKeys) {
+    auto desktop = std::make_unique<X11SelectionDesktop>(std::move(keys), std::move(reportKeys));
     if (!desktop->Connect()) {
         qCInfo(lcSelection)
             << "no X11 display with XTEST and XFixes: the selection is not replaced";

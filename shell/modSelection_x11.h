@@ -3,16 +3,21 @@
 // the clipboard kept, served and put back from a window of this program's own connection.
 #pragma once
 
+#include <functional>
 #include <memory>
 
+#include "shell/modKeySender.h"
 #include "shell/modSelection.h"
 
 namespace litvorot {
 
 // The X11 desktop's side of replacing the selection, on a connection of its own to the display
 // DISPLAY names; nullptr when there is none or it lacks XTEST or XFixes. Needs a
-// QCoreApplication: it answers from Qt's event loop.
-std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop();
+// QCoreApplication: it answers from Qt's event loop. In a Wayland session whose clipboard is
+// XWayland's (GNOME), `keys` reach the Wayland windows, which XTEST does not; `reportKeys` as for
+// ConnectWaylandSelectionDesktop.
+std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop(
+    std::unique_ptr<KeySender> keys = nullptr, std::function<void(bool)> reportKeys = {});
 
 // True for the window classes of terminals, which copy with Ctrl+Shift+C and paste with
 // Ctrl+Shift+V (compared without regard to case).

@@ -37,12 +37,17 @@ class FakeDesktop : public SelectionDesktop {
     std::u16string document;   // what the window holds around its selection: [selection]
     bool modifiersUp = true;
     bool keepable = true;
+    bool keysReady = true;  // false: this desktop gives no way to send keys
     // How the window answers the paste: at once (fetching), later, or never.
     bool answerPasteLater = false;
     std::function<void(PasteResult)> pasteWaiting;
     std::u16string pasted;
 
     FrontWindow Front() override { return window; }
+    void PrepareKeys(std::function<void(bool)> done) override {
+        if (!keysReady) log_.push_back("no keys");
+        done(keysReady);
+    }
     void WaitForModifiersUp(std::chrono::milliseconds, std::function<void(bool)> done) override {
         log_.push_back(modifiersUp ? "modifiers up" : "modifiers held");
         done(modifiersUp);
@@ -216,6 +221,16 @@ TEST_F(SelectionTest, NothingSelectedChangesNothingAndSaysSo) {
     EXPECT_EQ(Replace().back(), Outcome::kNotDone);
     EXPECT_EQ(platform_.log, (Log{"modifiers up", "cannot keep", "drop"}));
     EXPECT_EQ(desktop_.selection, u"privet");
+
+    // A desktop that gives no way to send keys: the clipboard is not even kept, and the
+    // controller adds no notice of its own (the desktop tells the user what still works, once).
+    platform_.log.clear();
+    desktop_.keepable = true;
+    desktop_.keysReady = false;
+    EXPECT_EQ(Replace().back(), Outcome::kNotDone);
+    EXPECT_EQ(platform_.log, (Log{"no keys", "drop"}));
+    EXPECT_EQ(desktop_.selection, u"privet");
+    EXPECT_EQ(Clipboard(), u"the user's text");
 }
 
 TEST_F(SelectionTest, AModifierStillHeldDoesNotStopIt) {
