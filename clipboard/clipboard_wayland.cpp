@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -53,14 +54,21 @@ constexpr char kSecretType[] = "x-kde-passwordManagerHint";
 // Readers served at once; a program that opens more reads at a time waits for none of them.
 constexpr std::size_t kMaxSenders = 16;
 
+// How often a pipe written whole is looked at until its reader has read it all.
+constexpr int kReadCheckMs = 2;
+
 // Sends one format to one reader through its pipe, from the event loop: a slow reader holds up
 // nothing, and one that takes nothing for the read time-out is given up. `done(true)` once all
-// of it went.
+// of it went; with `waitRead`, once the reader has read all of it, not only once it is in the
+// pipe: a reader that has not read yet can still give it up (GTK drops a read when the
+// selection changes meanwhile, and reads the new one).
 class Sender {
   public:
-    Sender(int fd, std::shared_ptr<const std::string> data, std::function<void(Sender*, bool)> done)
+    Sender(int fd, std::shared_ptr<const std::string> data, bool waitRead,
+           std::function<void(Sender*, bool)> done)
         : fd_(fd),
           data_(std::move(data)),
+          waitRead_(waitRead),
           done_(std::move(done)),
           notifier_(fd, QSocketNotifier::Write) {
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
@@ -68,6 +76,8 @@ class Sender {
         idle_.setSingleShot(true);
         QObject::connect(&idle_, &QTimer::timeout, &idle_, [this] { Stop(false); });
         idle_.start(static_cast<int>(kClipboardIdleLimit.count()));
+        read_.setInterval(kReadCheckMs);
+        QObject::connect(&read_, &QTimer::timeout, &read_, [this] { CheckRead(); });
     }
     ~Sender() { ::close(fd_); }
     Sender(const Sender&) = delete;
@@ -86,22 +96,36 @@ class Sender {
             if (n < 0 && errno == EAGAIN) return;  // the notifier calls again
             return Stop(false);                    // the reader went away
         }
-        Stop(true);
+        if (!waitRead_) return Stop(true);
+        notifier_.setEnabled(false);
+        CheckRead();
+        if (done_) read_.start();
     }
 
   private:
+    // What is still in the pipe, unread; the pipe's end is not closed before it is read (the
+    // reader would see its end and be done before it has the text).
+    void CheckRead() {
+        int unread = 0;
+        if (::ioctl(fd_, FIONREAD, &unread) != 0) return Stop(false);
+        if (unread == 0) Stop(true);
+    }
+
     void Stop(bool whole) {
         notifier_.setEnabled(false);
         idle_.stop();
+        read_.stop();
         if (auto done = std::exchange(done_, nullptr)) done(this, whole);
     }
 
     int fd_;
     std::shared_ptr<const std::string> data_;
+    bool waitRead_;
     std::size_t sent_ = 0;
     std::function<void(Sender*, bool)> done_;
     QSocketNotifier notifier_;
     QTimer idle_;
+    QTimer read_;  // the reader reading what is in the pipe
 };
 
 // The two protocols' generated code, side by side: the same interfaces under two names.
@@ -467,7 +491,8 @@ class DataControl final : public WaylandDataControl {
         }
         auto sent = self->sent_[i];
         auto sender = std::make_unique<Sender>(
-            fd, format->second, [self, sent, name = std::string(type)](Sender* done, bool whole) {
+            fd, format->second, static_cast<bool>(sent),
+            [self, sent, name = std::string(type)](Sender* done, bool whole) {
                 if (whole && sent) sent(name);
                 // Deleted from the event loop: the sender is still in its own call.
                 QTimer::singleShot(0, self->notifier_.get(), [self, done] {

@@ -49,7 +49,8 @@ class WaylandDataControl {
     virtual void AbandonReceive() = 0;
 
     // Makes `selection` this program's, serving `formats`; `sent(type)` after each reader has
-    // taken `type` whole. False when there is no connection.
+    // read `type` whole out of its pipe (the pipe is closed after that: with `sent`, a reader
+    // sees the end only once it has read everything). False when there is no connection.
     virtual bool Serve(Selection selection, std::vector<Format> formats,
                        std::function<void(const std::string& type)> sent = {}) = 0;
     // Empties `selection` (no owner).

@@ -32,6 +32,10 @@ const char* const kPasteTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "t
                                    "TEXT"};
 constexpr char kSecretType[] = "x-kde-passwordManagerHint";
 
+// How long a window that has read the pasted text may take to put it in place, when it does not
+// say so by giving up its primary selection.
+constexpr std::chrono::milliseconds kInsertLimit{250};
+
 // Names an X11 selection bridge may pass on that are questions about a selection, not content.
 bool IsMetaType(const std::string& type) {
     return type == "TARGETS" || type == "MULTIPLE" || type == "TIMESTAMP" || type == "DELETE" ||
@@ -186,7 +190,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
     }
 
   private:
-    enum class Stage { kIdle, kCopy, kPaste };
+    enum class Stage { kIdle, kCopy, kPaste, kFetched };
 
     // Connected again after the compositor restarted or took data-control back.
     bool Connected() {
@@ -202,9 +206,16 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         control_->WatchSelection([this](Selection selection) { Changed(selection); });
     }
 
-    // Another program set the clipboard, or took it from this desktop.
+    // Another program set the clipboard (or the primary selection), or took it from this desktop.
     void Changed(Selection selection) {
-        if (selection != Selection::kClipboard || control_->Owned(selection)) return;
+        if (selection == Selection::kPrimary) {
+            if (stage_ == Stage::kFetched) {
+                qCInfo(lcWaylandSelection) << "the window put the pasted text in place";
+                FinishPaste(PasteResult::kFetched);
+            }
+            return;
+        }
+        if (control_->Owned(selection)) return;
         serving_.clear();
         if (pasted_) taken_ = true;
         if (stage_ == Stage::kCopy) {
@@ -215,6 +226,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         } else if (stage_ == Stage::kPaste) {
             FinishPaste(PasteResult::kTaken);
         }
+        // Taken once fetched: the window has its text, and the new owner's stays (taken_).
     }
 
     bool Serve(std::vector<Format> formats, bool paste) {
@@ -224,10 +236,17 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
             // The window has the text once it has read one of its text types whole (the mark is
             // no text: a clipboard manager reads that one to know to leave the rest).
             sent = [this](const std::string& type) {
-                if (stage_ == Stage::kPaste && type != kSecretType) {
-                    qCInfo(lcWaylandSelection) << "the window fetched the pasted text";
-                    FinishPaste(PasteResult::kFetched);
-                }
+                if (stage_ != Stage::kPaste || type == kSecretType) return;
+                qCInfo(lcWaylandSelection) << "the window read the pasted text";
+                // Read is not yet in place. GTK reads the pipe a piece at a time from its event
+                // loop, takes the text only at the pipe's end, and drops what it read if the
+                // clipboard changes hands meanwhile (then pastes the clipboard put back); keys
+                // sent before it has the text are handled first (Shift+Left would move the
+                // selection it replaces). The text is in place when the selection it replaced
+                // is gone: GTK then gives up the primary selection. Windows that say nothing
+                // (Qt's) read the whole text before they go on, and have it by the limit.
+                stage_ = Stage::kFetched;
+                wait_.start(static_cast<int>(kInsertLimit.count()));
             };
         }
         return control_->Serve(Selection::kClipboard, std::move(formats), std::move(sent));
@@ -247,6 +266,8 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         } else if (stage == Stage::kPaste) {
             qCInfo(lcWaylandSelection) << "the window did not fetch the pasted text in time";
             if (auto done = std::exchange(pasteDone_, nullptr)) done(PasteResult::kTimedOut);
+        } else if (stage == Stage::kFetched) {
+            if (auto done = std::exchange(pasteDone_, nullptr)) done(PasteResult::kFetched);
         }
     }
 

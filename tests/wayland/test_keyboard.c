@@ -1,11 +1,13 @@
 // The user's keyboard, for the Wayland tests: a virtual keyboard with a whole keymap (the
-// layouts given, "us" by default), which presses the keys named on its command line the way a
-// person would, modifiers as keys of their own.
+// layouts given, "us" by default) that stays on the seat, as a keyboard that is plugged in, and
+// presses the keys of each line read from FIFO (standard input without it) the way a person
+// would, modifiers as keys of their own:
 //
-//   test_keyboard [--layout us,ru] ctrl+a shift+Home ctrl+s End
+//   test_keyboard [--layout us,ru] [FIFO]      then: echo 'ctrl+a shift+Home ctrl+s End' >FIFO
 //
-// Each argument is one chord: modifiers (ctrl, shift, alt) and an XKB key name, pressed in order
-// and let go in reverse. Exits once the compositor has taken every key.
+// Each word is one chord: modifiers (ctrl, shift, alt) and an XKB key name, pressed in order and
+// let go in reverse. "ok" goes to standard output once the compositor has taken a line's keys
+// ("ready" once the keyboard is there).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -51,6 +53,49 @@ static xkb_keycode_t key_for(struct xkb_keymap* keymap, xkb_keysym_t sym) {
     return 0;
 }
 
+static uint32_t now_ms(void);
+
+// A key of the chord going down or up. A virtual keyboard's keys do not move its modifiers (the
+// compositor takes them as they are stated), so the keyboard's state follows each key, as a
+// physical keyboard's does in the compositor, and is stated after it.
+static void key(struct zwp_virtual_keyboard_v1* keyboard, struct xkb_state* state,
+                xkb_keycode_t code, int pressed) {
+    zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code - 8,
+                                pressed ? WL_KEYBOARD_KEY_STATE_PRESSED
+                                        : WL_KEYBOARD_KEY_STATE_RELEASED);
+    xkb_state_update_key(state, code, pressed ? XKB_KEY_DOWN : XKB_KEY_UP);
+    zwp_virtual_keyboard_v1_modifiers(
+        keyboard, xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
+        xkb_state_serialize_mods(state, XKB_STATE_MODS_LATCHED),
+        xkb_state_serialize_mods(state, XKB_STATE_MODS_LOCKED),
+        xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE));
+}
+
+// Presses the chord `word` ("ctrl+shift+Left") and lets it go; 0 once the compositor has it.
+static int press(struct wl_display* display, struct zwp_virtual_keyboard_v1* keyboard,
+                 struct xkb_keymap* keymap, struct xkb_state* state, char* word) {
+    xkb_keycode_t chord[8];
+    int count = 0;
+    char* rest = NULL;
+    for (char* part = strtok_r(word, "+", &rest); part != NULL && count < 8;
+         part = strtok_r(NULL, "+", &rest)) {
+        xkb_keysym_t sym = strcmp(part, "ctrl") == 0    ? XKB_KEY_Control_L
+                           : strcmp(part, "shift") == 0 ? XKB_KEY_Shift_L
+                           : strcmp(part, "alt") == 0   ? XKB_KEY_Alt_L
+                                                        : xkb_keysym_from_name(part, 0);
+        xkb_keycode_t code = sym == XKB_KEY_NoSymbol ? 0 : key_for(keymap, sym);
+        if (code == 0) {
+            fprintf(stderr, "test_keyboard: no key for '%s'\n", part);
+            return 1;
+        }
+        chord[count++] = code;
+    }
+    for (int i = 0; i < count; ++i) key(keyboard, state, chord[i], 1);
+    for (int i = count - 1; i >= 0; --i) key(keyboard, state, chord[i], 0);
+    // Each chord taken before the next: a window reads a chord from the keys' order alone.
+    return wl_display_roundtrip(display) < 0;
+}
+
 static uint32_t now_ms(void) {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -59,10 +104,17 @@ static uint32_t now_ms(void) {
 
 int main(int argc, char** argv) {
     const char* layout = "us";
-    int first = 1;
+    int arg = 1;
     if (argc > 2 && strcmp(argv[1], "--layout") == 0) {
         layout = argv[2];
-        first = 3;
+        arg = 3;
+    }
+    // A FIFO is opened for reading and writing: it then never ends while the test writes to it
+    // now and then.
+    FILE* input = arg < argc ? fopen(argv[arg], "r+") : stdin;
+    if (input == NULL) {
+        perror("test_keyboard: input");
+        return 1;
     }
     struct wl_display* display = wl_display_connect(NULL);
     if (display == NULL) {
@@ -95,36 +147,21 @@ int main(int argc, char** argv) {
     close(fd);
     free(text);
 
-    for (int arg = first; arg < argc; ++arg) {
-        xkb_keycode_t chord[8];
-        int count = 0;
-        char* copy = strdup(argv[arg]);
-        for (char* part = strtok(copy, "+"); part != NULL && count < 8; part = strtok(NULL, "+")) {
-            xkb_keysym_t sym = strcmp(part, "ctrl") == 0    ? XKB_KEY_Control_L
-                               : strcmp(part, "shift") == 0 ? XKB_KEY_Shift_L
-                               : strcmp(part, "alt") == 0   ? XKB_KEY_Alt_L
-                                                            : xkb_keysym_from_name(part, 0);
-            xkb_keycode_t code = sym == XKB_KEY_NoSymbol ? 0 : key_for(keymap, sym);
-            if (code == 0) {
-                fprintf(stderr, "test_keyboard: no key for '%s'\n", part);
-                return 2;
-            }
-            chord[count++] = code;
+    struct xkb_state* state = xkb_state_new(keymap);
+    wl_display_roundtrip(display);
+    printf("ready\n");
+    fflush(stdout);
+    char line[4096];
+    while (fgets(line, sizeof line, input) != NULL) {
+        for (char* word = strtok(line, " \t\n"); word != NULL; word = strtok(NULL, " \t\n")) {
+            if (press(display, keyboard, keymap, state, word) != 0) return 2;
         }
-        free(copy);
-        for (int i = 0; i < count; ++i) {
-            zwp_virtual_keyboard_v1_key(keyboard, now_ms(), chord[i] - 8,
-                                        WL_KEYBOARD_KEY_STATE_PRESSED);
-        }
-        for (int i = count - 1; i >= 0; --i) {
-            zwp_virtual_keyboard_v1_key(keyboard, now_ms(), chord[i] - 8,
-                                        WL_KEYBOARD_KEY_STATE_RELEASED);
-        }
-        // Each chord taken before the next: a window reads a chord from the keys' order alone.
-        wl_display_roundtrip(display);
+        printf("ok\n");
+        fflush(stdout);
     }
     zwp_virtual_keyboard_v1_destroy(keyboard);
     wl_display_roundtrip(display);
+    xkb_state_unref(state);
     xkb_keymap_unref(keymap);
     xkb_context_unref(context);
     wl_display_disconnect(display);
