@@ -6,6 +6,7 @@
 #include <QtDBus/QDBusObjectPath>
 #include <QtDBus/QDBusPendingCallWatcher>
 #include <QtDBus/QDBusPendingReply>
+#include <deque>
 #include <utility>
 
 #include "shell/modKeySender.h"
@@ -125,18 +126,8 @@ class PortalKeys final : public QObject, public KeySender {
 
     void Send(const std::vector<KeyStroke>& strokes) override {
         if (state_ != State::kReady) return;
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        // Sent without waiting for answers: one connection's calls reach the portal, and the
-        // portal's the desktop, in the order they were made.
-        for (const KeyStroke& stroke : strokes) {
-            QDBusMessage key = QDBusMessage::createMethodCall(
-                kPortalService, kPortalPath, kRemoteDesktop,
-                QStringLiteral("NotifyKeyboardKeycode"));
-            key.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap{},
-                              static_cast<int>(keys_.Code(stroke.key)),
-                              static_cast<uint>(stroke.press ? 1 : 0)});
-            bus.send(key);
-        }
+        queue_.insert(queue_.end(), strokes.begin(), strokes.end());
+        if (!sending_) SendNext();
         if (canRestore_) idle_.start(kIdleCloseMs);
     }
 
@@ -152,6 +143,32 @@ class PortalKeys final : public QObject, public KeySender {
 
   private:
     enum class State { kIdle, kAsking, kReady, kRefused };
+
+    // One key at a time, the next once the portal has answered: the portal takes each call on a
+    // thread of its own, so calls sent together can reach the desktop in another order (a Shift
+    // let go before the Left it was held for).
+    void SendNext() {
+        sending_ = !queue_.empty() && state_ == State::kReady;
+        if (!sending_) {
+            if (!queue_.empty()) queue_.clear();
+            qCInfo(lcPortalKeys) << "the portal has taken every key";
+            return;
+        }
+        const KeyStroke stroke = queue_.front();
+        queue_.pop_front();
+        QDBusMessage key = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
+                                                          kRemoteDesktop,
+                                                          QStringLiteral("NotifyKeyboardKeycode"));
+        key.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap{},
+                          static_cast<int>(keys_.Code(stroke.key)),
+                          static_cast<uint>(stroke.press ? 1 : 0)});
+        auto* answer =
+            new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(key), this);
+        connect(answer, &QDBusPendingCallWatcher::finished, this, [this](auto* call) {
+            call->deleteLater();
+            SendNext();
+        });
+    }
 
     // The keys are the seat's keys (evdev codes, which the portal takes whatever the layout):
     // looked up in the keymap every window has, or the user's default where the program sees
@@ -270,6 +287,8 @@ class PortalKeys final : public QObject, public KeySender {
     bool canRestore_ = false;
     std::unique_ptr<WaylandSeat> seat_;
     KeymapKeys keys_;
+    std::deque<KeyStroke> queue_;  // keys not yet sent
+    bool sending_ = false;
     QTimer idle_;
 };
 

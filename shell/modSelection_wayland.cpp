@@ -32,9 +32,15 @@ const char* const kPasteTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "t
                                    "TEXT"};
 constexpr char kSecretType[] = "x-kde-passwordManagerHint";
 
-// How long a window that has read the pasted text may take to put it in place, when it does not
-// say so by giving up its primary selection.
+// How long a window that has read the pasted text may take to put it in place: a GTK text view
+// (known by the types of what it copied) says when it has, by giving up its primary selection,
+// and is waited for as long as a paste may take; others are not waited for long (Qt's read the
+// whole text before they go on).
 constexpr std::chrono::milliseconds kInsertLimit{250};
+constexpr std::chrono::milliseconds kGtkInsertLimit{3000};
+bool IsGtkTextType(const std::string& type) {
+    return type == "GTK_TEXT_BUFFER_CONTENTS" || type == "application/x-gtk-text-buffer-rich-text";
+}
 
 // Names an X11 selection bridge may pass on that are questions about a selection, not content.
 bool IsMetaType(const std::string& type) {
@@ -221,6 +227,8 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         if (stage_ == Stage::kCopy) {
             wait_.stop();
             stage_ = Stage::kIdle;
+            const std::vector<std::string> types = control_->Types(Selection::kClipboard);
+            gtkText_ = std::any_of(types.begin(), types.end(), IsGtkTextType);
             qCInfo(lcWaylandSelection) << "the window copied its selection";
             if (auto done = std::exchange(copyDone_, nullptr)) done(true);
         } else if (stage_ == Stage::kPaste) {
@@ -246,7 +254,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
                 // is gone: GTK then gives up the primary selection. Windows that say nothing
                 // (Qt's) read the whole text before they go on, and have it by the limit.
                 stage_ = Stage::kFetched;
-                wait_.start(static_cast<int>(kInsertLimit.count()));
+                wait_.start(static_cast<int>((gtkText_ ? kGtkInsertLimit : kInsertLimit).count()));
             };
         }
         return control_->Serve(Selection::kClipboard, std::move(formats), std::move(sent));
@@ -315,6 +323,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
     std::unique_ptr<KeySender> keys_;
     std::function<void(bool)> reportKeys_;
     bool frontKnown_ = false;
+    bool gtkText_ = false;  // the window copied from a GTK text view
     Stage stage_ = Stage::kIdle;
     QTimer wait_;  // the limit of the step that waits
 

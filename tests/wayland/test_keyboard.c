@@ -6,8 +6,10 @@
 //   test_keyboard [--layout us,ru] [FIFO]      then: echo 'ctrl+a shift+Home ctrl+s End' >FIFO
 //
 // Each word is one chord: modifiers (ctrl, shift, alt) and an XKB key name, pressed in order and
-// let go in reverse. "ok" goes to standard output once the compositor has taken a line's keys
-// ("ready" once the keyboard is there).
+// let go in reverse; "down:shift" and "up:shift" hold a key and let it go; "code:46:1" and
+// "code:46:0" press and let go a key by its evdev code (what a desktop portal is handed). "ok"
+// goes to standard output once the compositor has taken a line's keys ("ready" once the keyboard
+// is there).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -72,22 +74,37 @@ static void key(struct zwp_virtual_keyboard_v1* keyboard, struct xkb_state* stat
 }
 
 // Presses the chord `word` ("ctrl+shift+Left") and lets it go; 0 once the compositor has it.
+static xkb_keycode_t named_key(struct xkb_keymap* keymap, const char* name) {
+    xkb_keysym_t sym = strcmp(name, "ctrl") == 0    ? XKB_KEY_Control_L
+                       : strcmp(name, "shift") == 0 ? XKB_KEY_Shift_L
+                       : strcmp(name, "alt") == 0   ? XKB_KEY_Alt_L
+                                                    : xkb_keysym_from_name(name, 0);
+    xkb_keycode_t code = sym == XKB_KEY_NoSymbol ? 0 : key_for(keymap, sym);
+    if (code == 0) fprintf(stderr, "test_keyboard: no key for '%s'\n", name);
+    return code;
+}
+
 static int press(struct wl_display* display, struct zwp_virtual_keyboard_v1* keyboard,
                  struct xkb_keymap* keymap, struct xkb_state* state, char* word) {
+    unsigned evdev = 0, down = 0;
+    if (sscanf(word, "code:%u:%u", &evdev, &down) == 2) {
+        key(keyboard, state, evdev + 8, down != 0);
+        return wl_display_roundtrip(display) < 0;
+    }
+    int hold = strncmp(word, "down:", 5) == 0;
+    if (hold || strncmp(word, "up:", 3) == 0) {
+        xkb_keycode_t code = named_key(keymap, word + (hold ? 5 : 3));
+        if (code == 0) return 1;
+        key(keyboard, state, code, hold);
+        return wl_display_roundtrip(display) < 0;
+    }
     xkb_keycode_t chord[8];
     int count = 0;
     char* rest = NULL;
     for (char* part = strtok_r(word, "+", &rest); part != NULL && count < 8;
          part = strtok_r(NULL, "+", &rest)) {
-        xkb_keysym_t sym = strcmp(part, "ctrl") == 0    ? XKB_KEY_Control_L
-                           : strcmp(part, "shift") == 0 ? XKB_KEY_Shift_L
-                           : strcmp(part, "alt") == 0   ? XKB_KEY_Alt_L
-                                                        : xkb_keysym_from_name(part, 0);
-        xkb_keycode_t code = sym == XKB_KEY_NoSymbol ? 0 : key_for(keymap, sym);
-        if (code == 0) {
-            fprintf(stderr, "test_keyboard: no key for '%s'\n", part);
-            return 1;
-        }
+        xkb_keycode_t code = named_key(keymap, part);
+        if (code == 0) return 1;
         chord[count++] = code;
     }
     for (int i = 0; i < count; ++i) key(keyboard, state, chord[i], 1);
