@@ -8,7 +8,7 @@ what=${1:-build}
 build_pkgs=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev qt6-wayland libgl-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev
-    libcli11-dev libutfcpp-dev libicu-dev libwayland-dev libwayland-bin
+    libcli11-dev libutfcpp-dev libicu-dev libwayland-dev libwayland-bin libxkbcommon-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_pkgs=(
