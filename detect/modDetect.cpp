@@ -801,6 +801,7 @@ class Scoring {
                 if (best_[r] < best_[g]) g = r;
             }
             from_[i] = static_cast<std::uint8_t>(g);
+            const std::int64_t bestBefore = best_[g];
             std::uint32_t switched = 0;
             for (int r = 0; r < kRecipeCount; ++r) {
                 if (here[r] >= kNever) {
@@ -808,7 +809,7 @@ class Scoring {
                     continue;
                 }
                 const std::int64_t stay = best_[r];
-                const std::int64_t change = best_[g] + costs_[r].follow;
+                const std::int64_t change = bestBefore + costs_[r].follow;
                 if (change < stay) switched |= 1u << r;
                 best_[r] = std::min(stay, change) + here[r];
             }
