@@ -56,11 +56,16 @@ constexpr std::array<int, kKinds> kKindCost{
 // text no likelier as either, whatever their cost.
 constexpr std::array<bool, kKinds> kJunk{false, false, false, false, false, false, false, false,
                                          true,  false, true,  true,  true,  true,  true};
+// Box drawing, rare symbols and control characters next to a letter («Укра╖на», «¦ДУХФО¦»), on
+// either side, cost this much more: in text they stand apart from words.
+constexpr int kGluedJunkCost = 4 * 8;
+constexpr std::array<bool, kKinds> kGlues{false, false, false, false, false, false, false, false,
+                                          false, false, false, true,  true,  true,  true};
 // A word that changes script in its middle (Latin and Cyrillic letters run together).
 constexpr int kMixedScriptCost = 12 * 8;
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
 // (и и е г у), for this much more.
-constexpr int kNeighbourLetterCost = 6 * 8;
+constexpr int kNeighbourLetterCost = 3 * 8;
 
 struct CharInfo {
     std::array<Kind, 0x10000> kind;
@@ -183,12 +188,17 @@ class Scorer {
     void Add(char16_t c) {
         const Kind kind = info_.kind[c];
         if (kind <= kEnUpper) {
+            if (kGlues[previous_]) cost_ += kGluedJunkCost;
             Letter(c, kind);
         } else {
-            if (script_ >= 0) EndWord();
+            if (script_ >= 0) {
+                EndWord();
+                if (kGlues[kind]) cost_ += kGluedJunkCost;
+            }
             cost_ += kKindCost[kind];
             junk_ += kJunk[kind];
         }
+        previous_ = kind;
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
@@ -275,6 +285,7 @@ class Scorer {
 
     const CharInfo& info_;
     std::int64_t cost_ = 0, junk_ = 0;
+    Kind previous_ = kSpace;
     int script_ = -1;  // -1 no word; 0 Russian; 1 English
     // The word's one state; with several (count_ > 1) they are in `states_`.
     int a_ = 0, b_ = 0;
@@ -558,6 +569,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
 // its own, with no letters).
 struct Span {
     std::uint32_t begin, end, next;  // the word [begin, end), its white space [end, next)
+    bool lineStart;                  // the word begins a line
 };
 
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 4;
@@ -582,9 +594,7 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
     if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceSwitchBits), 0};
     const double margin0 = Margin(kind, 0.0, latinOnly);
     const double share = Margin(kind, 1000.0, latinOnly) - margin0;
-    const bool lookAlikes =
-        kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
-    return {Eighths(margin0), Eighths(lookAlikes ? kLookAlikeMarginBits : kPieceSwitchBits),
+    return {Eighths(margin0), Eighths(kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
 
@@ -641,6 +651,7 @@ class Scoring {
         for (std::size_t i = 0; i < body_.size();) {
             Span s{};
             s.begin = static_cast<std::uint32_t>(i);
+            s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
             while (i < body_.size() && !IsWhiteSpace(body_[i])) ++i;
             s.end = static_cast<std::uint32_t>(i);
             while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
@@ -809,7 +820,8 @@ class Scoring {
                     continue;
                 }
                 const std::int64_t stay = best_[r];
-                const std::int64_t change = bestBefore + costs_[r].follow;
+                const std::int64_t change =
+                    bestBefore + costs_[r].follow + (spans_[i].lineStart ? 0 : kMidLine);
                 if (change < stay) switched |= 1u << r;
                 best_[r] = std::min(stay, change) + here[r];
             }
@@ -838,6 +850,8 @@ class Scoring {
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
+    // Pieces change where lines do: a change within a line costs a little more.
+    static constexpr std::int64_t kMidLine = 4 * 8;
 
     std::u16string_view body_;
     bool latinOnly_;
@@ -914,6 +928,8 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
         case ReadingKind::kLatinLookAlikes:
         case ReadingKind::kCyrillicLookAlikes:
             return kLookAlikeMarginBits + kMarginShare * asIsCost;
+        case ReadingKind::kMacCyrillicAsCp1251:
+            return kFewLettersMarginBits + kMarginShare * asIsCost;
         default:
             return kMarginBits + kMarginShare * asIsCost;
     }

@@ -113,11 +113,15 @@ inline constexpr double kMixedTranslitMarginShare = 0.03;
 // Look-alike letters in a word of the other script are rarely meant: a mixed word costs the model
 // much, and its repair needs the least.
 inline constexpr double kLookAlikeMarginBits = 4.0;
+// MacCyrillic shown as CP 1251 changes only the capitals and я («Џривет», «имЯ»); the same reading
+// turns a good text's capitals into symbols, which no reading may add: it needs little.
+inline constexpr double kFewLettersMarginBits = 3.0;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
-// reading's first piece pays its margin, Margin(kind, 0); look-alikes pay kLookAlikeMarginBits),
-// and the junk a piece may add, per character.
+// reading's first piece pays its margin's fixed part, Margin(kind, 0)). Each piece pays the
+// margin's share of the text's own cost in the words it changes, and 12 bits for each character
+// of junk it adds.
 inline constexpr double kPieceSwitchBits = 24.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
