@@ -591,10 +591,15 @@ struct PieceCosts {
 };
 
 PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
-    if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceSwitchBits), 0};
+    if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceBackBits), 0};
     const double margin0 = Margin(kind, 0.0, latinOnly);
     const double share = Margin(kind, 1000.0, latinOnly) - margin0;
-    return {Eighths(margin0), Eighths(kPieceSwitchBits),
+    // The readings that change a few letters of a word follow another piece as cheaply as they
+    // begin the text: the characters no text has that they would add keep them out of good text.
+    const bool few = kind == ReadingKind::kLatinLookAlikes ||
+                     kind == ReadingKind::kCyrillicLookAlikes ||
+                     kind == ReadingKind::kMacCyrillicAsCp1251;
+    return {Eighths(margin0), Eighths(few ? margin0 : kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
 
@@ -820,8 +825,11 @@ class Scoring {
                     continue;
                 }
                 const std::int64_t stay = best_[r];
+                // A reading that begins a piece on a word it leaves as it is pays as much as any.
+                const std::int64_t follow = r == 0 || changed_[r][k] ? costs_[r].follow
+                                                                    : Eighths(kPieceSwitchBits);
                 const std::int64_t change =
-                    bestBefore + costs_[r].follow + (spans_[i].lineStart ? 0 : kMidLine);
+                    bestBefore + follow + (spans_[i].lineStart ? 0 : kMidLine);
                 if (change < stay) switched |= 1u << r;
                 best_[r] = std::min(stay, change) + here[r];
             }
@@ -927,7 +935,7 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
             return kLayoutMarginBits + kMarginShare * asIsCost;
         case ReadingKind::kLatinLookAlikes:
         case ReadingKind::kCyrillicLookAlikes:
-            return kLookAlikeMarginBits + kMarginShare * asIsCost;
+            return kLookAlikeMarginBits + kLookAlikeMarginShare * asIsCost;
         case ReadingKind::kMacCyrillicAsCp1251:
             return kFewLettersMarginBits + kMarginShare * asIsCost;
         default:

@@ -111,18 +111,20 @@ inline constexpr double kTranslitMarginShare = -0.06;
 inline constexpr double kMixedTranslitMarginBits = 3.0;
 inline constexpr double kMixedTranslitMarginShare = 0.03;
 // Look-alike letters in a word of the other script are rarely meant: a mixed word costs the model
-// much, and its repair needs the least.
+// much, and its repair, which changes those words alone, needs the least.
 inline constexpr double kLookAlikeMarginBits = 4.0;
+inline constexpr double kLookAlikeMarginShare = 0.03;
 // MacCyrillic shown as CP 1251 changes only the capitals and я («Џривет», «имЯ»); the same reading
 // turns a good text's capitals into symbols, which no reading may add: it needs little.
 inline constexpr double kFewLettersMarginBits = 3.0;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
-// reading's first piece pays its margin's fixed part, Margin(kind, 0)). Each piece pays the
-// margin's share of the text's own cost in the words it changes, and 12 bits for each character
-// of junk it adds.
+// reading's first piece pays its margin's fixed part, Margin(kind, 0)), and what a piece pays to
+// be the text as it is again. Each piece pays the margin's share of the text's own cost in the
+// words it changes, and 12 bits for each character of junk it adds.
 inline constexpr double kPieceSwitchBits = 24.0;
+inline constexpr double kPieceBackBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.
