@@ -577,8 +577,15 @@ constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 4;
 // What each reading makes of the whole text.
 struct Whole {
     std::int64_t cost = 0, junk = 0;
+    std::int64_t changedCost = 0;  // what the words it changes cost as they are
     bool applies = true, changes = false;
 };
+
+// The readings that change a few words of a text: their margin's share is of those words' cost.
+bool ChangesFewWords(ReadingKind kind) {
+    return kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes ||
+           kind == ReadingKind::kMacCyrillicAsCp1251;
+}
 
 // The decision's numbers, in eighths of a bit.
 std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
@@ -594,11 +601,10 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
     if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceBackBits), 0};
     const double margin0 = Margin(kind, 0.0, latinOnly);
     const double share = Margin(kind, 1000.0, latinOnly) - margin0;
-    // The readings that change a few letters of a word follow another piece as cheaply as they
-    // begin the text: the characters no text has that they would add keep them out of good text.
-    const bool few = kind == ReadingKind::kLatinLookAlikes ||
-                     kind == ReadingKind::kCyrillicLookAlikes ||
-                     kind == ReadingKind::kMacCyrillicAsCp1251;
+    // Look-alikes follow another piece as cheaply as they begin the text: they change nothing but
+    // words of both scripts.
+    const bool few =
+        kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
     return {Eighths(margin0), Eighths(few ? margin0 : kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
@@ -713,6 +719,7 @@ class Scoring {
                 w.cost += cost_[r][k];
                 w.junk += junk_[r][k];
                 w.changes |= changed_[r][k];
+                if (changed_[r][k]) w.changedCost += cost_[0][k];
             }
         }
     }
@@ -826,8 +833,8 @@ class Scoring {
                 }
                 const std::int64_t stay = best_[r];
                 // A reading that begins a piece on a word it leaves as it is pays as much as any.
-                const std::int64_t follow = r == 0 || changed_[r][k] ? costs_[r].follow
-                                                                    : Eighths(kPieceSwitchBits);
+                const std::int64_t follow =
+                    r == 0 || changed_[r][k] ? costs_[r].follow : Eighths(kPieceSwitchBits);
                 const std::int64_t change =
                     bestBefore + follow + (spans_[i].lineStart ? 0 : kMidLine);
                 if (change < stay) switched |= 1u << r;
@@ -937,7 +944,7 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
         case ReadingKind::kCyrillicLookAlikes:
             return kLookAlikeMarginBits + kLookAlikeMarginShare * asIsCost;
         case ReadingKind::kMacCyrillicAsCp1251:
-            return kFewLettersMarginBits + kMarginShare * asIsCost;
+            return kFewLettersMarginBits + kLookAlikeMarginShare * asIsCost;
         default:
             return kMarginBits + kMarginShare * asIsCost;
     }
@@ -1026,7 +1033,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::size_t chosen = 0;
     for (std::size_t k = 1; k < order.size(); ++k) {
         const Reading& r = whole[order[k]];
-        if (r.score - asIsScore > Margin(r.kind, -asIsScore, latinOnly) && junkOf(r) <= asIs.junk) {
+        const double cost =
+            ChangesFewWords(r.kind)
+                ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) / 8.0
+                : -asIsScore;
+        if (r.score - asIsScore > Margin(r.kind, cost, latinOnly) && junkOf(r) <= asIs.junk) {
             chosen = order[k];
             break;
         }

@@ -111,12 +111,13 @@ inline constexpr double kTranslitMarginShare = -0.06;
 inline constexpr double kMixedTranslitMarginBits = 3.0;
 inline constexpr double kMixedTranslitMarginShare = 0.03;
 // Look-alike letters in a word of the other script are rarely meant: a mixed word costs the model
-// much, and its repair, which changes those words alone, needs the least.
+// much, and its repair needs the least. MacCyrillic shown as CP 1251 changes only the capitals and
+// я («Џривет», «имЯ»), and turns a good text's capitals into symbols and foreign letters, which
+// no reading may add: it needs little too. The share of these is of the cost of the words they
+// change, not of the whole text.
 inline constexpr double kLookAlikeMarginBits = 4.0;
-inline constexpr double kLookAlikeMarginShare = 0.03;
-// MacCyrillic shown as CP 1251 changes only the capitals and я («Џривет», «имЯ»); the same reading
-// turns a good text's capitals into symbols, which no reading may add: it needs little.
 inline constexpr double kFewLettersMarginBits = 3.0;
+inline constexpr double kLookAlikeMarginShare = 0.03;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
