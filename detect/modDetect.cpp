@@ -61,6 +61,9 @@ constexpr std::array<bool, kKinds> kJunk{false, false, false, false, false, fals
 constexpr int kGluedJunkCost = 4 * 8;
 constexpr std::array<bool, kKinds> kGlues{false, false, false, false, false, false, false, false,
                                           false, false, false, true,  true,  true,  true};
+// Typography out of its place: a dash or an ellipsis run into the next word, a guillemet on the
+// wrong side of one.
+constexpr int kMisplacedCost = 6 * 8;
 // A word that changes script in its middle (Latin and Cyrillic letters run together).
 constexpr int kMixedScriptCost = 12 * 8;
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
@@ -189,16 +192,25 @@ class Scorer {
         const Kind kind = info_.kind[c];
         if (kind <= kEnUpper) {
             if (kGlues[previous_]) cost_ += kGluedJunkCost;
+            // A dash, an ellipsis or a closing guillemet just before a letter: «…сли», «—тобы».
+            if (previousChar_ == u'—' || previousChar_ == u'–' || previousChar_ == u'…' ||
+                previousChar_ == u'»') {
+                cost_ += kMisplacedCost;
+            }
             Letter(c, kind);
         } else {
             if (script_ >= 0) {
                 EndWord();
                 if (kGlues[kind]) cost_ += kGluedJunkCost;
+                if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
+            } else if (c == u'»') {
+                cost_ += kMisplacedCost;  // a closing guillemet after no word: «» наконец»
             }
             cost_ += kKindCost[kind];
             junk_ += kJunk[kind];
         }
         previous_ = kind;
+        previousChar_ = c;
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
@@ -286,6 +298,7 @@ class Scorer {
     const CharInfo& info_;
     std::int64_t cost_ = 0, junk_ = 0;
     Kind previous_ = kSpace;
+    char16_t previousChar_ = u' ';
     int script_ = -1;  // -1 no word; 0 Russian; 1 English
     // The word's one state; with several (count_ > 1) they are in `states_`.
     int a_ = 0, b_ = 0;
@@ -1020,8 +1033,18 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
     }
-    const auto junkOf = [&](const Reading& r) {
-        return scoring->WholeOf(static_cast<int>(r.kind)).junk;
+    // Whether a reading adds no characters that are no part of Russian or English text.
+    // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
+    // keep every letter besides.
+    const auto letters = [](std::u16string_view t) {
+        const CharInfo& info = Info();
+        return std::count_if(t.begin(), t.end(),
+                             [&](char16_t c) { return info.kind[c] <= kEnUpper; });
+    };
+    const auto clean = [&](std::size_t i) {
+        const Reading& r = whole[i];
+        if (scoring->WholeOf(static_cast<int>(r.kind)).junk > asIs.junk) return false;
+        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || letters(textOf(i)) >= letters(body);
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no
@@ -1037,7 +1060,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             ChangesFewWords(r.kind)
                 ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) / 8.0
                 : -asIsScore;
-        if (r.score - asIsScore > Margin(r.kind, cost, latinOnly) && junkOf(r) <= asIs.junk) {
+        if (r.score - asIsScore > Margin(r.kind, cost, latinOnly) && clean(order[k])) {
             chosen = order[k];
             break;
         }
@@ -1100,7 +1123,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         // One reading of the whole text, where the margins of the whole text would have kept it
         // as it is: a text whose changed words are few among many others.
         for (std::size_t i = 1; i < whole.size(); ++i) {
-            if (whole[i].kind == parts[0].kind && junkOf(whole[i]) <= asIs.junk) chosen = i;
+            if (whole[i].kind == parts[0].kind && clean(i)) chosen = i;
         }
     }
     if (parts.size() > 1) {
