@@ -64,6 +64,8 @@ char16_t CharsetChar(Charset charset, unsigned char byte) {
 
 int CharsetByte(Charset charset, char16_t c) { return ReverseOf(charset)[c]; }
 
+const std::int16_t* CharsetBytes(Charset charset) { return ReverseOf(charset).data(); }
+
 std::optional<std::string> EncodeCharset(Charset charset, std::u16string_view text) {
     const std::int16_t* const bytes = ReverseOf(charset).data();
     std::string out(text.size(), '\0');

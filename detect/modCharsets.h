@@ -2,6 +2,7 @@
 // Windows code page leaves undefined become the control character of the same number), and UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,8 @@ char16_t CharsetChar(Charset charset, unsigned char byte);
 
 // The byte of `c` in `charset`, or -1 when it has none there.
 int CharsetByte(Charset charset, char16_t c);
+// The same for every UTF-16 unit at once: 65,536 entries.
+const std::int16_t* CharsetBytes(Charset charset);
 
 // The bytes of `text` in `charset`, or nothing when a character has no byte there.
 std::optional<std::string> EncodeCharset(Charset charset, std::u16string_view text);

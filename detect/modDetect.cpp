@@ -453,17 +453,60 @@ const UnitMap& ByteMap(ReadingKind kind) {
     return *(*maps)[static_cast<std::size_t>(kind)];
 }
 
+// A byte reading that reads most words as an earlier one does (KOI8-U as KOI8-R, but for its
+// Ukrainian letters), and for each unit whether the two read it differently: a word without such
+// units costs what it costs under the earlier reading. -1 where there is none.
+struct Sibling {
+    int reading = -1;
+    const bool* differs = nullptr;
+};
+
+Sibling SiblingOf(ReadingKind kind) {
+    static const std::array<std::pair<ReadingKind, ReadingKind>, 2> kPairs{{
+        {ReadingKind::kKoi8UAsCp1251, ReadingKind::kKoi8RAsCp1251},
+        {ReadingKind::kKoi8UBytes, ReadingKind::kKoi8Bytes},
+    }};
+    static const auto* const tables = [] {
+        auto* t = new std::array<std::array<bool, 0x10000>, kPairs.size()>;
+        for (std::size_t p = 0; p < kPairs.size(); ++p) {
+            const UnitMap& a = ByteMap(kPairs[p].first);
+            const UnitMap& b = ByteMap(kPairs[p].second);
+            for (std::size_t c = 0; c < 0x10000; ++c) (*t)[p][c] = a[c] != b[c];
+        }
+        return t;
+    }();
+    for (std::size_t p = 0; p < kPairs.size(); ++p) {
+        if (kPairs[p].first == kind) {
+            return {static_cast<int>(kPairs[p].second), (*tables)[p].data()};
+        }
+    }
+    return {};
+}
+
 // Scratch space of a reading, kept between words so that reading them allocates nothing.
 struct Scratch {
     std::string bytes;
     std::u16string first, out;
 };
 
-// `bytes`' characters in `shown`, read as UTF-8, into `out`: false where they cannot be.
-bool Utf8Of(Charset shown, std::u16string_view word, Scratch& s, std::u16string& out) {
+// How a reading reads a word: its recipe and its tables, looked up once.
+struct Reader {
+    explicit Reader(const Recipe& r)
+        : recipe(r),
+          map(r.op == Op::kBytes ? &ByteMap(r.kind) : nullptr),
+          shown(CharsetBytes(r.shown)) {}
+    const Recipe& recipe;
+    const UnitMap* map;
+    const std::int16_t* shown;  // the byte of each unit in the code page it was shown in
+};
+
+// `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
+// they cannot be.
+bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s,
+            std::u16string& out) {
     s.bytes.resize(word.size());
     for (std::size_t i = 0; i < word.size(); ++i) {
-        const int b = CharsetByte(shown, word[i]);
+        const int b = shown[word[i]];
         if (b < 0) return false;
         s.bytes[i] = static_cast<char>(b);
     }
@@ -503,14 +546,15 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
 
 // Reads `word` (a run without white space) as `recipe` reads it, into `out`: false where the
 // reading cannot apply. Not for Translit, which reads whole runs of text.
-bool ReadWord(const Recipe& recipe, std::u16string_view word, Scratch& s, std::u16string& out) {
+bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u16string& out) {
+    const Recipe& recipe = reader.recipe;
     switch (recipe.op) {
         case Op::kAsIs:
         case Op::kTranslit:
             out.assign(word);
             return true;
         case Op::kBytes: {
-            const UnitMap& map = ByteMap(recipe.kind);
+            const UnitMap& map = *reader.map;
             out.resize(word.size());
             for (std::size_t i = 0; i < word.size(); ++i) {
                 out[i] = map[word[i]];
@@ -519,14 +563,14 @@ bool ReadWord(const Recipe& recipe, std::u16string_view word, Scratch& s, std::u
             return true;
         }
         case Op::kUtf8:
-            return Utf8Of(recipe.shown, word, s, out);
+            return Utf8Of(reader.shown, word, s, out);
         case Op::kUtf8Twice:
             // The second reading only where the first gave well-formed text that still has
             // characters beyond ASCII: no pair of readings is tried blindly.
-            return Utf8Of(recipe.shown, word, s, s.first) &&
+            return Utf8Of(reader.shown, word, s, s.first) &&
                    std::any_of(s.first.begin(), s.first.end(),
                                [](char16_t c) { return c >= 0x80; }) &&
-                   Utf8Of(recipe.shown, s.first, s, out);
+                   Utf8Of(reader.shown, s.first, s, out);
         case Op::kToRussian:
         case Op::kToEnglish: {
             const bool russian = recipe.op == Op::kToRussian;
@@ -562,6 +606,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
     out.reserve(text.size());
     Scratch s;
     std::u16string word;
+    const Reader reader(recipe);
     for (std::size_t i = 0; i < text.size();) {
         if (IsWhiteSpace(text[i])) {
             out.push_back(text[i++]);
@@ -569,7 +614,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
         }
         std::size_t end = i;
         while (end < text.size() && !IsWhiteSpace(text[end])) ++end;
-        if (!ReadWord(recipe, text.substr(i, end - i), s, word)) return std::nullopt;
+        if (!ReadWord(reader, text.substr(i, end - i), s, word)) return std::nullopt;
         out += word;
         i = end;
     }
@@ -751,6 +796,8 @@ class Scoring {
 
     void ScoreWords(std::size_t at, std::size_t count, int r) {
         const Recipe& recipe = kRecipes[r];
+        const Reader reader(recipe);
+        const auto [sibling, differs] = SiblingOf(recipe.kind);
         Scorer<false> scorer;
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
@@ -763,11 +810,24 @@ class Scoring {
                 changed_[r][k] = false;
                 continue;
             }
-            if (!ReadWord(recipe, word, scratch_, out_)) {
+            if (sibling >= 0 && std::none_of(word.begin(), word.end(), [&](char16_t c) {
+                    return differs[c];
+                })) {
+                cost_[r][k] = cost_[sibling][k];  // reads as its sibling does
+                junk_[r][k] = junk_[sibling][k];
+                changed_[r][k] = changed_[sibling][k];
+                continue;
+            }
+            if (!ReadWord(reader, word, scratch_, out_)) {
                 cost_[r][k] = kNever;
                 continue;
             }
             changed_[r][k] = out_ != word;
+            if (!changed_[r][k]) {
+                cost_[r][k] = cost_[0][k];
+                junk_[r][k] = junk_[0][k];
+                continue;
+            }
             ScoreOne(scorer, before, k, out_, body_.substr(s.end, s.next - s.end), r);
         }
     }
@@ -803,6 +863,11 @@ class Scoring {
                 got = own;
             }
             changed_[r][k] = got != word;
+            if (!changed_[r][k]) {
+                cost_[r][k] = cost_[0][k];
+                junk_[r][k] = junk_[0][k];
+                continue;
+            }
             const std::u16string_view space = body_.substr(s.end, s.next - s.end);
             if (latinOnly_) {
                 ScoreOne(spelled, before, k, got, space, r);
