@@ -650,15 +650,15 @@ std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 
 
 // What a reading pays in the reading in pieces: to be the first piece's (its margin's fixed part),
 // to follow another piece, and per eighth of a bit the text as it is costs in the words it
-// changes (its margin's share, in thousandths).
+// changes (its margin's share, in 1/1024).
 struct PieceCosts {
-    std::int64_t first = 0, follow = 0, shareMilli = 0;
+    std::int64_t first = 0, follow = 0, share = 0;
 };
 
 PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
     if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceBackBits), 0};
     const double margin0 = Margin(kind, 0.0, latinOnly);
-    const double share = Margin(kind, 1000.0, latinOnly) - margin0;
+    const double share = Margin(kind, 1024.0, latinOnly) - margin0;
     // Look-alikes follow another piece as cheaply as they begin the text: they change nothing but
     // words of both scripts.
     const bool few =
@@ -674,31 +674,35 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
 // word are kept.
 class Scoring {
   public:
-    explicit Scoring(std::u16string_view body) : body_(body), latinOnly_(!HasCyrillic(body)) {
+    explicit Scoring(std::u16string_view body) : body_(body) {
+        // Readings that cannot change the text are not read at all.
+        bool nonAscii = false, latin = false, cyrillic = false, translit = false;
+        for (const char16_t c : body) {
+            nonAscii |= c >= 0x80;
+            latin |= IsLatinLetter(c);
+            cyrillic |= IsCyrillic(c);
+            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+        }
+        translit |= latin;
+        latinOnly_ = !cyrillic;
         for (int r = 0; r < kRecipeCount; ++r) {
             costs_[r] = PieceCostsOf(kRecipes[r].kind, latinOnly_);
         }
-        // Readings that cannot change the text are not read at all.
-        const bool nonAscii =
-            std::any_of(body.begin(), body.end(), [](char16_t c) { return c >= 0x80; });
-        const bool translit = std::any_of(body.begin(), body.end(), [](char16_t c) {
-            return c < 0x80 && (IsLatinLetter(c) || std::u16string_view(u"'\"\\_<").find(c) !=
-                                                        std::u16string_view::npos);
-        });
         for (int r = 1; r < kRecipeCount; ++r) {
             const Op op = kRecipes[r].op;
             bool read = true;
             if (ReadsBytes(op)) read = nonAscii;
             if (op == Op::kTranslit) read = translit;
-            if (op == Op::kToRussian) read = HasLatinLetter(body);
-            if (op == Op::kToEnglish) read = HasCyrillic(body);
-            if (op == Op::kToCyrillic || op == Op::kToLatin) {
-                read = HasLatinLetter(body) && HasCyrillic(body);
-            }
+            if (op == Op::kToRussian) read = latin;
+            if (op == Op::kToEnglish) read = cyrillic;
+            if (op == Op::kToCyrillic || op == Op::kToLatin) read = latin && cyrillic;
             read_[r] = read;
             whole_[r].applies = read;
         }
         read_[0] = true;
+        for (int r = 0; r < kRecipeCount; ++r) {
+            if (read_[r]) live_.push_back(r);
+        }
         Read();
     }
 
@@ -880,41 +884,40 @@ class Scoring {
     // The Viterbi step over the block's words: best_[r] is the cost of the best reading in pieces
     // of the words so far that reads the last of them as r.
     void Forward(std::size_t at, std::size_t count) {
+        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t i = at + k;
             std::array<std::int64_t, kRecipeCount> here;
-            for (int r = 0; r < kRecipeCount; ++r) {
+            for (const int r : live_) {
                 std::int64_t c = cost_[r][k];
                 if (c < kNever) {
-                    if (changed_[r][k]) c += cost_[0][k] * costs_[r].shareMilli / 1000;
-                    c += kJunkCost * std::max<std::int64_t>(0, junk_[r][k] - junk_[0][k]);
+                    if (changed_[r][k]) c += cost_[0][k] * costs_[r].share / 1024;
+                    if (junk_[r][k] > junk_[0][k]) c += kJunkCost * (junk_[r][k] - junk_[0][k]);
                 }
                 here[r] = c;
             }
             if (i == 0) {
-                for (int r = 0; r < kRecipeCount; ++r) {
+                for (const int r : live_) {
                     best_[r] = here[r] >= kNever ? kNever : here[r] + costs_[r].first;
                 }
                 continue;
             }
             int g = 0;
-            for (int r = 1; r < kRecipeCount; ++r) {
+            for (const int r : live_) {
                 if (best_[r] < best_[g]) g = r;
             }
             from_[i] = static_cast<std::uint8_t>(g);
-            const std::int64_t bestBefore = best_[g];
+            const std::int64_t bestBefore = best_[g] + (spans_[i].lineStart ? 0 : kMidLine);
             std::uint32_t switched = 0;
-            for (int r = 0; r < kRecipeCount; ++r) {
+            for (const int r : live_) {
                 if (here[r] >= kNever) {
                     best_[r] = kNever;
                     continue;
                 }
                 const std::int64_t stay = best_[r];
                 // A reading that begins a piece on a word it leaves as it is pays as much as any.
-                const std::int64_t follow =
-                    r == 0 || changed_[r][k] ? costs_[r].follow : Eighths(kPieceSwitchBits);
                 const std::int64_t change =
-                    bestBefore + follow + (spans_[i].lineStart ? 0 : kMidLine);
+                    bestBefore + (r == 0 || changed_[r][k] ? costs_[r].follow : switchCost);
                 if (change < stay) switched |= 1u << r;
                 best_[r] = std::min(stay, change) + here[r];
             }
@@ -947,10 +950,11 @@ class Scoring {
     static constexpr std::int64_t kMidLine = 4 * 8;
 
     std::u16string_view body_;
-    bool latinOnly_;
+    bool latinOnly_ = true;
     std::array<PieceCosts, kRecipeCount> costs_{};
     std::array<Whole, kRecipeCount> whole_{};
     std::array<bool, kRecipeCount> read_{};
+    std::vector<int> live_;  // the readings read
     std::vector<Span> spans_;
     std::vector<std::uint32_t> switched_;  // for each word, the states entered anew there
     std::vector<std::uint8_t> from_;       // and the state they came from
