@@ -191,26 +191,24 @@ class Scorer {
     void Add(char16_t c) {
         const Kind kind = info_.kind[c];
         if (kind <= kEnUpper) {
-            if (kGlues[previous_]) cost_ += kGluedJunkCost;
-            // A dash, an ellipsis or a closing guillemet just before a letter: «…сли», «—тобы».
-            if (previousChar_ == u'—' || previousChar_ == u'–' || previousChar_ == u'…' ||
-                previousChar_ == u'»') {
-                cost_ += kMisplacedCost;
-            }
+            cost_ += beforeLetter_;
+            beforeLetter_ = 0;
             Letter(c, kind);
-        } else {
-            if (script_ >= 0) {
-                EndWord();
-                if (kGlues[kind]) cost_ += kGluedJunkCost;
-                if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
-            } else if (c == u'»') {
-                cost_ += kMisplacedCost;  // a closing guillemet after no word: «» наконец»
-            }
-            cost_ += kKindCost[kind];
-            junk_ += kJunk[kind];
+            return;
         }
-        previous_ = kind;
-        previousChar_ = c;
+        if (script_ >= 0) {
+            EndWord();
+            if (kGlues[kind]) cost_ += kGluedJunkCost;
+            if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
+        } else if (c == u'»') {
+            cost_ += kMisplacedCost;  // a closing guillemet after no word: «» наконец»
+        }
+        cost_ += kKindCost[kind];
+        junk_ += kJunk[kind];
+        // What a letter right after it costs more: box drawing and the like glued to a word, a
+        // dash, an ellipsis or a closing guillemet run into one («…сли», «—тобы»).
+        beforeLetter_ = kGlues[kind] ? kGluedJunkCost : 0;
+        if (c == u'—' || c == u'–' || c == u'…' || c == u'»') beforeLetter_ += kMisplacedCost;
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
@@ -222,6 +220,16 @@ class Scorer {
         return cost_;
     }
     std::int64_t Junk() const { return junk_; }
+
+    // The cost so far with the word being read, as far as it has been read.
+    std::int64_t Running() const { return cost_ + word_; }
+    // Forgets the word being read: the cost and the junk are these, as between words.
+    void Restart(std::int64_t cost, std::int64_t junk) {
+        cost_ = cost;
+        junk_ = junk;
+        script_ = -1;
+        beforeLetter_ = 0;
+    }
 
   private:
     int At(int x, int y, int z) const { return table_[(x * n_ + y) * n_ + z]; }
@@ -297,8 +305,7 @@ class Scorer {
 
     const CharInfo& info_;
     std::int64_t cost_ = 0, junk_ = 0;
-    Kind previous_ = kSpace;
-    char16_t previousChar_ = u' ';
+    int beforeLetter_ = 0;
     int script_ = -1;  // -1 no word; 0 Russian; 1 English
     // The word's one state; with several (count_ > 1) they are in `states_`.
     int a_ = 0, b_ = 0;
@@ -442,9 +449,12 @@ const UnitMap& ByteMap(ReadingKind kind) {
         for (const Recipe& r : kRecipes) {
             if (r.op != Op::kBytes) continue;
             auto map = std::make_unique<UnitMap>();
-            for (std::size_t c = 0; c < map->size(); ++c) {
-                const int b = CharsetByte(r.shown, static_cast<char16_t>(c));
-                (*map)[c] = b < 0 ? u'\0' : CharsetChar(r.real, static_cast<unsigned char>(b));
+            map->fill(u'\0');
+            const std::int16_t* const shown = CharsetBytes(r.shown);
+            for (int b = 0; b < 256; ++b) {
+                const char16_t real = CharsetChar(r.real, static_cast<unsigned char>(b));
+                (*map)[CharsetChar(r.shown, static_cast<unsigned char>(b))] = real;
+                if (b >= 0x80 && b < 0xA0 && shown[b] == b) (*map)[b] = real;  // held a byte a unit
             }
             (*m)[static_cast<std::size_t>(r.kind)] = std::move(map);
         }
@@ -502,8 +512,7 @@ struct Reader {
 
 // `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
 // they cannot be.
-bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s,
-            std::u16string& out) {
+bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std::u16string& out) {
     s.bytes.resize(word.size());
     for (std::size_t i = 0; i < word.size(); ++i) {
         const int b = shown[word[i]];
@@ -637,6 +646,7 @@ struct Whole {
     std::int64_t cost = 0, junk = 0;
     std::int64_t changedCost = 0;  // what the words it changes cost as they are
     bool applies = true, changes = false;
+    bool bound = false;  // some word fell far behind and was not read to its end: `cost` is less
 };
 
 // The readings that change a few words of a text: their margin's share is of those words' cost.
@@ -790,7 +800,23 @@ class Scoring {
     void ScoreOne(Scorer<kSpelled>& scorer, std::int64_t& before, std::size_t k,
                   std::u16string_view word, std::u16string_view space, int r) {
         const std::int64_t junkBefore = scorer.Junk();
-        scorer.Add(word);
+        if constexpr (!kSpelled) {
+            // A word that falls far behind the text as it is is not read to its end.
+            const std::int64_t limit = before + cost_[0][k] + kHopeless;
+            for (const char16_t c : word) {
+                scorer.Add(c);
+                if (scorer.Running() > limit) {
+                    cost_[r][k] = cost_[0][k] + kHopeless;
+                    junk_[r][k] = junk_[0][k];
+                    whole_[r].bound = true;
+                    scorer.Restart(limit, junkBefore);
+                    before = limit;
+                    return;
+                }
+            }
+        } else {
+            scorer.Add(word);
+        }
         scorer.Add(space);
         const std::int64_t now = scorer.Cost();
         cost_[r][k] = now - before;
@@ -814,9 +840,8 @@ class Scoring {
                 changed_[r][k] = false;
                 continue;
             }
-            if (sibling >= 0 && std::none_of(word.begin(), word.end(), [&](char16_t c) {
-                    return differs[c];
-                })) {
+            if (sibling >= 0 &&
+                std::none_of(word.begin(), word.end(), [&](char16_t c) { return differs[c]; })) {
                 cost_[r][k] = cost_[sibling][k];  // reads as its sibling does
                 junk_[r][k] = junk_[sibling][k];
                 changed_[r][k] = changed_[sibling][k];
@@ -946,6 +971,9 @@ class Scoring {
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
+    // A word this far behind the text as it is costs this much under a reading: more than leaving
+    // the reading's piece and coming back to it.
+    static constexpr std::int64_t kHopeless = 48 * 8;
     // Pieces change where lines do: a change within a line costs a little more.
     static constexpr std::int64_t kMidLine = 4 * 8;
 
@@ -1123,14 +1151,29 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::stable_sort(order.begin() + 1, order.end(),
                      [&](std::size_t x, std::size_t y) { return whole[x].score > whole[y].score; });
     std::size_t chosen = 0;
+    // A reading some word of which fell far behind is scored whole before it may be used.
+    std::vector<bool> exact(whole.size(), false);
+    const auto scoreExactly = [&](std::size_t i) {
+        if (exact[i] || !scoring->WholeOf(static_cast<int>(whole[i].kind)).bound) return;
+        whole[i].score = -TextCost(textOf(i));
+        exact[i] = true;
+    };
     for (std::size_t k = 1; k < order.size(); ++k) {
-        const Reading& r = whole[order[k]];
-        const double cost =
-            ChangesFewWords(r.kind)
-                ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) / 8.0
-                : -asIsScore;
-        if (r.score - asIsScore > Margin(r.kind, cost, latinOnly) && clean(order[k])) {
-            chosen = order[k];
+        const std::size_t i = order[k];
+        const auto beats = [&] {
+            const Reading& r = whole[i];
+            const double cost =
+                ChangesFewWords(r.kind)
+                    ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
+                          8.0
+                    : -asIsScore;
+            return r.score - asIsScore > Margin(r.kind, cost, latinOnly);
+        };
+        // A bound that does not beat the text as it is, the reading does not either.
+        if (!beats()) continue;
+        scoreExactly(i);
+        if (beats() && clean(i)) {
+            chosen = i;
             break;
         }
     }
@@ -1192,7 +1235,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         // One reading of the whole text, where the margins of the whole text would have kept it
         // as it is: a text whose changed words are few among many others.
         for (std::size_t i = 1; i < whole.size(); ++i) {
-            if (whole[i].kind == parts[0].kind && clean(i)) chosen = i;
+            if (whole[i].kind != parts[0].kind) continue;
+            scoreExactly(i);
+            if (clean(i) && whole[i].score > asIsScore) chosen = i;
         }
     }
     if (parts.size() > 1) {
