@@ -827,7 +827,8 @@ class Scoring {
     void ScoreWords(std::size_t at, std::size_t count, int r) {
         const Recipe& recipe = kRecipes[r];
         const Reader reader(recipe);
-        const auto [sibling, differs] = SiblingOf(recipe.kind);
+        const Sibling sibling = SiblingOf(recipe.kind);
+        const bool* const differs = sibling.differs;
         Scorer<false> scorer;
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
@@ -840,11 +841,11 @@ class Scoring {
                 changed_[r][k] = false;
                 continue;
             }
-            if (sibling >= 0 &&
+            if (sibling.reading >= 0 &&
                 std::none_of(word.begin(), word.end(), [&](char16_t c) { return differs[c]; })) {
-                cost_[r][k] = cost_[sibling][k];  // reads as its sibling does
-                junk_[r][k] = junk_[sibling][k];
-                changed_[r][k] = changed_[sibling][k];
+                cost_[r][k] = cost_[sibling.reading][k];  // reads as its sibling does
+                junk_[r][k] = junk_[sibling.reading][k];
+                changed_[r][k] = changed_[sibling.reading][k];
                 continue;
             }
             if (!ReadWord(reader, word, scratch_, out_)) {
