@@ -244,6 +244,7 @@ class Scorer {
         }
         cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
         script_ = -1;
+        word_ = 0;  // so that Running() counts the word once
     }
 
     // Each state followed by each spelling of a letter, the cheapest way to each pair kept.
