@@ -906,6 +906,13 @@ class Scoring {
                 ScoreOne(plain, before, k, got, space, r);
             }
         }
+        if (!aligned) {
+            // The reader moved white space (a separator or a verbatim mark on its own): the whole
+            // text's cost is that of what it wrote, which the words' costs miss by a little.
+            std::int64_t sum = 0;
+            for (std::size_t k = 0; k < count; ++k) sum += cost_[r][k];
+            whole_[r].cost += Cost(read, latinOnly_) - sum;
+        }
     }
 
     // The Viterbi step over the block's words: best_[r] is the cost of the best reading in pieces
