@@ -849,17 +849,39 @@ class Scoring {
                 changed_[r][k] = changed_[sibling.reading][k];
                 continue;
             }
-            if (!ReadWord(reader, word, scratch_, out_)) {
-                cost_[r][k] = kNever;
-                continue;
+            std::u16string_view read;
+            if (recipe.op == Op::kBytes) {
+                // The byte mix-ups, most of the readings, read here without a copy.
+                if (buffer_.size() < word.size()) buffer_.resize(word.size());
+                const UnitMap& map = *reader.map;
+                bool changed = false;
+                std::size_t i = 0;
+                for (; i < word.size(); ++i) {
+                    const char16_t c = map[word[i]];
+                    if (c == u'\0') break;
+                    changed |= c != word[i];
+                    buffer_[i] = c;
+                }
+                if (i < word.size()) {
+                    cost_[r][k] = kNever;
+                    continue;
+                }
+                changed_[r][k] = changed;
+                read = std::u16string_view(buffer_.data(), word.size());
+            } else {
+                if (!ReadWord(reader, word, scratch_, out_)) {
+                    cost_[r][k] = kNever;
+                    continue;
+                }
+                changed_[r][k] = out_ != word;
+                read = out_;
             }
-            changed_[r][k] = out_ != word;
             if (!changed_[r][k]) {
                 cost_[r][k] = cost_[0][k];
                 junk_[r][k] = junk_[0][k];
                 continue;
             }
-            ScoreOne(scorer, before, k, out_, body_.substr(s.end, s.next - s.end), r);
+            ScoreOne(scorer, before, k, read, body_.substr(s.end, s.next - s.end), r);
         }
     }
 
@@ -1003,6 +1025,7 @@ class Scoring {
     std::array<bool, kBlock> ascii_{};
     Scratch scratch_;
     std::u16string out_;
+    std::vector<char16_t> buffer_;
 };
 
 }  // namespace
