@@ -921,6 +921,11 @@ class Scoring {
                 junk_[r][k] = junk_[0][k];
                 continue;
             }
+            // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
+            if (HasCyrillic(word)) {
+                cost_[r][k] = kNever;
+                continue;
+            }
             const std::u16string_view space = body_.substr(s.end, s.next - s.end);
             if (latinOnly_) {
                 ScoreOne(spelled, before, k, got, space, r);
