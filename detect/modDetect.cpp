@@ -70,17 +70,19 @@ constexpr int kMixedScriptCost = 12 * 8;
 // (и и е г у), for this much more.
 constexpr int kNeighbourLetterCost = 3 * 8;
 
+// What the model knows of each UTF-16 unit, in one place so that scoring a character reads one.
 struct CharInfo {
-    std::array<Kind, 0x10000> kind;
-    std::array<std::uint8_t, 0x10000> letter;  // model number of a letter, 1-based
-    std::array<std::uint8_t, 0x10000> extra;   // what the letter costs beyond the model's
+    struct Unit {
+        Kind kind = kOther;
+        std::uint8_t letter = 0;  // model number of a letter, 1-based
+        std::uint8_t extra = 0;   // what the letter costs beyond the model's
+    };
+    std::array<Unit, 0x10000> at;
 };
 
 const CharInfo& Info() {
     static const CharInfo* const info = [] {
         auto* i = new CharInfo;
-        i->letter.fill(0);
-        i->extra.fill(0);
         for (std::size_t c = 0; c < 0x10000; ++c) {
             Kind k = kOther;
             if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
@@ -101,31 +103,33 @@ const CharInfo& Info() {
             } else if (c >= 0xD800 && c <= 0xDFFF) {
                 k = kOther;
             }
-            i->kind[c] = k;
+            i->at[c].kind = k;
         }
-        for (char16_t c = u'0'; c <= u'9'; ++c) i->kind[c] = kDigit;
-        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->kind[c] = kPunctuation;
-        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->kind[c] = kTypographic;
-        i->kind[u' '] = kSpace;
-        for (char16_t c : std::u16string_view(u"\t\n\r")) i->kind[c] = kLineBreak;
+        for (char16_t c = u'0'; c <= u'9'; ++c) i->at[c].kind = kDigit;
+        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->at[c].kind = kPunctuation;
+        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->at[c].kind = kTypographic;
+        i->at[u' '].kind = kSpace;
+        for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
-            i->kind[u'a' + k] = kEnLower, i->letter[u'a' + k] = static_cast<std::uint8_t>(k + 1);
-            i->kind[u'A' + k] = kEnUpper, i->letter[u'A' + k] = static_cast<std::uint8_t>(k + 1);
+            i->at[u'a' + k].kind = kEnLower,
+                         i->at[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->at[u'A' + k].kind = kEnUpper,
+                         i->at[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->kind[lower] = kRuLower, i->letter[lower] = static_cast<std::uint8_t>(index);
-            i->kind[upper] = kRuUpper, i->letter[upper] = static_cast<std::uint8_t>(index);
+            i->at[lower].kind = kRuLower, i->at[lower].letter = static_cast<std::uint8_t>(index);
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = static_cast<std::uint8_t>(index);
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
         const auto neighbour = [&](char16_t lower, char16_t upper, char16_t russian) {
-            const std::uint8_t index = i->letter[russian];
-            i->kind[lower] = kRuLower, i->letter[lower] = index;
-            i->kind[upper] = kRuUpper, i->letter[upper] = index;
-            i->extra[lower] = i->extra[upper] = kNeighbourLetterCost;
+            const std::uint8_t index = i->at[russian].letter;
+            i->at[lower].kind = kRuLower, i->at[lower].letter = index;
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = index;
+            i->at[lower].extra = i->at[upper].extra = kNeighbourLetterCost;
         };
         neighbour(u'і', u'І', u'и');
         neighbour(u'ї', u'Ї', u'и');
@@ -189,7 +193,7 @@ class Scorer {
     Scorer() : info_(Info()) {}
 
     void Add(char16_t c) {
-        const Kind kind = info_.kind[c];
+        const Kind kind = info_.at[c].kind;
         if (kind <= kEnUpper) {
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
@@ -290,8 +294,8 @@ class Scorer {
             firstCapital_ = capital;
             lastCapital_ = capital;
         }
-        const int letter = info_.letter[c];
-        cost_ += info_.extra[c];
+        const int letter = info_.at[c].letter;
+        cost_ += info_.at[c].extra;
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -771,10 +775,7 @@ class Scoring {
                                     [](char16_t c) { return c < 0x80; });
         }
         for (int r = 1; r < kRecipeCount; ++r) {
-            if (!read_[r]) {
-                std::fill_n(cost_[r].begin(), count, kNever);
-                continue;
-            }
+            if (!read_[r]) continue;  // neither summed nor stepped through
             if (kRecipes[r].op == Op::kTranslit) {
                 ScoreTranslit(at, count, r);
             } else {
@@ -1173,7 +1174,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto letters = [](std::u16string_view t) {
         const CharInfo& info = Info();
         return std::count_if(t.begin(), t.end(),
-                             [&](char16_t c) { return info.kind[c] <= kEnUpper; });
+                             [&](char16_t c) { return info.at[c].kind <= kEnUpper; });
     };
     const auto clean = [&](std::size_t i) {
         const Reading& r = whole[i];
@@ -1228,13 +1229,16 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                   spans[stretch.to - 1].end,
                   kRecipes[stretch.reading].kind,
                   {}};
-        const auto read =
-            ReadText(kRecipes[stretch.reading], body.substr(part.begin, part.end - part.begin));
-        if (!read) {  // cannot happen: the reading read every word of it
-            parts.clear();
-            break;
+        // One stretch is the whole text read one way: its text is not needed.
+        if (scoring->Stretches().size() > 1) {
+            const auto read =
+                ReadText(kRecipes[stretch.reading], body.substr(part.begin, part.end - part.begin));
+            if (!read) {  // cannot happen: the reading read every word of it
+                parts.clear();
+                break;
+            }
+            part.text = *read;
         }
-        part.text = *read;
         parts.push_back(std::move(part));
     }
     const auto sameAs = [&](const Part& part, ReadingKind kind) {
