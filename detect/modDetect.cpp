@@ -652,6 +652,7 @@ struct Whole {
     std::int64_t changedCost = 0;  // what the words it changes cost as they are
     bool applies = true, changes = false;
     bool bound = false;  // some word fell far behind and was not read to its end: `cost` is less
+    bool likeSibling = true;  // every word read as the sibling reads it (SiblingOf)
 };
 
 // The readings that change a few words of a text: their margin's share is of those words' cost.
@@ -850,6 +851,7 @@ class Scoring {
                 changed_[r][k] = changed_[sibling.reading][k];
                 continue;
             }
+            whole_[r].likeSibling = false;
             std::u16string_view read;
             if (recipe.op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
@@ -1130,7 +1132,7 @@ std::optional<std::u16string> TextOf(const Reading& reading, std::u16string_view
 }
 
 // The readings of `body`, the one to use first; with `holdAll` each holds its text (a reading of
-// the text itself holds none), otherwise only the first.
+// the text itself holds none), otherwise only the first, for ConvertAuto to take.
 std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto scoring = std::make_unique<Scoring>(body);
     const bool latinOnly = scoring->LatinOnly();
@@ -1159,8 +1161,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         costs.push_back(w.cost);
         // Two readings that give the same text score the same: only then are the texts compared.
         const std::size_t last = whole.size() - 1;
+        const int sibling = SiblingOf(kRecipes[r].kind).reading;
         for (std::size_t k = 0; k < last; ++k) {
-            if (costs[k] == costs[last] && textOf(k) == textOf(last)) {
+            // A sibling that read every word as this one did gave the same text.
+            const bool twin = static_cast<int>(whole[k].kind) == sibling && w.likeSibling;
+            if (twin || (costs[k] == costs[last] && textOf(k) == textOf(last))) {
                 whole.pop_back();
                 texts.pop_back();
                 costs.pop_back();
@@ -1375,7 +1380,17 @@ void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string&
 std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text) {
     std::vector<Reading> readings =
         Decide(std::u16string_view(text).substr(0, text.find(u'\0')), false);
-    ConvertWithReading(readings.front(), dest, text);
+    Reading& first = readings.front();
+    if (first.original) {
+        ConvertText(first.source, dest, text);
+    } else {
+        // The repaired text takes the place of the text, with no copy of it.
+        const bool terminated = text.find(u'\0') != std::u16string::npos;
+        text = std::move(first.text);
+        first.text.clear();
+        if (terminated) text.push_back(u'\0');
+        ConvertText(first.source, dest, text);
+    }
     return readings;
 }
 

@@ -66,8 +66,7 @@ struct Reading {
     double score = 0;
     // How the reading converts: the text from `source` (ConvertText). With `original` set that
     // is the caller's own text; otherwise `text` holds the repaired Unicode text (ConvertAuto
-    // leaves it empty but for the reading it used: ConvertWithReading then reads the text
-    // again).
+    // leaves it empty: ConvertWithReading then reads the text again).
     TextFormat source = kUnicode;
     bool original = true;
     std::u16string text;
@@ -132,7 +131,7 @@ inline constexpr double kPieceBackBits = 12.0;
 void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string& text);
 
 // Converts `text` from the automatic source: the first of its readings. Gives the readings, as
-// ListReadings does, but only the first holds its text.
+// ListReadings does, but holding no text (ConvertWithReading reads the text again).
 std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text);
 
 // The cost of `text` in bits under the letter model (the negative of a reading's score).
