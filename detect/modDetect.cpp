@@ -232,6 +232,8 @@ class Scorer {
         cost_ = cost;
         junk_ = junk;
         script_ = -1;
+        word_ = 0;
+        count_ = 1;
         beforeLetter_ = 0;
     }
 
@@ -718,6 +720,7 @@ class Scoring {
         read_[0] = true;
         for (int r = 0; r < kRecipeCount; ++r) {
             if (read_[r]) live_.push_back(r);
+            readers_.emplace_back(kRecipes[r]);
         }
         Read();
     }
@@ -748,6 +751,9 @@ class Scoring {
             spans_.push_back(s);
         }
         const std::size_t n = spans_.size();
+        std::size_t places = 16;
+        while (places < n && places < kCacheSize) places *= 2;
+        cache_.resize(places);
         switched_.assign(n, 0);
         from_.assign(n, 0);
         best_.fill(kNever);
@@ -761,27 +767,31 @@ class Scoring {
 
     // Each reading's cost and junk for the words [at, at + count).
     void ScoreBlock(std::size_t at, std::size_t count) {
-        Scorer<false> plain;
-        std::int64_t before = 0;
+        const CharInfo& info = Info();
         for (std::size_t k = 0; k < count; ++k) {
             const Span& s = spans_[at + k];
-            const std::int64_t junkBefore = plain.Junk();
-            plain.Add(body_.substr(s.begin, s.next - s.begin));
-            const std::int64_t now = plain.Cost();
-            cost_[0][k] = now - before;
-            junk_[0][k] = plain.Junk() - junkBefore;
-            changed_[0][k] = false;
-            before = now;
-            ascii_[k] = std::all_of(body_.begin() + s.begin, body_.begin() + s.end,
-                                    [](char16_t c) { return c < 0x80; });
-        }
-        for (int r = 1; r < kRecipeCount; ++r) {
-            if (!read_[r]) continue;  // neither summed nor stepped through
-            if (kRecipes[r].op == Op::kTranslit) {
-                ScoreTranslit(at, count, r);
-            } else {
-                ScoreWords(at, count, r);
+            const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+            // White space costs the same in every reading; the word's own cost does not depend
+            // on what came before it, so a word met before is not read again.
+            std::int64_t space = 0;
+            for (std::uint32_t c = s.end; c < s.next; ++c)
+                space += kKindCost[info.at[body_[c]].kind];
+            const WordScores& w = ScoresOf(s.begin, word);
+            for (const int r : live_) {
+                if (kRecipes[r].op == Op::kTranslit) continue;
+                if (w.cost[r] == kNeverWord) {
+                    cost_[r][k] = kNever;
+                    continue;
+                }
+                cost_[r][k] = w.cost[r] + space;
+                junk_[r][k] = w.junk[r];
+                changed_[r][k] = (w.changed >> r & 1u) != 0;
+                if ((w.bound >> r & 1u) != 0) whole_[r].bound = true;
+                if ((w.unlikeSibling >> r & 1u) != 0) whole_[r].likeSibling = false;
             }
+        }
+        for (const int r : live_) {
+            if (kRecipes[r].op == Op::kTranslit) ScoreTranslit(at, count, r);
         }
         for (int r = 0; r < kRecipeCount; ++r) {
             Whole& w = whole_[r];
@@ -797,6 +807,116 @@ class Scoring {
                 if (changed_[r][k]) w.changedCost += cost_[0][k];
             }
         }
+    }
+
+    // What every reading but Translit makes of one word, white space left out.
+    static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
+    struct WordScores {
+        std::uint32_t begin = 0, length = 0;  // where the word was first met
+        bool used = false;
+        std::uint32_t changed = 0, bound = 0, unlikeSibling = 0;  // a bit a reading
+        std::array<std::int32_t, kRecipeCount> cost{};
+        std::array<std::int16_t, kRecipeCount> junk{};
+    };
+
+    // The scores of `word` (at `begin` in the text), from the cache of words met before or read
+    // now. The cache keeps the last word of each hash, so that its memory stays fixed.
+    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
+        std::uint32_t hash = 2166136261u;
+        for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
+        WordScores& slot = cache_[hash & (cache_.size() - 1)];
+        if (slot.used && slot.length == word.size() &&
+            body_.substr(slot.begin, slot.length) == word) {
+            return slot;
+        }
+        slot.used = true;
+        slot.begin = begin;
+        slot.length = static_cast<std::uint32_t>(word.size());
+        slot.changed = slot.bound = slot.unlikeSibling = 0;
+        Scorer<false>& scorer = scorer_;
+        scorer.Restart(0, 0);
+        scorer.Add(word);
+        const std::int64_t asIs = scorer.Cost();
+        slot.cost[0] = static_cast<std::int32_t>(asIs);
+        slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
+        const bool ascii =
+            std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
+        for (const int r : live_) {
+            const Recipe& recipe = kRecipes[r];
+            if (r == 0 || recipe.op == Op::kTranslit) continue;
+            const auto same = [&](int as) {
+                slot.cost[r] = slot.cost[as];
+                slot.junk[r] = slot.junk[as];
+                if ((slot.changed >> as & 1u) != 0) slot.changed |= 1u << r;
+                if ((slot.bound >> as & 1u) != 0) slot.bound |= 1u << r;
+            };
+            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
+                          recipe.op == Op::kToLatin)) {
+                same(0);  // ASCII reads as itself
+                continue;
+            }
+            const Sibling sibling = SiblingOf(recipe.kind);
+            if (sibling.reading >= 0) {
+                if (std::none_of(word.begin(), word.end(),
+                                 [&](char16_t c) { return sibling.differs[c]; })) {
+                    same(sibling.reading);  // reads as its sibling does
+                    continue;
+                }
+                slot.unlikeSibling |= 1u << r;
+            }
+            std::u16string_view read;
+            bool changed = false;
+            if (recipe.op == Op::kBytes) {
+                // The byte mix-ups, most of the readings, read here without a copy.
+                if (buffer_.size() < word.size()) buffer_.resize(word.size());
+                const UnitMap& map = ByteMap(recipe.kind);
+                std::size_t i = 0;
+                for (; i < word.size(); ++i) {
+                    const char16_t c = map[word[i]];
+                    if (c == u'\0') break;
+                    changed |= c != word[i];
+                    buffer_[i] = c;
+                }
+                if (i < word.size()) {
+                    slot.cost[r] = kNeverWord;
+                    continue;
+                }
+                read = std::u16string_view(buffer_.data(), word.size());
+            } else {
+                if (!ReadWord(readers_[r], word, scratch_, out_)) {
+                    slot.cost[r] = kNeverWord;
+                    continue;
+                }
+                changed = out_ != word;
+                read = out_;
+            }
+            if (!changed) {
+                same(0);
+                continue;
+            }
+            slot.changed |= 1u << r;
+            // A word that falls far behind the text as it is is not read to its end.
+            const std::int64_t limit = asIs + kHopeless;
+            scorer.Restart(0, 0);
+            bool hopeless = false;
+            for (const char16_t c : read) {
+                scorer.Add(c);
+                if (scorer.Running() > limit) {
+                    hopeless = true;
+                    break;
+                }
+            }
+            if (hopeless) {
+                slot.cost[r] = static_cast<std::int32_t>(limit);
+                slot.junk[r] = slot.junk[0];
+                slot.bound |= 1u << r;
+                continue;
+            }
+            slot.cost[r] =
+                static_cast<std::int32_t>(std::min<std::int64_t>(scorer.Cost(), kNeverWord - 1));
+            slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
+        }
+        return slot;
     }
 
     template <bool kSpelled>
@@ -825,67 +945,6 @@ class Scoring {
         cost_[r][k] = now - before;
         junk_[r][k] = scorer.Junk() - junkBefore;
         before = now;
-    }
-
-    void ScoreWords(std::size_t at, std::size_t count, int r) {
-        const Recipe& recipe = kRecipes[r];
-        const Reader reader(recipe);
-        const Sibling sibling = SiblingOf(recipe.kind);
-        const bool* const differs = sibling.differs;
-        Scorer<false> scorer;
-        std::int64_t before = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            const Span& s = spans_[at + k];
-            const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
-            if (ascii_[k] && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
-                              recipe.op == Op::kToLatin)) {
-                cost_[r][k] = cost_[0][k];  // ASCII reads as itself
-                junk_[r][k] = junk_[0][k];
-                changed_[r][k] = false;
-                continue;
-            }
-            if (sibling.reading >= 0 &&
-                std::none_of(word.begin(), word.end(), [&](char16_t c) { return differs[c]; })) {
-                cost_[r][k] = cost_[sibling.reading][k];  // reads as its sibling does
-                junk_[r][k] = junk_[sibling.reading][k];
-                changed_[r][k] = changed_[sibling.reading][k];
-                continue;
-            }
-            whole_[r].likeSibling = false;
-            std::u16string_view read;
-            if (recipe.op == Op::kBytes) {
-                // The byte mix-ups, most of the readings, read here without a copy.
-                if (buffer_.size() < word.size()) buffer_.resize(word.size());
-                const UnitMap& map = *reader.map;
-                bool changed = false;
-                std::size_t i = 0;
-                for (; i < word.size(); ++i) {
-                    const char16_t c = map[word[i]];
-                    if (c == u'\0') break;
-                    changed |= c != word[i];
-                    buffer_[i] = c;
-                }
-                if (i < word.size()) {
-                    cost_[r][k] = kNever;
-                    continue;
-                }
-                changed_[r][k] = changed;
-                read = std::u16string_view(buffer_.data(), word.size());
-            } else {
-                if (!ReadWord(reader, word, scratch_, out_)) {
-                    cost_[r][k] = kNever;
-                    continue;
-                }
-                changed_[r][k] = out_ != word;
-                read = out_;
-            }
-            if (!changed_[r][k]) {
-                cost_[r][k] = cost_[0][k];
-                junk_[r][k] = junk_[0][k];
-                continue;
-            }
-            ScoreOne(scorer, before, k, read, body_.substr(s.end, s.next - s.end), r);
-        }
     }
 
     // Translit reads the block whole (a verbatim section may hold white space); its words are
@@ -1030,10 +1089,14 @@ class Scoring {
     // The block's numbers.
     std::array<std::array<std::int64_t, kBlock>, kRecipeCount> cost_{}, junk_{};
     std::array<std::array<bool, kBlock>, kRecipeCount> changed_{};
-    std::array<bool, kBlock> ascii_{};
     Scratch scratch_;
     std::u16string out_;
     std::vector<char16_t> buffer_;
+    Scorer<false> scorer_;
+    std::vector<Reader> readers_;
+    // As many places as the text has words, a power of two from 16 to 16,384 (2.6 MB).
+    static constexpr std::size_t kCacheSize = 16384;
+    std::vector<WordScores> cache_;
 };
 
 }  // namespace

@@ -463,5 +463,15 @@ TEST_F(DetectTest, ConvertAutoReadingsConvertLikeListReadings) {
     EXPECT_EQ(converted, Terminated("Привет\nВсё хорошо"));
 }
 
+// A word that falls far behind under one reading is not read to its end there; the next reading
+// of the same word starts afresh (it once inherited the unfinished word, and so did the next word
+// of Translit).
+TEST_F(DetectTest, AWordFarBehindUnderOneReadingLeavesTheOthersAlone) {
+    EXPECT_EQ(Auto("(штвузутвуте"), "(independent");
+    EXPECT_EQ(Auto("(штвузутвуте ща рфмштп иуут ьфву)"), "(independent of having been made)");
+    // Scored whole before it is used, a bound never lets a reading win that would not.
+    for (const Reading& r : ListReadings(u"(штвузутвуте")) EXPECT_LE(r.score, 0.0);
+}
+
 }  // namespace
 }  // namespace litvorot
