@@ -999,8 +999,12 @@ class Scoring {
             // The reader moved white space (a separator or a verbatim mark on its own): the whole
             // text's cost is that of what it wrote, which the words' costs miss by a little.
             std::int64_t sum = 0;
-            for (std::size_t k = 0; k < count; ++k) sum += cost_[r][k];
-            whole_[r].cost += Cost(read, latinOnly_) - sum;
+            bool applies = true;
+            for (std::size_t k = 0; k < count && applies; ++k) {
+                applies = cost_[r][k] < kNever;  // where Translit cannot read the text, nothing
+                sum += applies ? cost_[r][k] : 0;
+            }
+            if (applies) whole_[r].cost += Cost(read, latinOnly_) - sum;
         }
     }
 
@@ -1376,13 +1380,18 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             pieces.pieces.push_back(piece);
         }
         pieces.text += body.substr(written);
-        pieces.score = -TextCost(pieces.text);
-        // A reading of the whole text that gives the same is that reading.
+        const std::int64_t piecesCost = Cost(pieces.text);
+        pieces.score = -static_cast<double>(piecesCost) / 8.0;
+        // A reading of the whole text that gives the same is that reading. The same text costs
+        // the same: only such readings (and those scored as a bound) are compared.
+        const auto sameText = [&](std::size_t i) {
+            const bool bound = scoring->WholeOf(static_cast<int>(whole[i].kind)).bound;
+            return !whole[i].original && (costs[i] == piecesCost || bound) &&
+                   textOf(i) == pieces.text;
+        };
         std::size_t same = whole.size();
-        if (holdAll) {
-            for (std::size_t i = 0; i < whole.size() && same == whole.size(); ++i) {
-                if (textOf(i) == pieces.text) same = i;
-            }
+        for (std::size_t i = 0; i < whole.size() && same == whole.size(); ++i) {
+            if (sameText(i)) same = i;
         }
         if (same == whole.size()) {
             readings.push_back(std::move(pieces));
@@ -1398,13 +1407,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     }
     std::stable_sort(rest.begin(), rest.end(),
                      [&](std::size_t x, std::size_t y) { return whole[x].score > whole[y].score; });
-    for (const std::size_t i : rest) {
-        if (holdAll && readings.front().kind == ReadingKind::kPieces && !whole[i].original &&
-            textOf(i) == readings.front().text) {
-            continue;
-        }
-        readings.push_back(whole[i]);
-    }
+    readings.reserve(rest.size() + 1);
+    for (const std::size_t i : rest) readings.push_back(whole[i]);
     // The texts: every reading's, or the first's alone.
     for (std::size_t k = 0; k < readings.size(); ++k) {
         Reading& r = readings[k];
