@@ -1,6 +1,7 @@
-// The automatic source: listing and scoring every reading of a 1 MB text (about a million UTF-16
-// units): Russian prose as it is, the same garbled as UTF-8 read as CP 1251, English prose, and
-// English typed on the Russian layout.
+// The automatic source: listing and scoring every reading of a text of a million UTF-16 units (one
+// sentence repeated): Russian as it is, the same garbled as UTF-8 read as CP 1251, English, and
+// English typed on the Russian layout; ListReadings holds every reading's text, ConvertAuto (what
+// `--from auto` does) converts with the first.
 #include <benchmark/benchmark.h>
 
 #include <string>
