@@ -535,6 +535,8 @@ bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std
 void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& out) {
     const UnitMap& map = SwapMaps()[toCyrillic ? 2 : 3];
     out.assign(word);
+    // Code, format strings and options mix scripts on purpose: «%sу», «\xНН», «--CТИП=...».
+    if (word.find_first_of(u"%\\=_/@{}<>$") != std::u16string_view::npos) return;
     for (std::size_t i = 0; i < out.size();) {
         const auto isLetter = [&](char16_t c) {
             return IsLatinLetter(c) || IsCyrillic(c) || map[c] != c;

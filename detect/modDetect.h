@@ -123,7 +123,7 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 // reading's first piece pays its margin's fixed part, Margin(kind, 0)), and what a piece pays to
 // be the text as it is again. Each piece pays the margin's share of the text's own cost in the
 // words it changes, and 12 bits for each character of junk it adds.
-inline constexpr double kPieceSwitchBits = 24.0;
+inline constexpr double kPieceSwitchBits = 16.0;
 inline constexpr double kPieceBackBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`

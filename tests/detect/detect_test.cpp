@@ -390,7 +390,8 @@ TEST_F(DetectTest, LookAlikeLettersAreRepaired) {
     EXPECT_EQ(readings.front().kind, ReadingKind::kLatinLookAlikes);
     EXPECT_EQ(U8(readings.front().text), russian + "Спасибо.");
     // Words of both scripts whose letters are not all look-alikes stay as they are.
-    for (std::string_view text : {"Qt-приложение", "USBфлешка подключена", "ПРИВЕТ LOL"}) {
+    for (std::string_view text : {"Qt-приложение", "USBфлешка подключена", "ПРИВЕТ LOL",
+                                  "%sу файлів", "символ \\xНН", "--CТИП=СФМТ"}) {
         EXPECT_EQ(Auto(text), text) << text;
     }
 }
