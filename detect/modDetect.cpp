@@ -957,13 +957,20 @@ class Scoring {
         const std::u16string_view block = body_.substr(first.begin, last.next - first.begin);
         const std::u16string read = FromFormat(kTranslit, block);
         std::vector<std::pair<std::size_t, std::size_t>> words;  // [begin, end) in `read`
+        bool aligned = true;  // the same white space between the same number of words
         for (std::size_t i = 0; i < read.size();) {
             const std::size_t b = i;
             while (i < read.size() && !IsWhiteSpace(read[i])) ++i;
-            words.emplace_back(b, i);
+            const std::size_t e = i;
             while (i < read.size() && IsWhiteSpace(read[i])) ++i;
+            const std::size_t k = words.size();
+            words.emplace_back(b, e);
+            aligned =
+                aligned && k < count &&
+                std::u16string_view(read).substr(e, i - e) ==
+                    body_.substr(spans_[at + k].end, spans_[at + k].next - spans_[at + k].end);
         }
-        const bool aligned = words.size() == count;
+        aligned = aligned && words.size() == count;
         Scorer<true> spelled;
         Scorer<false> plain;
         std::int64_t before = 0;
