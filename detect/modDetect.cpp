@@ -683,7 +683,15 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
     // words of both scripts.
     const bool few =
         kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
-    return {Eighths(margin0), Eighths(few ? margin0 : kPieceSwitchBits),
+    // Translit and the layouts read English-looking words too, and names: they follow another
+    // piece at a higher price, so that a text of them is not split at its first words.
+    const bool letters = kind == ReadingKind::kTranslitText ||
+                         kind == ReadingKind::kRussianOnEnglishKeys ||
+                         kind == ReadingKind::kEnglishOnRussianKeys;
+    return {Eighths(margin0),
+            Eighths(few       ? margin0
+                    : letters ? kPieceLettersSwitchBits
+                              : kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
 

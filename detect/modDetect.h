@@ -120,10 +120,12 @@ inline constexpr double kLookAlikeMarginShare = 0.03;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
-// reading's first piece pays its margin's fixed part, Margin(kind, 0)), and what a piece pays to
-// be the text as it is again. Each piece pays the margin's share of the text's own cost in the
+// reading's first piece pays its margin's fixed part, Margin(kind, 0); Translit and the layouts,
+// which read English-looking words and names too, pay more), and what a piece pays to be the
+// text as it is again. Each piece pays the margin's share of the text's own cost in the
 // words it changes, and 12 bits for each character of junk it adds.
 inline constexpr double kPieceSwitchBits = 16.0;
+inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
 inline constexpr double kPieceBackBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
