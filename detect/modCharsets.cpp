@@ -1,5 +1,7 @@
 #include "detect/modCharsets.h"
 
+#include "convert/modUtf8.h"
+
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -87,51 +89,14 @@ std::u16string DecodeCharset(Charset charset, std::string_view bytes) {
     return out;
 }
 
+// Through the program's one UTF-8 decoder (convert/modUtf8.h).
 bool DecodeUtf8Into(std::string_view bytes, std::u16string& out) {
-    out.clear();
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    for (std::size_t i = 0; i < bytes.size();) {
-        const unsigned char lead = at(i);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        char32_t c;
-        char32_t least;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, c = lead & 0x1F, least = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, c = lead & 0x0F, least = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, c = lead & 0x07, least = 0x10000;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const unsigned char next = at(i + k);
-            if ((next & 0xC0) != 0x80) return false;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        if (c >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += length;
-    }
-    return true;
+    out.resize(bytes.size());
+    const std::optional<std::size_t> units = Utf8ToUtf16(bytes, out.data());
+    out.resize(units.value_or(0));
+    return units.has_value();
 }
 
-std::optional<std::u16string> DecodeUtf8(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    if (!DecodeUtf8Into(bytes, out)) return std::nullopt;
-    return out;
-}
+std::optional<std::u16string> DecodeUtf8(std::string_view bytes) { return Utf8ToUtf16(bytes); }
 
 }  // namespace litvorot
