@@ -44,9 +44,10 @@ class SingleDialog {
     // The open dialog, or nullptr.
     HWND Get() const { return dialog_; }
     // Creates the dialog from resource `id` unless it is open, then shows it (an open one as it
-    // was left, a minimised one restored) and brings it to the front. Returns the open dialog, or
-    // nullptr when it could not be created.
-    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
+    // was left, a minimised one restored) and brings it to the front, or, without `activate`,
+    // leaves the keyboard where it is. Returns the open dialog, or nullptr when it could not be
+    // created.
+    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0, bool activate = true);
     void Created(HWND dialog);
     void Destroyed();
     // What every one of these dialogs does with the messages its procedure leaves: WM_CLOSE
