@@ -305,6 +305,7 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
             if (self != nullptr && window == self->hwnd_) {
                 self->desktop_->WindowGone();
                 self->hwnd_ = nullptr;
+                if (auto closed = std::exchange(self->onClosed_, nullptr)) closed();
             }
             ReleaseAppWindow();
             return 0;

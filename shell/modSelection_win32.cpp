@@ -335,7 +335,10 @@ LRESULT CALLBACK SelectionDesktopWin32::WindowProc(HWND window, UINT message, WP
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<SelectionDesktopWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    // Until CreateWindowEx has returned, window_ is not set yet: creation goes its own way.
+    if (self == nullptr || self->window_ != window) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
     return self->Handle(message, wParam, lParam);
 }
 
