@@ -15,6 +15,10 @@ namespace {
 
 UINT Format(const wchar_t* name) { return RegisterClipboardFormatW(name); }
 
+// A read waits at most 50 x 5 ms for a clipboard another program holds open.
+constexpr int kOpenTries = 50;
+constexpr DWORD kOpenPauseMs = 5;
+
 bool SetMark(const ClipboardApi& api, const wchar_t* format, DWORD value) {
     const UINT id = Format(format);
     if (id == 0) return false;
@@ -56,7 +60,15 @@ void ClipboardWin32::ReadClipboard(const ReadLimits& limits,
 ClipboardRead ClipboardWin32::Read(const ReadLimits* limits) {
     using Result = ClipboardRead::Result;
     ClipboardRead read;
-    if (!api_.openClipboard(nullptr)) {
+    // Another program may hold the clipboard open for the moment it takes to read it: right after
+    // a copy every clipboard history and manager reads it. The clipboard has no lock to wait on,
+    // so it is tried again for a short while before it counts as not answering.
+    bool opened = api_.openClipboard(nullptr) != FALSE;
+    for (int i = 0; !opened && i < kOpenTries; ++i) {
+        Sleep(kOpenPauseMs);
+        opened = api_.openClipboard(nullptr) != FALSE;
+    }
+    if (!opened) {
         read.result = Result::kNoAnswer;  // another program has it open
         return read;
     }

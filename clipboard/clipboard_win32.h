@@ -69,7 +69,7 @@ class ClipboardWin32 final : public Clipboard {
     // Answers before it returns. Copied files give kFiles; a text over `limits.maxUnits` gives
     // kTooLarge and is not copied; a block that cannot be locked gives kFailed with
     // kLockFailedMessage in `message`, shown by the caller later. A clipboard another program
-    // holds open gives kNoAnswer.
+    // holds open for longer than a quarter of a second gives kNoAnswer.
     void ReadClipboard(const ReadLimits& limits, std::function<void(ClipboardRead)> done) override;
 
     // SetClipboardText's write; with `secret` the three marks above go with the text.

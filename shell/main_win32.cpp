@@ -45,7 +45,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         litvorot::WriteToConsole(STD_ERROR_HANDLE, commandLine.error);
         return *commandLine.exitStatus;
     }
-    if (commandLine.remote.Any()) return litvorot::SendRemoteCommandWin32(commandLine.remote, SayError);
+    if (commandLine.remote.Any())
+        return litvorot::SendRemoteCommandWin32(commandLine.remote, SayError);
 
     // One program per session: the lock is taken before anything shows.
     litvorot::RemoteServerWin32 remote;
@@ -56,8 +57,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             SayError("Litvorot already runs in this session; this copy ends");
             return 0;
         case litvorot::RemoteServerWin32::Claim::kNoLock:
-            SayError("the session lock could not be made: 'litvorot --go' cannot reach this "
-                     "program, and another copy can start beside it");
+            SayError(
+                "the session lock could not be made: 'litvorot --go' cannot reach this "
+                "program, and another copy can start beside it");
             break;
     }
 

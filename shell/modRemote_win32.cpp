@@ -82,7 +82,8 @@ RemoteServerWin32::Claim RemoteServerWin32::ClaimSession() {
         return Claim::kAlreadyRunning;
     }
     // Made by another user's program of the same name: not this user's, whose name differs.
-    if (mutex_ == nullptr) return error == ERROR_ACCESS_DENIED ? Claim::kAlreadyRunning : Claim::kNoLock;
+    if (mutex_ == nullptr)
+        return error == ERROR_ACCESS_DENIED ? Claim::kAlreadyRunning : Claim::kNoLock;
     return Claim::kOwned;
 }
 
@@ -115,7 +116,8 @@ LRESULT CALLBACK RemoteServerWin32::WindowProc(HWND window, UINT message, WPARAM
                                                LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<RemoteServerWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_COPYDATA && self != nullptr && self->window_ == window) {
@@ -205,8 +207,9 @@ class RemoteCaller {
                                 reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
                                 static_cast<UINT>(kCallTimeout.count()), &answer) == 0) {
             if (GetLastError() == ERROR_ACCESS_DENIED) {
-                say_("the running Litvorot has more rights (it runs as administrator) and takes "
-                     "no commands from this one");
+                say_(
+                    "the running Litvorot has more rights (it runs as administrator) and takes "
+                    "no commands from this one");
             } else {
                 say_("Litvorot is not running in this session (it ended)");
             }

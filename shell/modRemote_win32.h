@@ -29,9 +29,9 @@ inline constexpr ULONG_PTR kRemoteMagic = 0x4C56524D;  // "LVRM"
 struct RemoteRequest {
     enum Verb : std::uint32_t { kSetSource = 1, kSetDest, kGo, kReplaceSelection, kExit };
     std::uint32_t verb = 0;
-    std::int32_t format = 0;          // kSetSource, kSetDest
-    std::uint64_t replyWindow = 0;    // kGo, kReplaceSelection: where the outcome is posted
-    std::uint32_t token = 0;          // posted back with it
+    std::int32_t format = 0;        // kSetSource, kSetDest
+    std::uint64_t replyWindow = 0;  // kGo, kReplaceSelection: where the outcome is posted
+    std::uint32_t token = 0;        // posted back with it
     std::uint32_t reserved = 0;
 };
 // The window's answer to WM_COPYDATA: the command's status now, or that its outcome follows as
