@@ -8,6 +8,7 @@
 //   wine_keys select-text TEXT    selects the first TEXT in it (\n in TEXT stands for a line break)
 //   wine_keys caret TEXT          puts the caret right after the first TEXT, nothing selected
 //   wine_keys selection           prints the selection's START END
+//   wine_keys selected            prints the selected text (UTF-8)
 //   wine_keys text                prints the focused control's text (UTF-8)
 //   wine_keys keys CHORD...       types each chord: ctrl+s, shift+pause, down:shift, up:shift
 //   wine_keys close CLASS         asks the window of CLASS to close
@@ -195,9 +196,16 @@ int main(int argc, char** argv) {
         std::printf("%lu %lu\n", start, end);
         return 0;
     }
-    if (command == "text") {
+    if (command == "text" || command == "selected") {
         if (focused == nullptr) return 1;
-        const std::string utf8 = Utf8(TextOf(focused));
+        std::wstring text = TextOf(focused);
+        if (command == "selected") {
+            DWORD start = 0, end = 0;
+            SendMessageW(focused, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                         reinterpret_cast<LPARAM>(&end));
+            text = end <= text.size() && start <= end ? text.substr(start, end - start) : L"";
+        }
+        const std::string utf8 = Utf8(text);
         std::fwrite(utf8.data(), 1, utf8.size(), stdout);
         return 0;
     }
@@ -217,7 +225,7 @@ int main(int argc, char** argv) {
     if (command == "watch") return Watch();
     std::fprintf(stderr,
                  "usage: wine_keys wait|activate CLASS | select START END | select-text TEXT | "
-                 "caret TEXT | selection | "
+                 "caret TEXT | selection | selected | "
                  "text | keys CHORD... | close CLASS | watch\n");
     return 2;
 }
