@@ -20,6 +20,8 @@ constexpr UINT_PTR kRestoreTimer = 2;
 constexpr UINT kTickMs = 10;
 // Posted to look again at once, from the message loop, after the window fetched the text.
 constexpr UINT kCheckMessage = WM_APP + 1;
+// How often WM_PASTE is sent while other programs keep the window from reading the clipboard.
+constexpr int kPasteMessages = 5;
 // A virtual key that no layout gives a meaning: pressed between a held Alt or Windows key and its
 // release, it keeps that release from opening the menu bar or the Start menu.
 constexpr WORD kMaskKey = 0xE8;
@@ -526,7 +528,10 @@ bool SelectionDesktopWin32::OfferText() {
 }
 
 void SelectionDesktopWin32::RenderText(UINT format) {
-    if (format != CF_UNICODETEXT || pasting_ != Pasting::kOffered) return;
+    if (format != CF_UNICODETEXT ||
+        (pasting_ != Pasting::kOffered && pasting_ != Pasting::kAsked)) {
+        return;
+    }
     // Only the window told to paste gets the text. Another reader (a clipboard monitor that does
     // not honour the marks) gets nothing, the text stays offered, and its request is not taken
     // for the paste: the clipboard would go back before the window fetched the text, and the
@@ -536,6 +541,7 @@ void SelectionDesktopWin32::RenderText(UINT format) {
     if (opener != nullptr) GetWindowThreadProcessId(opener, &openerProcess);
     if (!ReaderIsTarget(opener != nullptr ? GetAncestor(opener, GA_ROOT) : nullptr, openerProcess,
                         top_, process_)) {
+        otherReader_ = true;
         return;
     }
     HGLOBAL block =
@@ -561,14 +567,16 @@ void SelectionDesktopWin32::Paste(const FrontWindow& window, std::u16string_view
     pasted_ = true;
     taken_ = false;
     pasting_ = Pasting::kOffering;
+    pasteMessages_ = 0;
     const bool terminal = window.terminal;
     Wait(
         limit,
         [this, terminal] {
-            if (pasting_ == Pasting::kOffering && OfferText()) {
-                pasting_ = Pasting::kOffered;
-                SendPaste(terminal);
-            }
+            if (pasting_ == Pasting::kOffering && OfferText()) pasting_ = Pasting::kOffered;
+            // The paste command goes while no other program holds the clipboard open: clipboard
+            // managers open it to look at every new contents, and a window that finds it held
+            // open pastes nothing.
+            if (pasting_ == Pasting::kOffered && ClipboardClosed()) SendPaste(terminal);
             // Fetched: once the window has closed the clipboard again, it has the text, and the
             // clipboard can go back.
             return taken_ || (pasting_ == Pasting::kFetched && ClipboardClosed());
@@ -586,7 +594,15 @@ void SelectionDesktopWin32::Paste(const FrontWindow& window, std::u16string_view
 }
 
 void SelectionDesktopWin32::SendPaste(bool terminal) {
-    if (terminal) return Press({VK_SHIFT}, VK_INSERT);
+    if (terminal) {
+        Press({VK_SHIFT}, VK_INSERT);
+        pasting_ = Pasting::kAsked;
+        return;
+    }
+    // Edit and rich edit controls paste on WM_PASTE, without keys, whatever modifier the user
+    // still holds, and have done with it when it returns.
+    otherReader_ = false;
+    ++pasteMessages_;
     SetLastError(ERROR_SUCCESS);
     DWORD_PTR answer = 0;
     const LRESULT sent =
@@ -594,8 +610,17 @@ void SelectionDesktopWin32::SendPaste(bool terminal) {
                             static_cast<UINT>(limits_.messageLimit.count()), &answer);
     if (pasting_ != Pasting::kOffered) return;  // fetched (or taken) during WM_PASTE
     // A window still busy with WM_PASTE pastes once it gets to it: Ctrl+V now would paste twice.
-    if (sent == 0 && GetLastError() == ERROR_TIMEOUT) return;
+    if (sent == 0 && GetLastError() == ERROR_TIMEOUT) {
+        pasting_ = Pasting::kAsked;
+        return;
+    }
+    // Done without asking for the text: either the window has no WM_PASTE, or another program
+    // held the clipboard open meanwhile (one asked for the text, or holds it open still), and the
+    // window gave up. Then WM_PASTE goes again once the clipboard is free: having returned, the
+    // last one pasted nothing, so nothing is pasted twice.
+    if ((otherReader_ || !ClipboardClosed()) && pasteMessages_ < kPasteMessages) return;
     Press({VK_CONTROL}, 'V');
+    pasting_ = Pasting::kAsked;
 }
 
 bool SelectionDesktopWin32::TryRestore() {

@@ -154,10 +154,13 @@ class SelectionDesktopWin32 final : public SelectionDesktop {
     DWORD restoreSequence_ = 0;
     std::chrono::steady_clock::time_point restoreDeadline_;
 
-    // Pasting: the text offered; offered, fetched by the window; another program took the
-    // clipboard since; this program empties the clipboard itself.
-    enum class Pasting { kNo, kOffering, kOffered, kFetched };
+    // Pasting: the text being offered, offered (the paste command due), asked for by the
+    // command, fetched by the window; another program took the clipboard since; this program
+    // empties it itself.
+    enum class Pasting { kNo, kOffering, kOffered, kAsked, kFetched };
     Pasting pasting_ = Pasting::kNo;
+    int pasteMessages_ = 0;
+    bool otherReader_ = false;  // a program other than the window asked for the text
     std::u16string text_;
     bool pasted_ = false;  // Paste ran since KeepClipboard
     bool taken_ = false;
