@@ -23,17 +23,6 @@ constexpr std::chrono::milliseconds kCallTimeout{10 * 60 * 1000};
 
 std::wstring MutexName(const std::wstring& name) { return L"Local\\" + name; }
 
-HWND MessageWindow(const wchar_t* className, WNDPROC procedure, const std::wstring& title,
-                   void* self) {
-    WNDCLASSW description{};
-    description.lpfnWndProc = procedure;
-    description.hInstance = GetModuleHandleW(nullptr);
-    description.lpszClassName = className;
-    RegisterClassW(&description);  // fails harmlessly once it is registered
-    return CreateWindowExW(0, className, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), self);
-}
-
 const NotConverted* AnswerOf(frmSplashBase::Outcome outcome) {
     for (const NotConverted& answer : kNotConverted) {
         if (answer.outcome == outcome) return &answer;
@@ -92,14 +81,15 @@ bool RemoteServerWin32::Serve(frmSplashBase& form) {
     form_ = &form;
     // No message filter is opened: a program with fewer rights than this one (when it runs as
     // administrator) cannot drive it, and its caller is told so.
-    if (window_ == nullptr) window_ = MessageWindow(kWindowClass, &WindowProc, name_, this);
+    if (window_ == nullptr)
+        window_ = CreateMessageWindow(kWindowClass, &WindowProc, this, name_.c_str());
     return window_ != nullptr;
 }
 
 void RemoteServerWin32::Release() {
     form_ = nullptr;
     if (window_ != nullptr) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        ForgetWindowObject(window_);
         // From inside its own command (Exit), the window goes once the command has returned.
         if (carrying_) {
             PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -114,12 +104,7 @@ void RemoteServerWin32::Release() {
 
 LRESULT CALLBACK RemoteServerWin32::WindowProc(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<RemoteServerWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<RemoteServerWin32>(window, message, lParam);
     if (message == WM_COPYDATA && self != nullptr && self->window_ == window) {
         self->carrying_ = true;
         const LRESULT answer = self->Carry(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -181,7 +166,7 @@ class RemoteCaller {
         DWORD processId = 0;
         GetWindowThreadProcessId(server, &processId);
         process_ = OpenProcess(SYNCHRONIZE, FALSE, processId);
-        reply_ = MessageWindow(kReplyClass, &DefWindowProcW, std::wstring(), nullptr);
+        reply_ = CreateMessageWindow(kReplyClass, &DefWindowProcW);
         // The answer may come from a program with fewer rights, when this one runs as
         // administrator: the system would drop it on the way up.
         if (reply_ != nullptr) {

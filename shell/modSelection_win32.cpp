@@ -68,17 +68,6 @@ bool Extended(WORD key) {
     }
 }
 
-INPUT Stroke(WORD key, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    // Programs that read the scan code (terminals) see the key the virtual key stands for; an
-    // arrow or Insert without the extended flag is the numeric keypad's key, a digit with Num Lock.
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0u) | (Extended(key) ? KEYEVENTF_EXTENDEDKEY : 0u);
-    return input;
-}
-
 DWORD OwnIntegrity() {
     static const DWORD own =
         ProcessIntegrity(GetCurrentProcessId()).value_or(SECURITY_MANDATORY_MEDIUM_RID);
@@ -150,6 +139,17 @@ int SynthesisGroup(UINT format) {
 
 }  // namespace
 
+INPUT KeyStroke(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    // Programs that read the scan code (terminals) see the key the virtual key stands for; an
+    // arrow or Insert without the extended flag is the numeric keypad's key, a digit with Num Lock.
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0u) | (Extended(key) ? KEYEVENTF_EXTENDEDKEY : 0u);
+    return input;
+}
+
 bool IsTerminalClass(std::wstring_view windowClass) {
     return std::find(std::begin(kTerminalClasses), std::end(kTerminalClasses), windowClass) !=
            std::end(kTerminalClasses);
@@ -204,19 +204,19 @@ std::vector<INPUT> KeysAround(const std::vector<WORD>& held, const std::vector<W
     std::vector<INPUT> inputs;
     inputs.reserve(2 * (held.size() + modifiers.size() + times) + 4);
     auto mask = [&inputs] {
-        inputs.push_back(Stroke(kMaskKey, false));
-        inputs.push_back(Stroke(kMaskKey, true));
+        inputs.push_back(KeyStroke(kMaskKey, false));
+        inputs.push_back(KeyStroke(kMaskKey, true));
     };
     if (masked) mask();
-    for (WORD k : held) inputs.push_back(Stroke(k, true));
-    for (WORD k : modifiers) inputs.push_back(Stroke(k, false));
+    for (WORD k : held) inputs.push_back(KeyStroke(k, true));
+    for (WORD k : modifiers) inputs.push_back(KeyStroke(k, false));
     for (std::size_t i = 0; i < times; ++i) {
-        inputs.push_back(Stroke(key, false));
-        inputs.push_back(Stroke(key, true));
+        inputs.push_back(KeyStroke(key, false));
+        inputs.push_back(KeyStroke(key, true));
     }
     for (auto k = modifiers.rbegin(); k != modifiers.rend(); ++k)
-        inputs.push_back(Stroke(*k, true));
-    for (WORD k : held) inputs.push_back(Stroke(k, false));
+        inputs.push_back(KeyStroke(*k, true));
+    for (WORD k : held) inputs.push_back(KeyStroke(k, false));
     if (masked) mask();
     return inputs;
 }
@@ -304,18 +304,9 @@ std::size_t ClipboardSnapshot::Bytes() const {
 SelectionDesktopWin32::SelectionDesktopWin32() : SelectionDesktopWin32(Limits{}) {}
 
 SelectionDesktopWin32::SelectionDesktopWin32(Limits limits) : limits_(limits) {
-    static const ATOM windowClass = [] {
-        WNDCLASSW description{};
-        description.lpfnWndProc = &WindowProc;
-        description.hInstance = GetModuleHandleW(nullptr);
-        description.lpszClassName = kClassName;
-        return RegisterClassW(&description);
-    }();
-    (void)windowClass;
     // A message-only window: it owns the clipboard while the text is pasted, and hears of the
     // clipboard's changes.
-    window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), this);
+    window_ = CreateMessageWindow(kClassName, &WindowProc, this);
     if (window_ != nullptr) AddClipboardFormatListener(window_);
 }
 
@@ -324,19 +315,14 @@ SelectionDesktopWin32::~SelectionDesktopWin32() {
     if (restorePending_) TryRestore();
     if (window_ != nullptr) {
         RemoveClipboardFormatListener(window_);
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        ForgetWindowObject(window_);
         DestroyWindow(window_);
     }
 }
 
 LRESULT CALLBACK SelectionDesktopWin32::WindowProc(HWND window, UINT message, WPARAM wParam,
                                                    LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<SelectionDesktopWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<SelectionDesktopWin32>(window, message, lParam);
     // Until CreateWindowEx has returned, window_ is not set yet: creation goes its own way.
     if (self == nullptr || self->window_ != window) {
         return DefWindowProcW(window, message, wParam, lParam);

@@ -39,6 +39,8 @@ bool TakesKeysFrom(std::optional<DWORD> theirs, DWORD ours);
 // and counts as the target.
 bool ReaderIsTarget(HWND openerRoot, DWORD openerProcess, HWND targetTop, DWORD targetProcess);
 
+// One key pressed (or let go) through SendInput, as a program reading its scan code sees it too.
+INPUT KeyStroke(WORD key, bool up);
 // The modifier keys held down now, left and right apart.
 std::vector<WORD> ModifiersDown();
 // The inputs that press `modifiers` + `key` `times` over as if nothing else were held: the keys in

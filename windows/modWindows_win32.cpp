@@ -75,6 +75,17 @@ HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param, bool act
     return dialog_;
 }
 
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self,
+                         const wchar_t* title) {
+    WNDCLASSW description{};
+    description.lpfnWndProc = procedure;
+    description.hInstance = GetModuleHandleW(nullptr);
+    description.lpszClassName = className;
+    RegisterClassW(&description);  // fails harmlessly once the class is registered
+    return CreateWindowExW(0, className, title, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), self);
+}
+
 void SingleDialog::Created(HWND dialog) {
     dialog_ = dialog;
     AddAppWindow();

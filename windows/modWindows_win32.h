@@ -71,6 +71,23 @@ void PaintLine(HWND window, COLORREF colour, POINT from, POINT to);
 HICON ProgramIcon(int size);
 void SetWindowIcons(HWND window);
 
+// A message-only window (never shown, never in front) of the class `className`, registered on
+// first use with `procedure`, made for `self`.
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self = nullptr,
+                         const wchar_t* title = L"");
+// In a window's procedure: the object it was made for (CreateWindowEx's last argument), kept
+// from WM_NCCREATE on; nullptr before, and after ForgetWindowObject.
+template <typename T>
+T* WindowObject(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+inline void ForgetWindowObject(HWND window) { SetWindowLongPtrW(window, GWLP_USERDATA, 0); }
+
 // The directory of the running executable.
 std::filesystem::path ExecutableDirectory();
 

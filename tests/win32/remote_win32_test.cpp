@@ -13,6 +13,7 @@
 #include "shell/frmSplash_win32.h"
 #include "shell/modRemote_win32.h"
 #include "tests/win32/message_pump.h"
+#include "tests/win32/temp_folder.h"
 
 using namespace litvorot;
 namespace fs = std::filesystem;
@@ -22,9 +23,6 @@ namespace {
 class RemoteWin32Test : public testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / L"litvorot-remote";
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
         // A name of the test's own: a program the session runs besides is left alone.
         name_ = L"LitvorotTest-" + std::to_wstring(GetCurrentProcessId());
         server_ = std::make_unique<RemoteServerWin32>(name_);
@@ -39,7 +37,6 @@ class RemoteWin32Test : public testing::Test {
         form_.reset();
         server_.reset();
         test::PumpFor(0);
-        fs::remove_all(folder_);
     }
     int Send(const RemoteCommand& command) {
         said_.clear();
@@ -50,7 +47,8 @@ class RemoteWin32Test : public testing::Test {
         return std::u16string(TextBeforeNul(clipboard_.GetClipboardText()));
     }
 
-    fs::path folder_;
+    test::TempFolder temp_{L"litvorot-remote"};
+    const fs::path& folder_ = temp_.Path();
     std::wstring name_;
     std::unique_ptr<RemoteServerWin32> server_;
     std::unique_ptr<frmSplash> form_;

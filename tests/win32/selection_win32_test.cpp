@@ -21,6 +21,7 @@
 #include "shell/modSelection_win32.h"
 #include "shell/modSystemTray_win32.h"
 #include "tests/win32/message_pump.h"
+#include "tests/win32/temp_folder.h"
 #include "windows/modWindows_win32.h"
 
 using namespace litvorot;
@@ -73,13 +74,6 @@ std::optional<std::string> Bytes(UINT format) {
     return bytes;
 }
 
-INPUT Key(WORD key, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
 void Send(std::vector<INPUT> inputs) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
@@ -375,7 +369,7 @@ TEST_F(SelectionDesktopWin32Test, ModifiersStillHeldAreLetGoAroundTheKeysAndLeft
     const FrontWindow editor = Target();
     SetText(L"abc defgh", 9, 9);
     // The user still holds Ctrl: the wait ends at its limit.
-    Send({Key(VK_LCONTROL, false)});
+    Send({KeyStroke(VK_LCONTROL, false)});
     ASSERT_TRUE(PumpUntil([] { return GetAsyncKeyState(VK_LCONTROL) < 0; }));
     EXPECT_EQ(Await<bool>([&](auto done) { desktop_->WaitForModifiersUp(200ms, done); }), false);
     // Ctrl+Shift+Left would select the word "defgh": three characters are selected, and Ctrl is
@@ -384,7 +378,7 @@ TEST_F(SelectionDesktopWin32Test, ModifiersStillHeldAreLetGoAroundTheKeysAndLeft
     EXPECT_TRUE(PumpUntil([this] { return Selection() == std::pair<DWORD, DWORD>(6, 9); }))
         << Selection().first << " " << Selection().second;
     EXPECT_LT(GetAsyncKeyState(VK_LCONTROL), 0);
-    Send({Key(VK_LCONTROL, true)});
+    Send({KeyStroke(VK_LCONTROL, true)});
     EXPECT_EQ(Await<bool>([&](auto done) { desktop_->WaitForModifiersUp(2000ms, done); }), true);
 }
 
@@ -402,17 +396,19 @@ TEST(SelectionHotKeyWin32Test, BothKeysRunTheirOwnCommandAndGoTheirOwnWay) {
     EXPECT_NE(selection.Id(), convert.Id());
     EXPECT_EQ(convert.Id(), HotKeyId());
 
-    Send({Key(VK_SHIFT, false), Key(VK_PAUSE, false), Key(VK_PAUSE, true), Key(VK_SHIFT, true)});
+    Send({KeyStroke(VK_SHIFT, false), KeyStroke(VK_PAUSE, false), KeyStroke(VK_PAUSE, true),
+          KeyStroke(VK_SHIFT, true)});
     EXPECT_TRUE(PumpUntil([&] { return replaces == 1; }));
-    Send(
-        {Key(VK_CONTROL, false), Key(VK_SPACE, false), Key(VK_SPACE, true), Key(VK_CONTROL, true)});
+    Send({KeyStroke(VK_CONTROL, false), KeyStroke(VK_SPACE, false), KeyStroke(VK_SPACE, true),
+          KeyStroke(VK_CONTROL, true)});
     EXPECT_TRUE(PumpUntil([&] { return converts == 1; }));
     EXPECT_EQ(replaces, 1);
 
     // One key gone, the other still works through the replaced procedure.
     convert.UnregisterAppHotKey();
     EXPECT_NE(GetWindowLongPtrW(window, GWLP_WNDPROC), own);
-    Send({Key(VK_SHIFT, false), Key(VK_PAUSE, false), Key(VK_PAUSE, true), Key(VK_SHIFT, true)});
+    Send({KeyStroke(VK_SHIFT, false), KeyStroke(VK_PAUSE, false), KeyStroke(VK_PAUSE, true),
+          KeyStroke(VK_SHIFT, true)});
     EXPECT_TRUE(PumpUntil([&] { return replaces == 2; }));
     selection.UnregisterAppHotKey();
     EXPECT_EQ(GetWindowLongPtrW(window, GWLP_WNDPROC), own);
@@ -424,9 +420,6 @@ TEST(SelectionHotKeyWin32Test, BothKeysRunTheirOwnCommandAndGoTheirOwnWay) {
 class SelectionKeyNoticeWin32Test : public testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / L"litvorot-selection-notice";
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
         holder_ = CreateWindowExW(0, L"STATIC", L"holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
     }
@@ -436,14 +429,14 @@ class SelectionKeyNoticeWin32Test : public testing::Test {
         UnregisterHotKey(holder_, 1);
         UnregisterHotKey(holder_, 2);
         DestroyWindow(holder_);
-        fs::remove_all(folder_);
     }
     void Start() {
         TrayBalloonData = NOTIFYICONDATAW{};
         form_ = std::make_unique<frmSplash>(folder_, folder_ / L"Litvorot" / L"hotkey-taken");
         ASSERT_TRUE(form_->Form_Load(0));
     }
-    fs::path folder_;
+    test::TempFolder temp_{L"litvorot-selection-notice"};
+    const fs::path& folder_ = temp_.Path();
     HWND holder_ = nullptr;
     std::unique_ptr<frmSplash> form_;
 };
