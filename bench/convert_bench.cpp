@@ -1,12 +1,13 @@
 // ConvertText throughput in each of the 12 directions, on Russian prose in each source format;
-// and the converter's direct path on pieces as it reads them, at each level of vector
-// instructions.
+// the converter's direct path on pieces as it reads them, at each level of vector instructions;
+// and the converter's UTF-8 decoding where characters of three and four bytes are common.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "convert/modCodePage.h"
 #include "convert/modTextRoutines.h"
+#include "converter/modConvertInput.h"
 #include "converter/modOutput.h"
 #include "converter/modStreamConvert.h"
 
@@ -99,6 +100,56 @@ void BM_StreamConvert(benchmark::State& state) {
 }
 
 BENCHMARK(BM_StreamConvert)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
+
+// Russian prose as typeset text is written: dashes, ellipses and the number sign take three
+// bytes of UTF-8, and a pictograph four. 256 KB of it, cut after a whole line.
+std::string TypesetText() {
+    const std::string line =
+        "\xe2\x84\x96 7. \xd0\xa1\xd1\x8a\xd0\xb5\xd1\x88\xd1\x8c \xe2\x80\x94 "
+        "\xc2\xab\xd0\xb6\xd0\xb5 \xd0\xb5\xd1\x89\xd1\x91\xc2\xbb\xe2\x80\xa6 "
+        "\xd0\xb1\xd1\x83\xd0\xbb\xd0\xbe\xd0\xba \xf0\x9f\x98\x80, "
+        "\xd0\xb4\xd0\xb0 \xd0\xb2\xd1\x8b\xd0\xbf\xd0\xb5\xd0\xb9 "
+        "\xd1\x87\xd0\xb0\xd1\x8e \xe2\x80\x93 1\xe2\x80\xaf"
+        "000 \xe2\x82\xbd.\r\n";
+    std::string text;
+    while (text.size() + line.size() <= (256u << 10)) text += line;
+    return text;
+}
+
+// The direct path on typeset text, UTF-8 into UTF-8 Translit (every character of three or four
+// bytes goes through the decoding of one character), and the whole-text path, UTF-8 decoded,
+// converted and encoded again, Unicode into KOI8 letters (range 0 = 0) or Translit (1).
+void BM_StreamConvertTypeset(benchmark::State& state) {
+    SetAnsiCodePage(1252);
+    BuildTables();
+    const std::string piece = TypesetText();
+    StreamConverter stream({kUnicode, kTranslit, false, false});
+    HeldOutput out(-1);
+    for (auto _ : state) {
+        stream.Reset();
+        out.Discard();
+        benchmark::DoNotOptimize(stream.Feed(piece, true, out));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * piece.size()));
+}
+
+BENCHMARK(BM_StreamConvertTypeset)->Unit(benchmark::kMicrosecond);
+
+void BM_ConvertInputTypeset(benchmark::State& state) {
+    SetAnsiCodePage(1252);
+    BuildTables();
+    const std::string input = TypesetText();
+    const ConvertOptions options{kUnicode, state.range(0) == 0 ? kKoi8 : kTranslit, false, false};
+    std::u16string text;
+    ByteBuffer out;
+    std::string message;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ConvertInput(options, input, text, out, message));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+BENCHMARK(BM_ConvertInputTypeset)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -53,6 +53,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The tray needs a notification area; GNOME Shell has one only with this extension.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator")
+# Qt's Wayland platform, which a Wayland session without XWayland runs the program on (a plugin,
+# so dpkg-shlibdeps cannot see it).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 # The long description; the summary above is its first line.
 set(CPACK_PACKAGE_DESCRIPTION
     "Litvorot lives in the system tray and converts Russian text on the clipboard

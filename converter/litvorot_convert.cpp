@@ -2,13 +2,6 @@
 // one clipboard text would be: terminated, converted, and cut at its first NUL.
 #include <CLI/CLI.hpp>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -22,6 +15,7 @@
 #include "convert/modCodePage.h"
 #include "convert/modFormatName.h"
 #include "converter/modConvertFile.h"
+#include "converter/modSystem.h"
 #include "detect/modDetect.h"
 #include "tables/modMessages.h"
 #include "tables/modTables.h"
@@ -112,16 +106,12 @@ int main(int argc, char** argv) {
     if (codePage != 0) SetAnsiCodePage(codePage);
     if (files.empty()) files.emplace_back("-");
 
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
     SetMessageHook([](std::string_view text) { std::cerr << kProgram << ": " << text << '\n'; });
     BuildTables();
 
     int status = kExitOk;
     FileConverter converter(options);
-    HeldOutput out(STDOUT_FILENO);
+    HeldOutput out(os::kStandardOutput);
     for (const std::string& path : files) {
         const std::string name = path == "-" ? "standard input" : path;
         std::string error;

@@ -1,33 +1,14 @@
 #include "converter/modConvertFile.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "converter/modSystem.h"
+
 namespace litvorot {
-
-namespace {
-
-// A file offset, moved or asked for (SEEK_CUR with 0), in 64 bits everywhere; -1 on failure.
-long long Seek(int fd, long long offset, int whence) {
-#ifdef _WIN32
-    return _lseeki64(fd, offset, whence);
-#else
-    return static_cast<long long>(::lseek(fd, static_cast<off_t>(offset), whence));
-#endif
-}
-
-}  // namespace
 
 void FileConverter::Free::operator()(char* memory) const { std::free(memory); }
 
@@ -70,12 +51,11 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     out.Discard();
     resume_.reset();
     checkedOnly_ = false;
-    struct stat info {};
-    const bool again = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const long long size = os::RegularFileSize(fd);
+    const bool again = size >= 0;
     std::size_t carried = 0;
     if (again) {
-        const FileOutcome mapped =
-            Mapped(fd, static_cast<long long>(info.st_size), out, carried, message);
+        const FileOutcome mapped = Mapped(fd, size, out, carried, message);
         if (mapped != FileOutcome::kConverted) return mapped;
     }
     FileOutcome outcome = Pass(fd, out, again, false, carried, message);
@@ -91,7 +71,7 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
     // second reading: writing the output there and reading it back goes through the kernel twice.
     const bool checkedOnly = checkedOnly_;
     const std::size_t written = stream.Written();
-    if (Seek(fd, resumeAt_, SEEK_SET) < 0) {
+    if (os::Seek(fd, resumeAt_, os::SeekFrom::kStart) < 0) {
         message = std::strerror(errno);
         out.Discard();
         return FileOutcome::kRefused;
@@ -118,7 +98,7 @@ FileOutcome FileConverter::Stream(int fd, HeldOutput& out, std::string& message)
 FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::size_t& carried,
                                   std::string& message) {
     carried = 0;
-    const long long at = Seek(fd, 0, SEEK_CUR);
+    const long long at = os::Seek(fd, 0, os::SeekFrom::kCurrent);
     if (at < 0 || size - at < static_cast<long long>(kPiece)) return FileOutcome::kConverted;
     const auto bytes = static_cast<std::size_t>(size - at);
     if (!map_.Map(fd, at, bytes)) return FileOutcome::kConverted;
@@ -171,7 +151,7 @@ FileOutcome FileConverter::Mapped(int fd, long long size, HeldOutput& out, std::
         return FileOutcome::kRefused;
     }
     if (run.outcome != FileOutcome::kConverted) return run.outcome;
-    if (Seek(fd, size, SEEK_SET) < 0) {
+    if (os::Seek(fd, size, os::SeekFrom::kStart) < 0) {
         message = std::strerror(errno);
         out.Discard();
         return FileOutcome::kRefused;
@@ -204,15 +184,14 @@ FileOutcome FileConverter::Pass(int fd, HeldOutput& out, bool again, bool throug
     for (;;) {
         if (again && sink == &out && !through && !stream.CannotFail() && stream.Converting() &&
             out.Size() + stream.MostOutput(carried + kPiece) > out.MemoryLimit()) {
-            const long long position = Seek(fd, 0, SEEK_CUR);
+            const long long position = os::Seek(fd, 0, os::SeekFrom::kCurrent);
             if (position >= 0) {
                 Hold(stream, position - static_cast<long long>(carried));
                 sink = &scratch_;
             }
         }
-        const auto got = ::read(fd, at, kPiece);
+        const long long got = os::ReadSome(fd, at, kPiece);
         if (got < 0) {
-            if (errno == EINTR) continue;
             message = std::strerror(errno);
             out.Discard();
             return FileOutcome::kRefused;
@@ -248,7 +227,7 @@ FileOutcome FileConverter::Whole(const std::string& path, HeldOutput& out, std::
     }
     const auto output = ConvertInput(options_, input_.Bytes(), text_, whole_, message);
     if (!output) return FileOutcome::kRefused;
-    if (!WriteAll(out.Fd(), output->data(), output->size())) {
+    if (!os::WriteAll(out.Fd(), output->data(), output->size())) {
         message = std::strerror(errno);
         return FileOutcome::kOutputFailed;
     }

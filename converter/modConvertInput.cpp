@@ -7,9 +7,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "convert/modTextRoutines.h"
+#include "convert/modUtf8.h"
+#include "converter/modSystem.h"
 #include "detect/modDetect.h"
 
 namespace litvorot {
@@ -19,7 +20,7 @@ namespace {
 void Reserve(std::u16string& text, std::size_t units) {
     if (text.capacity() >= units) return;
     text.reserve(units);
-    AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+    os::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 }
 
 std::string Hex(unsigned value) {
@@ -42,26 +43,6 @@ std::size_t FirstNul(std::u16string_view text) {
         if (text[i] == u'\0') return i;
     }
     return text.size();
-}
-
-// Decodes UTF-8 into `out`, which has room for a unit per byte, by ICU's rules (its macros, so
-// that the converter needs none of its libraries at run time): the units written, or nothing
-// for malformed UTF-8. `bytes` is below 1 GiB.
-std::optional<std::size_t> FromUtf8(std::string_view bytes, char16_t* out) {
-    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const auto size = static_cast<std::int32_t>(bytes.size());
-    std::size_t units = 0;
-    for (std::int32_t i = 0; i < size;) {
-        if (in[i] < 0x80) {
-            out[units++] = in[i++];
-            continue;
-        }
-        UChar32 c = 0;
-        U8_NEXT(in, i, size, c);
-        if (c < 0) return std::nullopt;
-        U16_APPEND_UNSAFE(out, units, c);
-    }
-    return units;
 }
 
 // Encodes UTF-16 as UTF-8 into `out` (room for three bytes a unit): the bytes written, or
@@ -97,9 +78,9 @@ bool DecodeAndConvert(const ConvertOptions& options, std::string_view data, std:
                        [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
         text.resize(bytes.size());
     } else {
-        const std::optional<std::size_t> length = FromUtf8(bytes, text.data());
+        const std::optional<std::size_t> length = Utf8ToUtf16(bytes, text.data());
         if (!length) {
-            message = InvalidUtf8Message(FirstInvalidOffset(data));
+            message = InvalidUtf8Message(FirstMalformedUtf8(data));
             return false;
         }
         text.resize(*length);
@@ -130,38 +111,6 @@ std::string InvalidUtf8Message(std::size_t offset) {
 std::string NoByteMessage(char16_t c, std::size_t position) {
     return "character " + Hex(c) + " at position " + std::to_string(position) +
            " of the output is no byte";
-}
-
-// The byte offset of the first malformed UTF-8 sequence in `data`. ICU's own decoder decides;
-// runs of ASCII and two-byte characters, which it always accepts, are stepped over first.
-std::size_t FirstInvalidOffset(std::string_view data) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
-    const std::size_t size = data.size();
-    std::size_t i = 0;
-    while (i < size) {
-        while (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            if ((word & 0x8080808080808080u) != 0) break;
-            i += 8;
-        }
-        if (i == size) break;
-        const unsigned byte = bytes[i];
-        if (byte < 0x80) {
-            ++i;
-        } else if (byte - 0xC2 < 0x1E && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
-            i += 2;
-        } else {
-            // At most four bytes are read, so the window keeps offsets within 32 bits.
-            const std::size_t window = std::min<std::size_t>(size - i, 4);
-            std::int32_t next = 0;
-            UChar32 c = 0;
-            U8_NEXT(bytes + i, next, static_cast<std::int32_t>(window), c);
-            if (c < 0) return i;
-            i += static_cast<std::size_t>(next);
-        }
-    }
-    return size;
 }
 
 namespace {
@@ -201,7 +150,7 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
             if (wide != text.size()) {
                 // Malformed UTF-8 further on is reported first, as for a whole text.
                 if (!options.bytesIn) {
-                    const std::size_t invalid = FirstInvalidOffset(data.substr(start));
+                    const std::size_t invalid = FirstMalformedUtf8(data.substr(start));
                     if (invalid < data.size() - start) {
                         message = InvalidUtf8Message(start + invalid);
                         return std::nullopt;
@@ -225,7 +174,7 @@ std::optional<std::string_view> ConvertInBlocks(const ConvertOptions& options,
         written += text.size();
     }
     if (!options.bytesIn && body.size() < data.size()) {
-        const std::size_t invalid = FirstInvalidOffset(data.substr(body.size()));
+        const std::size_t invalid = FirstMalformedUtf8(data.substr(body.size()));
         if (invalid < data.size() - body.size()) {
             message = InvalidUtf8Message(body.size() + invalid);
             return std::nullopt;

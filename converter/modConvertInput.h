@@ -36,7 +36,4 @@ std::optional<std::string_view> ConvertInput(const ConvertOptions& options, std:
 std::string InvalidUtf8Message(std::size_t offset);
 std::string NoByteMessage(char16_t c, std::size_t position);
 
-// The byte offset of the first malformed UTF-8 sequence in `data`, or its size when it has none.
-std::size_t FirstInvalidOffset(std::string_view data);
-
 }  // namespace litvorot

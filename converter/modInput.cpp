@@ -1,50 +1,13 @@
 #include "converter/modInput.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <csetjmp>
-#include <csignal>
-#endif
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
 
-#ifndef O_CLOEXEC
-#define O_CLOEXEC 0
-#endif
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-#ifndef STDIN_FILENO
-#define STDIN_FILENO 0
-#endif
+#include "converter/modSystem.h"
 
 namespace litvorot {
-
-void AdviseHugePages(const void* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHuge = 2u << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t end = begin + bytes;
-    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
-    if (end >= from + kHuge) {
-        ::madvise(reinterpret_cast<void*>(from), (end - from) & ~(kHuge - 1), MADV_HUGEPAGE);
-    }
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
 
 void ByteBuffer::Release::operator()(char* memory) const { std::free(memory); }
 
@@ -61,14 +24,14 @@ void ByteBuffer::Reserve(std::size_t bytes) {
     if (capacity_ >= bytes) return;
     data_.reset(Allocate(bytes));
     capacity_ = bytes;
-    AdviseHugePages(data_.get(), bytes);
+    os::AdviseHugePages(data_.get(), bytes);
 }
 
 char* ByteBuffer::Room(std::size_t bytes) {
     if (capacity_ - size_ < bytes) {
         const std::size_t capacity = std::max(capacity_ * 2, size_ + bytes);
         std::unique_ptr<char, Release> grown(Allocate(capacity));
-        AdviseHugePages(grown.get(), capacity);
+        os::AdviseHugePages(grown.get(), capacity);
         std::copy_n(data_.get(), size_, grown.get());
         data_ = std::move(grown);
         capacity_ = capacity;
@@ -76,63 +39,24 @@ char* ByteBuffer::Room(std::size_t bytes) {
     return data_.get() + size_;
 }
 
-#ifndef _WIN32
-namespace {
-
-// The mapping being read and where to go back to when one of its pages cannot be.
-struct BusGuard {
-    const char* begin;
-    const char* end;
-    sigjmp_buf back;
-};
-thread_local BusGuard* tGuard = nullptr;
-struct sigaction gPreviousBus {};
-
-void OnBus(int signal, siginfo_t* info, void* context) {
-    BusGuard* const guard = tGuard;
-    const auto* const at = static_cast<const char*>(info->si_addr);
-    if (guard != nullptr && info->si_code > 0 && at >= guard->begin && at < guard->end) {
-        siglongjmp(guard->back, 1);
-    }
-    // Not a page of the mapping: what would have happened without this handler happens. A
-    // fault comes again when the instruction is retried; a signal sent is sent again.
-    ::sigaction(SIGBUS, &gPreviousBus, nullptr);
-    if (info->si_code <= 0) ::raise(signal);
-    (void)context;
-}
-
-}  // namespace
-#endif
-
 bool MappedFile::Map(int fd, long long offset, std::size_t size) {
     Unmap();
-#if defined(_WIN32)
-    (void)fd;
-    (void)offset;
-    (void)size;
-    return false;
-#else
     if (size == 0 || offset < 0) return false;
-    const auto page = static_cast<long long>(::sysconf(_SC_PAGESIZE));
+    const auto page = static_cast<long long>(os::PageSize());
     if (page <= 0) return false;
     const long long start = offset / page * page;
     const std::size_t skip = static_cast<std::size_t>(offset - start);
-    // Not populated ahead: the pages mapped as they are first read cost no more, measured.
-    void* const base =
-        ::mmap(nullptr, skip + size, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
-    if (base == MAP_FAILED) return false;
+    const char* const base = os::MapForReading(fd, start, skip + size);
+    if (base == nullptr) return false;
     base_ = base;
     length_ = skip + size;
-    data_ = static_cast<const char*>(base) + skip;
+    data_ = base + skip;
     size_ = size;
     return true;
-#endif
 }
 
 void MappedFile::Unmap() {
-#ifndef _WIN32
-    if (base_ != nullptr) ::munmap(base_, length_);
-#endif
+    if (base_ != nullptr) os::Unmap(base_, length_);
     base_ = nullptr;
     length_ = 0;
     data_ = nullptr;
@@ -140,46 +64,19 @@ void MappedFile::Unmap() {
 }
 
 void MappedFile::AdviseSequential() const {
-#if !defined(_WIN32) && defined(MADV_SEQUENTIAL)
-    if (base_ != nullptr) ::madvise(base_, length_, MADV_SEQUENTIAL);
-#endif
+    if (base_ != nullptr) os::AdviseSequential(base_, length_);
 }
 
 bool MappedFile::Read(void (*read)(void* context), void* context) const {
-#ifdef _WIN32
-    read(context);
-    return true;
-#else
-    BusGuard guard{static_cast<const char*>(base_), static_cast<const char*>(base_) + length_, {}};
-    struct sigaction action {};
-    action.sa_sigaction = OnBus;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    if (::sigaction(SIGBUS, &action, &previous) != 0) return false;
-    gPreviousBus = previous;
-    BusGuard* const outer = tGuard;
-    tGuard = &guard;
-    bool whole = true;
-    if (sigsetjmp(guard.back, 1) == 0) {
-        read(context);
-    } else {
-        whole = false;
-    }
-    tGuard = outer;
-    ::sigaction(SIGBUS, &previous, nullptr);
-    return whole;
-#endif
+    return os::ReadMapping(base_, length_, read, context);
 }
 
 int OpenInput(const std::string& path) {
-    return path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+    return path == "-" ? os::kStandardInput : os::OpenForReading(path);
 }
 
 void CloseInput(int fd) {
-    const int error = errno;
-    if (fd != STDIN_FILENO) ::close(fd);
-    errno = error;
+    if (fd != os::kStandardInput) os::CloseFile(fd);
 }
 
 // Reads a whole file ("-" is standard input) in as few reads as its size allows: one read of a
@@ -188,17 +85,15 @@ bool Input::Load(const std::string& path) {
     buffer_.Clear();
     const int fd = OpenInput(path);
     if (fd < 0) return false;
-    struct stat info {};
     constexpr std::size_t kChunk = 1 << 20;
     std::size_t want = kChunk;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        want = static_cast<std::size_t>(info.st_size) + 1;  // +1: the read that sees the end
+    if (const long long size = os::RegularFileSize(fd); size > 0) {
+        want = static_cast<std::size_t>(size) + 1;  // +1: the read that sees the end
     }
     bool ok = true;
     for (;;) {
         char* const room = buffer_.Room(want);
-        const ssize_t got = ::read(fd, room, want);
-        if (got < 0 && errno == EINTR) continue;
+        const long long got = os::ReadSome(fd, room, want);
         if (got <= 0) {
             ok = got == 0;
             break;

@@ -8,10 +8,6 @@
 
 namespace litvorot {
 
-// Asks for huge pages behind the 2 MB-aligned part of a large buffer, before it is first touched:
-// a 10 MB text otherwise costs thousands of page faults, a good part of the whole run.
-void AdviseHugePages(const void* data, std::size_t bytes);
-
 // Bytes in memory that is not filled before it is written; large buffers get huge pages.
 class ByteBuffer {
   public:
@@ -46,7 +42,8 @@ void CloseInput(int fd);
 // A part of a regular file mapped into memory, so that converting it costs no copy into a buffer.
 // Another program that shortens the file while it is mapped takes away pages the converter is
 // reading, which raises SIGBUS: Read turns that into a failed read instead of the end of the
-// program. Where files cannot be mapped, Map fails and the file is read as before.
+// program (see os::ReadMapping). Where files cannot be mapped, Map fails and the file is read as
+// before.
 class MappedFile {
   public:
     MappedFile() = default;
@@ -68,7 +65,7 @@ class MappedFile {
     bool Read(void (*read)(void* context), void* context) const;
 
   private:
-    void* base_ = nullptr;  // the mapping, from the page the bytes begin in
+    const char* base_ = nullptr;  // the mapping, from the page the bytes begin in
     std::size_t length_ = 0;
     const char* data_ = nullptr;
     std::size_t size_ = 0;

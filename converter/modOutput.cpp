@@ -1,18 +1,12 @@
 #include "converter/modOutput.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "converter/modInput.h"
+#include "converter/modSystem.h"
 
 namespace litvorot {
 
@@ -24,19 +18,6 @@ constexpr std::size_t kSmallPiece = std::size_t{512} << 10;
 constexpr std::size_t kLargestPiece = std::size_t{32} << 20;
 
 }  // namespace
-
-bool WriteAll(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const auto wrote = ::write(fd, bytes, std::min<std::size_t>(size, std::size_t{1} << 30));
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += wrote;
-        size -= static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
 
 void HeldOutput::Piece::Free::operator()(char* memory) const { std::free(memory); }
 
@@ -65,7 +46,7 @@ char* HeldOutput::Room(std::size_t bytes) {
             piece.data.reset(static_cast<char*>(std::aligned_alloc(align, capacity)));
             if (!piece.data) throw std::bad_alloc();
             piece.capacity = capacity;
-            AdviseHugePages(piece.data.get(), capacity);
+            os::AdviseHugePages(piece.data.get(), capacity);
         }
         piece.size = 0;
         ++used_;
@@ -78,7 +59,12 @@ void HeldOutput::Commit(std::size_t bytes) {
     pieces_[used_ - 1].size += bytes;
     inMemory_ += bytes;
     size_ += bytes;
-    if (inMemory_ > memoryLimit_ && spillError_.empty()) Spill(spillError_);
+    if (inMemory_ > memoryLimit_ && (!spillError_.empty() || !Spill(spillError_))) {
+        // The output can no longer be written whole: what is held is dropped rather than kept
+        // growing, and Flush says why.
+        used_ = 0;
+        inMemory_ = 0;
+    }
 }
 
 std::string HeldOutput::InMemory() const {
@@ -89,9 +75,9 @@ std::string HeldOutput::InMemory() const {
 
 // Moves what memory holds to the end of the temporary file.
 bool HeldOutput::Spill(std::string& error) {
-    if (spill_ == nullptr) {
-        spill_ = std::tmpfile();
-        if (spill_ == nullptr) {
+    if (spill_ < 0) {
+        spill_ = os::OpenTemporaryFile();
+        if (spill_ < 0) {
             error =
                 std::string("cannot hold the output in a temporary file: ") + std::strerror(errno);
             return false;
@@ -99,7 +85,7 @@ bool HeldOutput::Spill(std::string& error) {
     }
     for (std::size_t i = 0; i < used_; ++i) {
         const Piece& piece = pieces_[i];
-        if (std::fwrite(piece.data.get(), 1, piece.size, spill_) != piece.size) {
+        if (!os::WriteAll(spill_, piece.data.get(), piece.size)) {
             error =
                 std::string("cannot hold the output in a temporary file: ") + std::strerror(errno);
             return false;
@@ -117,8 +103,8 @@ bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
         Discard();
         return false;
     }
-    if (spill_ != nullptr) {
-        if (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0) {
+    if (spill_ >= 0) {
+        if (os::Seek(spill_, 0, os::SeekFrom::kStart) != 0) {
             error = std::string("cannot read the output back from its temporary file: ") +
                     std::strerror(errno);
             Discard();
@@ -126,25 +112,25 @@ bool HeldOutput::Flush(std::string& error, bool& outputFailed) {
         }
         std::unique_ptr<char[]> block(new char[kFirstPiece]);
         for (;;) {
-            const std::size_t got = std::fread(block.get(), 1, kFirstPiece, spill_);
-            if (got > 0 && !WriteAll(fd_, block.get(), got)) {
+            const long long got = os::ReadSome(spill_, block.get(), kFirstPiece);
+            if (got < 0) {
+                error = "cannot read the output back from its temporary file";
+                Discard();
+                return false;
+            }
+            if (got == 0) break;
+            if (!os::WriteAll(fd_, block.get(), static_cast<std::size_t>(got))) {
                 error = std::strerror(errno);
                 outputFailed = true;
                 Discard();
                 return false;
             }
-            if (got < kFirstPiece) break;
         }
-        if (std::ferror(spill_)) {
-            error = "cannot read the output back from its temporary file";
-            Discard();
-            return false;
-        }
-        std::fclose(spill_);
-        spill_ = nullptr;
+        os::CloseFile(spill_);
+        spill_ = -1;
     }
     for (std::size_t i = 0; i < used_; ++i) {
-        if (!WriteAll(fd_, pieces_[i].data.get(), pieces_[i].size)) {
+        if (!os::WriteAll(fd_, pieces_[i].data.get(), pieces_[i].size)) {
             error = std::strerror(errno);
             outputFailed = true;
             Discard();
@@ -161,9 +147,9 @@ void HeldOutput::Discard() {
     inMemory_ = 0;
     size_ = 0;
     spillError_.clear();
-    if (spill_ != nullptr) {
-        std::fclose(spill_);
-        spill_ = nullptr;
+    if (spill_ >= 0) {
+        os::CloseFile(spill_);
+        spill_ = -1;
     }
 }
 

@@ -1,10 +1,10 @@
 // The output of one input, held back until the input has been converted to its end: an input
 // that is refused half-way writes nothing. Up to a limit it is held in memory, in pieces that are
-// never copied; beyond it, in a temporary file, so that memory stays bounded for any input.
+// never copied; beyond it, in a temporary file (made where TMPDIR says, see os::OpenTemporaryFile),
+// so that memory stays bounded for any input.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,11 +62,8 @@ class HeldOutput {
     std::size_t inMemory_ = 0;
     std::size_t size_ = 0;
     std::size_t expected_ = 0;
-    std::FILE* spill_ = nullptr;
+    int spill_ = -1;  // the temporary file
     std::string spillError_;
 };
-
-// Writes all of `bytes` to `fd`; false with errno set when that fails.
-bool WriteAll(int fd, const char* bytes, std::size_t size);
 
 }  // namespace litvorot

@@ -2,16 +2,6 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#if __has_include(<sys/platform/x86.h>)
-// The C library's header is written for C; clang takes its _Bool in C++ for no type.
-#ifdef __clang__
-#define _Bool bool
-#endif
-#include <sys/platform/x86.h>
-#ifdef __clang__
-#undef _Bool
-#endif
-#endif
 #endif
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -20,6 +10,8 @@
 #include <cstring>
 
 #include "convert/modTextRoutines.h"
+#include "convert/modUtf8.h"
+#include "converter/modSystem.h"
 
 namespace litvorot {
 
@@ -38,16 +30,11 @@ void Steps(const unsigned char* table, unsigned char* steps) {
 }  // namespace
 
 StreamConverter::Simd StreamConverter::BestSimd() {
+    // The block loops are built only for x86-64 with g++ or clang (see LITVOROT_AVX2).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#ifdef CPU_FEATURE_ACTIVE
-    // What the C library found at start-up: asking the processor again costs a trap into the
-    // hypervisor on a virtual machine, several microseconds for every question.
-    if (CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(AVX512BW)) return Simd::kAvx512;
-    if (CPU_FEATURE_ACTIVE(AVX2)) return Simd::kAvx2;
-#else
-    if (__builtin_cpu_supports("avx512vbmi2")) return Simd::kAvx512;
-    if (__builtin_cpu_supports("avx2")) return Simd::kAvx2;
-#endif
+    const os::VectorFeatures features = os::ProcessorVectors();
+    if (features.avx512vbmi2 && features.avx512bw) return Simd::kAvx512;
+    if (features.avx2) return Simd::kAvx2;
 #endif
     return Simd::kNone;
 }
@@ -188,10 +175,9 @@ inline bool PlainAscii(const unsigned char* p) {
     return ((word | ((word - kLow) & ~word)) & kHigh) == 0;
 }
 
-// Decodes the character of several bytes at in[i] by ICU's rules: its length, or 0 for malformed
-// UTF-8. At most four bytes are read, so the window keeps offsets within 32 bits. Kept out of the
-// character loops, which it would otherwise crowd (Unicode -> Translit measured about a tenth
-// faster so).
+// Decodes the character of several bytes at in[i]: its length, or 0 for malformed UTF-8. Kept out
+// of the character loops, which it would otherwise crowd (Unicode -> Translit measured about a
+// tenth faster so).
 #if defined(__GNUC__) || defined(__clang__)
 #define LITVOROT_OUT_OF_LINE __attribute__((noinline))
 #else
@@ -199,9 +185,9 @@ inline bool PlainAscii(const unsigned char* p) {
 #endif
 LITVOROT_OUT_OF_LINE std::size_t DecodeAt(const unsigned char* in, std::size_t i, std::size_t size,
                                           UChar32& c) {
-    std::int32_t length = 0;
-    U8_NEXT(in + i, length, static_cast<std::int32_t>(std::min<std::size_t>(size - i, 4)), c);
-    return c < 0 ? 0 : static_cast<std::size_t>(length);
+    const Utf8Char next = NextUtf8Char(in + i, size - i);
+    c = static_cast<UChar32>(next.c);
+    return next.valid ? next.length : 0;
 }
 
 // Where a piece may be cut without cutting a character: before the last byte of its final four
@@ -543,7 +529,7 @@ std::size_t StreamConverter::ConvertUtf8(const unsigned char* in, std::size_t si
             c = static_cast<UChar32>(byte);
             next = i + 1;
         } else {
-            // Everything else is decoded by ICU's own rules, as the whole-text path decodes it.
+            // Everything else is decoded as the whole-text path decodes it.
             const std::size_t length = DecodeAt(in, i, size, c);
             if (length == 0) {
                 hasInvalid_ = true;
@@ -786,7 +772,7 @@ std::size_t StreamConverter::Feed(std::string_view piece, bool last, HeldOutput&
         }
     }
     if (state_ == State::kChecking) {
-        const std::size_t valid = FirstInvalidOffset(piece.substr(from, take - from));
+        const std::size_t valid = FirstMalformedUtf8(piece.substr(from, take - from));
         if (valid < take - from) {
             hasInvalid_ = true;
             invalid_ = offset_ + from + valid;

@@ -7,7 +7,7 @@ what=${1:-build}
 
 build_pkgs=(
     cmake ninja-build g++ ccache pkg-config
-    qt6-base-dev libgl-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev
+    qt6-base-dev qt6-wayland libgl-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev
     libcli11-dev libutfcpp-dev libicu-dev libwayland-dev libwayland-bin
     googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
@@ -18,6 +18,7 @@ test_pkgs=(
     clang
     dpkg-dev desktop-file-utils man-db groff-base file lintian
     sway xwayland wl-clipboard wtype dbus dbus-bin foot xdg-desktop-portal
+    mousepad featherpad lxterminal nano
 )
 
 # The letter model of the automatic source is generated from these word lists (detect/make-model.py,

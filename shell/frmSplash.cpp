@@ -25,6 +25,8 @@ namespace {
 
 // Silent unless asked for: QT_LOGGING_RULES="litvorot.settings=true".
 Q_LOGGING_CATEGORY(lcSettings, "litvorot.settings", QtWarningMsg)
+// QT_LOGGING_RULES="litvorot.selection=true".
+Q_LOGGING_CATEGORY(lcSelectionEnd, "litvorot.selection", QtWarningMsg)
 const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 }  // namespace
 
@@ -32,12 +34,19 @@ const QString kSmallIconPath = QStringLiteral(":/litvorot/icon-16.png");
 // table gives them.
 class frmSplash::Desktop final : public Platform {
   public:
-    Desktop(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path noticeFile)
-        : clipboard_(clipboard), hotKey_(hotKey), noticeFile_(std::move(noticeFile)) {}
+    Desktop(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path noticeFile,
+            SelectionDesktop* selection, HotKey* selectionKey)
+        : clipboard_(clipboard),
+          hotKey_(hotKey),
+          noticeFile_(std::move(noticeFile)),
+          selection_(selection),
+          selectionKey_(selectionKey) {}
     frmSplash* window = nullptr;
 
     Clipboard& AppClipboard() override { return clipboard_; }
     HotKey& AppHotKey() override { return hotKey_; }
+    SelectionDesktop* AppSelectionDesktop() override { return selection_; }
+    HotKey* AppSelectionHotKey() override { return selectionKey_; }
 
     void ShowSplash() override {
         window->resize(window->imgSplash->size());
@@ -89,6 +98,14 @@ class frmSplash::Desktop final : public Platform {
         }
     }
     void ReportHotKey(bool registered) override { ReportHotKeyState(registered, noticeFile_); }
+    void SelectionReplaced(std::string_view outcome) override {
+        qCInfo(lcSelectionEnd) << "the replacement ended:"
+                               << QString::fromUtf8(outcome.data(),
+                                                    static_cast<qsizetype>(outcome.size()));
+    }
+    void ReportSelectionHotKey(bool registered) override {
+        ReportSelectionKeyState(registered, noticeFile_);
+    }
     void CallAfter(std::chrono::milliseconds delay, std::function<void()> callback) override {
         QTimer::singleShot(delay, QCoreApplication::instance(), std::move(callback));
     }
@@ -110,11 +127,15 @@ class frmSplash::Desktop final : public Platform {
     Clipboard& clipboard_;
     HotKey& hotKey_;
     std::filesystem::path noticeFile_;
+    SelectionDesktop* selection_;
+    HotKey* selectionKey_;
 };
 
 frmSplash::frmSplash(Clipboard& clipboard, HotKey& hotKey, std::filesystem::path exeDir,
-                     std::filesystem::path configHome, std::filesystem::path hotKeyNoticeFile)
-    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey, std::move(hotKeyNoticeFile)),
+                     std::filesystem::path configHome, std::filesystem::path hotKeyNoticeFile,
+                     SelectionDesktop* selection, HotKey* selectionKey)
+    : frmSplash(std::make_unique<Desktop>(clipboard, hotKey, std::move(hotKeyNoticeFile), selection,
+                                          selectionKey),
                 std::move(exeDir), std::move(configHome)) {}
 
 frmSplash::frmSplash(std::unique_ptr<Desktop> desktop, std::filesystem::path exeDir,

@@ -14,6 +14,7 @@
 #include "shell/frmSplashBase.h"
 #include "shell/modHotKey.h"
 #include "shell/modPlatform.h"
+#include "shell/modSelection.h"
 #include "tables/modTables.h"
 #include "windows/modWindows.h"
 
@@ -27,9 +28,12 @@ class frmSplash : public QWidget, public frmSplashBase {
     // `exeDir` is the executable's directory, `configHome` the user's config directory (for the
     // settings file when the executable's directory cannot be written), `hotKeyNoticeFile` the
     // note that the user was told Ctrl+Space is taken (empty: told at every start).
+    // `selection` and `selectionKey` replace the selection where it stands (none: not offered).
     frmSplash(litvorot::Clipboard& clipboard, litvorot::HotKey& hotKey,
               std::filesystem::path exeDir, std::filesystem::path configHome,
-              std::filesystem::path hotKeyNoticeFile = {});
+              std::filesystem::path hotKeyNoticeFile = {},
+              litvorot::SelectionDesktop* selection = nullptr,
+              litvorot::HotKey* selectionKey = nullptr);
     ~frmSplash() override;
 
     QIcon SmallIcon() const;

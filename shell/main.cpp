@@ -18,6 +18,7 @@
 #include "shell/modHotKeyNotice.h"
 #include "shell/modHotKey_portal.h"
 #include "shell/modRemote.h"
+#include "shell/modSelection_x11.h"
 #include "shell/modSignals.h"
 #include "tables/modMessages.h"
 #include "windows/modWindowHelpers.h"
@@ -49,9 +50,21 @@ int main(int argc, char* argv[]) {
         return litvorot::SendRemoteCommand(commandLine.remote);
     }
 
-    // The global hot key and the tray need X11; under Wayland the program runs through XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
+    // X11 where there is an X server (XWayland on Wayland desktops): the global hot key, the
+    // windows' places and the X11 clipboard work there. A Wayland session without XWayland whose
+    // compositor offers data-control runs natively: the clipboard through data-control, the tray
+    // icon through StatusNotifierItem, the hot keys through the desktop portal.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const std::string problem = litvorot::CheckX11Display();
+        if (problem.empty()) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        } else if (litvorot::WaylandOffersDataControl()) {
+            qputenv("QT_QPA_PLATFORM", "wayland");
+        } else {
+            std::cerr << problem << '\n';
+            return 1;
+        }
+    } else if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
         if (const std::string problem = litvorot::CheckX11Display(); !problem.empty()) {
             std::cerr << problem << '\n';
             return 1;
@@ -78,10 +91,26 @@ int main(int argc, char* argv[]) {
     }
 
     // The Wayland clipboard where the compositor offers data-control, else X11's (or XWayland's).
+    // (ext-data-control or wlr-data-control), with X11's standing in while the compositor
+    // restarts or has withdrawn it.
     std::unique_ptr<litvorot::Clipboard> clipboard = litvorot::ConnectWaylandClipboard();
-    if (!clipboard) clipboard = std::make_unique<litvorot::X11Clipboard>();
+    const bool waylandClipboard = clipboard != nullptr;
+    if (waylandClipboard) {
+        clipboard = litvorot::SessionClipboard(std::move(clipboard),
+                                               std::make_unique<litvorot::X11Clipboard>());
+    } else {
+        clipboard = std::make_unique<litvorot::X11Clipboard>();
+    }
     // Through the desktop portal on Wayland desktops that offer global shortcuts, else X11's.
     std::unique_ptr<litvorot::HotKey> hotKey = litvorot::CreateSessionHotKey();
+    // Replacing the selection where it stands: keys to the window in front through XTEST, the
+    // selection's own hot key Shift+Pause. Where the clipboard is X11's: on a Wayland desktop the
+    // user's clipboard lives on the Wayland side, which the X11 clipboard does not see whole, so
+    // keeping and putting it back through X11 could lose it.
+    std::unique_ptr<litvorot::SelectionDesktop> selection =
+        waylandClipboard ? nullptr : litvorot::ConnectX11SelectionDesktop();
+    std::unique_ptr<litvorot::HotKey> selectionKey =
+        selection ? litvorot::CreateSessionHotKey() : nullptr;
     const std::filesystem::path exeDir(
         QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
     const std::filesystem::path configHome =
@@ -103,7 +132,8 @@ int main(int argc, char* argv[]) {
 
     form = new frmSplash(
         *clipboard, *hotKey, exeDir, configHome,
-        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
+        litvorot::HotKeyNoticeFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")),
+        selection.get(), selectionKey.get());
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &remote,
                      &litvorot::RemoteControl::Release, Qt::QueuedConnection);
     QObject::connect(form.data(), &frmSplash::ShutdownDone, &app, [&app] {
@@ -118,6 +148,8 @@ int main(int argc, char* argv[]) {
 
     const int result = quitRequested ? 0 : QApplication::exec();
     delete form.data();
+    selectionKey.reset();
+    selection.reset();
     hotKey.reset();
     litvorot::SetMessageHook({});
     return result;

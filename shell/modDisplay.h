@@ -1,5 +1,5 @@
-// Whether the tray program has a display to run on. Its windows, tray icon and hot key are X11
-// ones (under Wayland through XWayland); without an X server Qt would abort.
+// Whether the tray program has an X server to run on (under Wayland XWayland). Without one it runs
+// natively on Wayland where the compositor offers data-control, else it cannot run.
 #pragma once
 
 #include <string>

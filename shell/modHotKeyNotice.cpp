@@ -35,4 +35,20 @@ void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile)
     }
 }
 
+void ReportSelectionKeyState(bool registered, const std::filesystem::path& noticeFile) {
+    const std::filesystem::path record =
+        noticeFile.empty() ? noticeFile
+                           : noticeFile.parent_path() / std::string(kSelectionKeyNoticeName);
+    QSystemTrayIcon* icon = TrayIcon();
+    if (!registered && icon == nullptr) return;
+    const bool due = HotKeyNoticeDue(registered, record);
+    if (registered) return;
+    qCInfo(lcHotKeyNotice) << (due ? "the user is told that Shift+Pause is taken"
+                                   : "the user was told before that Shift+Pause is taken");
+    if (due) {
+        icon->showMessage(FromUtf8(kSelectionKeyTakenTitle), FromUtf8(kSelectionKeyTakenMessage),
+                          QSystemTrayIcon::Warning);
+    }
+}
+
 }  // namespace litvorot

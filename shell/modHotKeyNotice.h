@@ -15,6 +15,10 @@ QString HotKeyTakenTip();
 // The notification's text.
 QString HotKeyTakenMessage();
 
+// Shows the notification that Shift+Pause is taken when it is due (its record lies beside
+// `noticeFile`'s).
+void ReportSelectionKeyState(bool registered, const std::filesystem::path& noticeFile);
+
 // Sets the tray icon's tool tip and shows the notification when it is due. Call after start-up.
 void ReportHotKeyState(bool registered, const std::filesystem::path& noticeFile);
 

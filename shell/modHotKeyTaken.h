@@ -38,6 +38,15 @@ inline constexpr std::string_view kBothKeysTakenMessageWindows =
     "Other programs hold Ctrl+Space and Shift+Pause. The tray menu's Go still works, and "
     "shortcuts can run litvorot.exe --go and litvorot.exe --replace-selection.";
 
+// The same for the selection's key, Shift+Pause: told once, by a notification (the tool tip
+// stays Ctrl+Space's).
+inline constexpr std::string_view kSelectionKeyTakenTitle = "Litvorot: Shift+Pause is taken";
+inline constexpr std::string_view kSelectionKeyTakenMessage =
+    "Another program holds Shift+Pause, so it cannot replace the selected text. A desktop "
+    "shortcut can run: litvorot --replace-selection";
+// Its record, beside the hot key's.
+inline constexpr std::string_view kSelectionKeyNoticeName = "selection-key-taken";
+
 // Records whether the hot key could be set up, in the small file `noticeFile` (not the settings
 // file). Answers true when the user is to be told now: the key is taken and the user has not
 // been told since it last worked. When `registered` is true, the record is cleared, so that

@@ -22,7 +22,20 @@ const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
-const QString kShortcutId = QStringLiteral("convert");
+// The shortcuts the program binds: its id (the desktop's settings list it by its description, and
+// let the user choose other keys) and the keys it asks for.
+struct PortalShortcutWanted {
+    std::uint32_t modifiers;
+    std::uint32_t key;
+    const char* id;
+    const char* description;
+    const char* trigger;
+};
+constexpr PortalShortcutWanted kShortcuts[] = {
+    {kModControl, kKeySpace, "convert", "Convert the clipboard (Litvorot)", "CTRL+space"},
+    {kModShift, kKeyPause, "replace-selection",
+     "Convert the selected text where it stands (Litvorot)", "SHIFT+Pause"},
+};
 // How long the portal may take to answer; binding may ask the user on some desktops.
 constexpr int kPortalAnswerMs = 30000;
 
@@ -79,16 +92,24 @@ class PortalHotKey final : public QObject, public HotKey {
     bool RegisterAppHotKey(std::uint32_t modifiers, std::uint32_t key, Handler onPress) override {
         if (registered_) return false;
         registered_ = true;
-        // The portal is asked for Ctrl+Space, the one combination the program uses.
-        if (modifiers != kModControl || key != kKeySpace) return false;
+        // The portal is asked for the combinations the program uses, each under its own id.
+        const PortalShortcutWanted* wantedKey = nullptr;
+        for (const PortalShortcutWanted& shortcut : kShortcuts) {
+            if (shortcut.modifiers == modifiers && shortcut.key == key) wantedKey = &shortcut;
+        }
+        if (wantedKey == nullptr) return false;
+        id_ = QString::fromLatin1(wantedKey->id);
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected() || !PortalOffersShortcuts(bus)) return false;
         RegisterPortalTypes();
 
         QDBusMessage create = QDBusMessage::createMethodCall(
             kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("CreateSession"));
+        // A session of its own for each shortcut: its token tells the sessions apart.
         create.setArguments(
-            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("litvorot")}}});
+            {QVariantMap{{QStringLiteral("session_handle_token"),
+                          QStringLiteral("litvorot_%1")
+                              .arg(QString(id_).replace(QLatin1Char('-'), QLatin1Char('_')))}}});
         const auto created = RequestWaiter().Call(bus, create, 0);
         if (!created) return false;
         // A string in the interface's first version, an object path in some portals.
@@ -99,15 +120,15 @@ class PortalHotKey final : public QObject, public HotKey {
         if (session_.isEmpty()) return false;
 
         const PortalShortcutList wanted{
-            {kShortcutId,
-             {{QStringLiteral("description"), QStringLiteral("Convert the clipboard (Litvorot)")},
-              {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+space")}}}};
+            {id_,
+             {{QStringLiteral("description"), QString::fromUtf8(wantedKey->description)},
+              {QStringLiteral("preferred_trigger"), QString::fromLatin1(wantedKey->trigger)}}}};
         QDBusMessage bind = QDBusMessage::createMethodCall(
             kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("BindShortcuts"));
         bind.setArguments({QVariant::fromValue(QDBusObjectPath(session_)),
                            QVariant::fromValue(wanted), QString(), QVariantMap{}});
         const auto bound = RequestWaiter().Call(bus, bind, 3);
-        if (!bound || !Contains(bound->value(QStringLiteral("shortcuts")), kShortcutId)) {
+        if (!bound || !Contains(bound->value(QStringLiteral("shortcuts")), id_)) {
             CloseSession();
             return false;
         }
@@ -132,7 +153,7 @@ class PortalHotKey final : public QObject, public HotKey {
   private slots:
     void Activated(const QDBusObjectPath& session, const QString& id, qulonglong,
                    const QVariantMap&) {
-        if (session.path() != session_ || id != kShortcutId || !handler_) return;
+        if (session.path() != session_ || id != id_ || !handler_) return;
         // Like a key press: the command runs after the signal has been delivered.
         QMetaObject::invokeMethod(QCoreApplication::instance(), handler_, Qt::QueuedConnection);
     }
@@ -172,6 +193,7 @@ class PortalHotKey final : public QObject, public HotKey {
 
     bool registered_ = false;
     bool listening_ = false;
+    QString id_;
     QString session_;
     Handler handler_;
 };

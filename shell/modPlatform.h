@@ -66,6 +66,8 @@ class Platform {
         (void)title;
         (void)text;
     }
+    // A replacement of the selection has ended, how (for the maintainer's log).
+    virtual void SelectionReplaced(std::string_view outcome) { (void)outcome; }
     // Whether the hot key could be set up; the platform tells the user when another program
     // holds it.
     virtual void ReportHotKey(bool registered) { (void)registered; }

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "convert/modUtf8.h"
 #include "resources/litvorot_rc.h"
 #include "windows/modWindows_win32.h"
 
@@ -128,40 +130,12 @@ void AppendCodePoint(std::u32string& out, std::uint32_t code) {
     out += static_cast<char32_t>(code);
 }
 
-// Decodes UTF-8; a malformed byte becomes U+FFFD.
-std::u32string DecodeUtf8(std::string_view text) {
-    std::u32string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const int extra = byte < 0x80           ? 0
-                          : (byte >> 5) == 0x06 ? 1
-                          : (byte >> 4) == 0x0E ? 2
-                          : (byte >> 3) == 0x1E ? 3
-                                                : -1;
-        if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) {
-            out += U'\xFFFD';
-            ++i;
-            continue;
-        }
-        std::uint32_t code = extra == 0 ? byte : byte & (0x3Fu >> extra);
-        bool good = true;
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                good = false;
-                break;
-            }
-            code = (code << 6) | (next & 0x3Fu);
-        }
-        if (!good) {
-            out += U'\xFFFD';
-            ++i;
-            continue;
-        }
-        AppendCodePoint(out, code);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
+// The page's characters: each malformed part of its UTF-8 (see Utf8ToUtf32Lenient) and each NUL,
+// which would end the text the window is given, as U+FFFD.
+std::u32string DecodePage(std::string_view html) {
+    std::u32string text = Utf8ToUtf32Lenient(html);
+    std::replace(text.begin(), text.end(), U'\0', U'\xFFFD');
+    return text;
 }
 
 // Decodes the character reference that starts at text[i] ('&'); advances i past it. An unknown
@@ -235,7 +209,7 @@ std::wstring ToWide(std::u32string_view text) {
 }  // namespace
 
 std::wstring frmHelp::HtmlToText(std::string_view html) {
-    const std::u32string text = DecodeUtf8(html);
+    const std::u32string text = DecodePage(html);
     std::u32string out;
     bool inPre = false;
     std::string skipUntil;  // "/script", "/style", "/head" while inside those

@@ -5,8 +5,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -412,6 +416,114 @@ TEST(HeldOutput, GivesEverythingInOrderFromAnExpectedSize) {
         EXPECT_TRUE(flushed);
         EXPECT_TRUE(output == want) << expected << ": " << output.size() << " bytes";
     }
+}
+
+// The files this process has open in `folder`, as /proc names them ("... (deleted)" once no name
+// leads to them).
+std::vector<std::string> OpenFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.starts_with(folder + "/")) found.push_back(target);
+    }
+    return found;
+}
+
+// Sets TMPDIR (or unsets it, for nullptr) while it lives.
+class TmpdirSetting {
+  public:
+    explicit TmpdirSetting(const char* value) {
+        if (const char* old = std::getenv("TMPDIR")) old_ = old;
+        if (value != nullptr) {
+            ::setenv("TMPDIR", value, 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+    ~TmpdirSetting() {
+        if (old_) {
+            ::setenv("TMPDIR", old_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+// The output beyond what memory holds goes to a file in the folder TMPDIR names (/tmp when it is
+// unset, empty or no folder) that no name leads to, so that nothing is left there whatever
+// becomes of the converter, and that is closed once written. Where no file can be made, the
+// output is refused with the reason, nothing of it written, and what is held is not kept growing.
+TEST(HeldOutput, HoldsTheRestInAFileWithoutANameWhereTmpdirSays) {
+    char made[] = "/tmp/litvorot-tmpdir-XXXXXX";
+    ASSERT_NE(::mkdtemp(made), nullptr);
+    const std::string folder = made;
+    const std::string notAFolder = folder + "/file";
+    std::FILE* plain = std::fopen(notAFolder.c_str(), "w");
+    ASSERT_NE(plain, nullptr);
+    std::fclose(plain);
+    std::string want;
+    for (int i = 0; want.size() < 200000; ++i) want += std::to_string(i) + ' ';
+    const struct {
+        const char* tmpdir;
+        std::string where;
+    } settings[] = {{made, folder},
+                    {nullptr, "/tmp"},
+                    {"", "/tmp"},
+                    {notAFolder.c_str(), "/tmp"},
+                    {"/nonexistent-litvorot", "/tmp"}};
+    for (const auto& setting : settings) {
+        SCOPED_TRACE(setting.tmpdir == nullptr ? "unset" : setting.tmpdir);
+        const TmpdirSetting tmpdir(setting.tmpdir);
+        std::vector<std::string> before, during;
+        bool flushed = false;
+        const std::string output = ThroughFile(
+            [&](HeldOutput& out) {
+                before = OpenFilesIn(setting.where);
+                for (std::size_t at = 0; at < want.size(); at += 1000) {
+                    const std::size_t n = std::min<std::size_t>(1000, want.size() - at);
+                    want.copy(out.Room(n), n, at);
+                    out.Commit(n);
+                }
+                during = OpenFilesIn(setting.where);
+            },
+            10000, flushed);
+        EXPECT_TRUE(flushed);
+        EXPECT_TRUE(output == want);
+        ASSERT_EQ(during.size(), before.size() + 1);
+        for (const std::string& file : during) {
+            if (std::find(before.begin(), before.end(), file) == before.end()) {
+                EXPECT_TRUE(file.ends_with(" (deleted)")) << file;
+            }
+        }
+        EXPECT_EQ(OpenFilesIn(folder).size(), 0u);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);  // notAFolder
+
+    // A folder no file can be made in, whoever runs the test.
+    const TmpdirSetting tmpdir("/proc/self");
+    char name[] = "/tmp/litvorot-output-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    std::string error;
+    bool outputFailed = true;
+    {
+        HeldOutput out(fd, 10000);
+        for (std::size_t at = 0; at < want.size(); at += 1000) {
+            out.Commit(want.copy(out.Room(1000), 1000, at));
+            ASSERT_LE(out.InMemory().size(), 12000u);
+        }
+        EXPECT_FALSE(out.Flush(error, outputFailed));
+    }
+    EXPECT_TRUE(error.starts_with("cannot hold the output in a temporary file: ")) << error;
+    EXPECT_FALSE(outputFailed);
+    EXPECT_EQ(::lseek(fd, 0, SEEK_END), 0);
+    ::close(fd);
+    std::remove(name);
+    std::filesystem::remove_all(folder);
 }
 
 // `text` with `what` put in at `at`.

@@ -40,7 +40,22 @@ no_display_fails() {  # ENV...: the variables the start is given
     [ "$status" -eq 1 ] && [ "$(wc -l <"$SWAY_DIR/err")" -eq 1 ] && grep -q 'X server' "$SWAY_DIR/err"
 }
 check "no DISPLAY, no Wayland: one message, exit 1" no_display_fails -u WAYLAND_DISPLAY
-check "no DISPLAY under Wayland: one message, exit 1" no_display_fails
+# Without XWayland the program runs natively on Wayland, the clipboard through data-control.
+native_without_xwayland() {
+    env -u DISPLAY QT_LOGGING_RULES=litvorot.clipboard=true "$APP_DIR/litvorot" \
+        2>"$SWAY_DIR/native.log" &
+    local native=$!
+    serving() { [ -n "$(bus_owner_pid org.litvorot.Litvorot)" ]; }
+    wait_until 30 serving || { kill "$native"; cat "$SWAY_DIR/native.log" >&2; return 1; }
+    local ok=0
+    wclip_set 'zdravstvuite'
+    app --source translit --dest unicode --go && wclip_is 'здравствуите' || ok=1
+    grep -q 'the Wayland clipboard through' "$SWAY_DIR/native.log" || ok=1
+    app --exit
+    wait_until 10 eval '! kill -0 "$native"' || { kill "$native"; ok=1; }
+    return $ok
+}
+check "no DISPLAY under Wayland: runs natively and converts with --go" native_without_xwayland
 check "a DISPLAY without a server: one message, exit 1" no_display_fails -u WAYLAND_DISPLAY DISPLAY=:999
 
 bad_usage() {  # PATTERN ARGS...: exit 2 and a message matching PATTERN

@@ -169,4 +169,15 @@ TEST(HelpPageTest, BrokenInputNeverBreaksTheViewer) {
     EXPECT_EQ(frmHelp::HtmlToText("\xF0\x9F\x98\x80"), L"\xD83D\xDE00");
 }
 
+// Malformed UTF-8 is replaced, one U+FFFD for each maximal ill-formed part, never read as a
+// character: an overlong '/' or '<' and '>' (which once made a tag of "x<p>y"), a surrogate, a
+// character cut short; and a NUL, which would end the window's text, is replaced too.
+TEST(HelpPageTest, MalformedUtf8IsReplacedNotRead) {
+    EXPECT_EQ(frmHelp::HtmlToText("x\xC0\xAFy"), L"x\uFFFD\uFFFDy");
+    EXPECT_EQ(frmHelp::HtmlToText("x\xC0\xBCp\xC0\xBEy"), L"x\uFFFD\uFFFDp\uFFFD\uFFFDy");
+    EXPECT_EQ(frmHelp::HtmlToText("\xED\xA0\x80z"), L"\uFFFD\uFFFD\uFFFDz");
+    EXPECT_EQ(frmHelp::HtmlToText("\xE2\x80z"), L"\uFFFDz");
+    EXPECT_EQ(frmHelp::HtmlToText(std::string_view("x\0y", 3)), L"x\uFFFDy");
+}
+
 }  // namespace
