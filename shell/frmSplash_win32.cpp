@@ -51,7 +51,7 @@ class frmSplash::Desktop final : public Platform {
         : noticeFile_(std::move(noticeFile)),
           selectionNoticeFile_(noticeFile_.empty()
                                    ? std::filesystem::path()
-                                   : noticeFile_.parent_path() / L"selection-hotkey-taken") {}
+                                   : noticeFile_.parent_path() / kSelectionKeyNoticeName) {}
     frmSplash* window = nullptr;
     ClipboardWin32 clipboard{nullptr};
     Win32HotKey hotKey;

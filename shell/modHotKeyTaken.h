@@ -24,8 +24,16 @@ inline constexpr std::string_view kHotKeyTakenTipWindows =
 inline constexpr std::string_view kHotKeyTakenMessageWindows =
     "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's Go "
     "still works, and a shortcut can run: litvorot.exe --go";
-// Shift+Pause, the key that replaces the selection, taken on Windows; and both keys taken.
+// The same for the selection's key, Shift+Pause: told once, by a notification (the tool tip
+// stays Ctrl+Space's).
 inline constexpr std::string_view kSelectionKeyTakenTitle = "Litvorot: Shift+Pause is taken";
+inline constexpr std::string_view kSelectionKeyTakenMessage =
+    "Another program holds Shift+Pause, so it cannot replace the selected text. A desktop "
+    "shortcut can run: litvorot --replace-selection";
+// Its record, beside the hot key's.
+inline constexpr std::string_view kSelectionKeyNoticeName = "selection-key-taken";
+// The Windows program tells it in the tool tip as well, which it shows for as long as it runs,
+// and, when both keys are news, both in one balloon.
 inline constexpr std::string_view kSelectionKeyTakenTipWindows =
     "Litvorot: Shift+Pause is taken, use --replace-selection";
 inline constexpr std::string_view kSelectionKeyTakenMessageWindows =
@@ -37,15 +45,6 @@ inline constexpr std::string_view kBothKeysTakenTipWindows = kBothKeysTakenTitle
 inline constexpr std::string_view kBothKeysTakenMessageWindows =
     "Other programs hold Ctrl+Space and Shift+Pause. The tray menu's Go still works, and "
     "shortcuts can run litvorot.exe --go and litvorot.exe --replace-selection.";
-
-// The same for the selection's key, Shift+Pause: told once, by a notification (the tool tip
-// stays Ctrl+Space's).
-inline constexpr std::string_view kSelectionKeyTakenTitle = "Litvorot: Shift+Pause is taken";
-inline constexpr std::string_view kSelectionKeyTakenMessage =
-    "Another program holds Shift+Pause, so it cannot replace the selected text. A desktop "
-    "shortcut can run: litvorot --replace-selection";
-// Its record, beside the hot key's.
-inline constexpr std::string_view kSelectionKeyNoticeName = "selection-key-taken";
 
 // Records whether the hot key could be set up, in the small file `noticeFile` (not the settings
 // file). Answers true when the user is to be told now: the key is taken and the user has not

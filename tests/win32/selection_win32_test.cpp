@@ -453,7 +453,7 @@ TEST_F(SelectionKeyNoticeWin32Test, ATakenShiftPauseIsToldAndBothKeysInOneBalloo
     EXPECT_FALSE(form_->SelectionHotKeyRegistered());
     EXPECT_EQ(std::string(TrayIconData.szTip), kSelectionKeyTakenTipWindows);
     EXPECT_EQ(std::wstring(TrayBalloonData.szInfoTitle), Widen(kSelectionKeyTakenTitle));
-    EXPECT_TRUE(fs::exists(folder_ / L"Litvorot" / L"selection-hotkey-taken"));
+    EXPECT_TRUE(fs::exists(folder_ / L"Litvorot" / kSelectionKeyNoticeName));
     // Told once: the next start shows the tip only.
     Start();
     EXPECT_EQ(std::string(TrayIconData.szTip), kSelectionKeyTakenTipWindows);
@@ -475,7 +475,7 @@ TEST_F(SelectionKeyNoticeWin32Test, ATakenShiftPauseIsToldAndBothKeysInOneBalloo
     Start();
     EXPECT_TRUE(form_->SelectionHotKeyRegistered());
     EXPECT_EQ(std::string(TrayIconData.szTip), "Litvorot");
-    EXPECT_FALSE(fs::exists(folder_ / L"Litvorot" / L"selection-hotkey-taken"));
+    EXPECT_FALSE(fs::exists(folder_ / L"Litvorot" / kSelectionKeyNoticeName));
 }
 
 }  // namespace
