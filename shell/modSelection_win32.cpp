@@ -43,6 +43,8 @@ constexpr std::wstring_view kTerminalClasses[] = {
     L"KiTTY",
     L"VirtualConsoleClass",  // ConEmu's console pane
     L"ConEmuMainClass",      // ConEmu
+    // Wine's console copies and pastes from its menu only: as a terminal it is never sent Ctrl+C.
+    L"WineConsoleClass",
 };
 
 bool Extended(WORD key) {

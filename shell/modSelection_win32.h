@@ -19,8 +19,8 @@
 namespace litvorot {
 
 // Terminals, by their top-level window's class: the console (conhost), Windows Terminal, mintty
-// (Git Bash, MSYS2, Cygwin), PuTTY and KiTTY, ConEmu. They copy with Ctrl+Insert and paste with
-// Shift+Insert (see modSelection_win32.cpp for why not Ctrl+Shift+C).
+// (Git Bash, MSYS2, Cygwin), PuTTY and KiTTY, ConEmu, Wine's console. They copy with Ctrl+Insert
+// and paste with Shift+Insert (see modSelection_win32.cpp for why not Ctrl+Shift+C).
 bool IsTerminalClass(std::wstring_view windowClass);
 
 // The integrity level of a process (the RID of its token's mandatory label:

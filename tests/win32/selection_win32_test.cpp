@@ -87,8 +87,9 @@ std::vector<std::pair<WORD, bool>> Strokes(const std::vector<INPUT>& inputs) {
 }
 
 TEST(SelectionWin32Decisions, TerminalsAreToldByTheirWindowClass) {
-    for (const wchar_t* terminal : {L"ConsoleWindowClass", L"CASCADIA_HOSTING_WINDOW_CLASS",
-                                    L"mintty", L"PuTTY", L"VirtualConsoleClass"}) {
+    for (const wchar_t* terminal :
+         {L"ConsoleWindowClass", L"CASCADIA_HOSTING_WINDOW_CLASS", L"mintty", L"PuTTY",
+          L"VirtualConsoleClass", L"WineConsoleClass"}) {
         EXPECT_TRUE(IsTerminalClass(terminal)) << Narrow(terminal);
     }
     for (const wchar_t* editor :
