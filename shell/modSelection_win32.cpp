@@ -379,17 +379,23 @@ void SelectionDesktopWin32::Wait(std::chrono::milliseconds limit, std::function<
 
 void SelectionDesktopWin32::StopWaiting() {
     if (window_ != nullptr) KillTimer(window_, kWaitTimer);
-    ready_ = nullptr;
     finish_ = nullptr;
+    ready_ = nullptr;
+    ++waits_;
 }
 
 void SelectionDesktopWin32::Check() {
     // A message the wait's own step lets through (a clipboard change during WM_PASTE) does not
     // start it again from inside itself.
     if (!ready_ || checking_) return;
+    // A copy runs: the wait may be ended from inside its own step (Exit, sent by the command line
+    // while WM_PASTE waits), and then nothing more of it is done.
+    const std::function<bool()> step = ready_;
+    const unsigned wait = waits_;
     checking_ = true;
-    const bool ready = ready_();
+    const bool ready = step();
     checking_ = false;
+    if (wait != waits_) return;
     if (!ready && std::chrono::steady_clock::now() < deadline_) return;
     std::function<void(bool)> finish = std::move(finish_);
     StopWaiting();

@@ -148,6 +148,7 @@ class SelectionDesktopWin32 final : public SelectionDesktop {
     std::function<void(bool)> finish_;
     std::chrono::steady_clock::time_point deadline_;
     bool checking_ = false;
+    unsigned waits_ = 0;  // moves on with every wait begun or ended
 
     ClipboardSnapshot kept_;
     // What RestoreClipboard puts back while the clipboard is still held open by another program.
