@@ -2,7 +2,7 @@
 // decisions (integrity levels, the keys around held modifiers), the whole clipboard kept and put
 // back, the copy known from the clipboard, the paste fetched, never fetched or overtaken by
 // another owner, held modifiers; Shift+Pause beside Ctrl+Space, and the notice when it is taken.
-// Terminals and who may fetch the pasted text are tested end to end (selection_win32_test.sh).
+// Who may fetch the pasted text is tested end to end (selection_win32_test.sh).
 #include <gtest/gtest.h>
 #include <windows.h>
 
