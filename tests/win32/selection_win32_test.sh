@@ -2,7 +2,8 @@
 # Replacing the selection in Wine's notepad, holding a file, with the Windows program running on
 # the tests' desktop: a Translit word from the command line (and notepad's Ctrl+Z gives it back),
 # a whole line typed on the wrong layout with Auto by Shift+Pause (Shift let go after Pause, as a
-# person does), a two-line UTF-8 text read as CP 1251, and a second press that cycles Auto; saved
+# person does), a two-line UTF-8 text read as CP 1251, and a second press that cycles Auto, the
+# status dialog leaving the keyboard to notepad; saved
 # with Ctrl+S, the file holds the converted text. The clipboard held before (a text, a picture)
 # is there after; a clipboard manager that ignores the marks never gets the pasted text; nothing
 # selected changes nothing. Then the command line: its statuses and one program per session.
@@ -17,7 +18,7 @@ wine_env "$1"
 exe=$2
 keys_exe=$3
 [ -n "${DISPLAY:-}" ] || { echo "SKIP: the Wine session has no desktop" >&2; exit 77; }
-for tool in xclip xwininfo convert cmp; do
+for tool in xclip xdotool xwininfo convert cmp; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed" >&2; exit 77; }
 done
 
@@ -102,6 +103,10 @@ cmp -s "$DESKTOP_DIR/picture.png" "$DESKTOP_DIR/after.png" ||
 # let go only after Pause.
 clip_set "the user's text"
 status 0 --source auto
+# With Display Status on, the status dialog opens after each replacement without taking the
+# keyboard from notepad (the keys selecting the result, and the next press, go there).
+tray_menu_choose mnuDisplayStatus || fail "the menu did not open for Display Status"
+keys activate Notepad || fail "notepad did not come back to the front"
 keys select-text "$line3\\n$line4"
 keys keys shift+pause
 wait_until 5 text_is $'привет, mir\r\nghbdtn vbh\r\nПривет\r\nмир\r\nnovyi ден\r\n' ||
@@ -146,11 +151,14 @@ status 0
 kill -0 "$APP_PID" 2>/dev/null || fail "a second start ended the first"
 status 2 --dest bogus
 status 0 --exit
-app_wait_exit 15 || fail "--exit did not end the program"
-APP_PID=
-printf ' 5 \r\n 4 \r\nFalse\r\n' >"$DESKTOP_DIR/expected.ini"
+printf ' 5 \r\n 4 \r\nTrue\r\n' >"$DESKTOP_DIR/expected.ini"
 cmp -s "$DESKTOP_DIR/settings.ini" "$DESKTOP_DIR/expected.ini" ||
     fail "settings.ini: $(od -c "$DESKTOP_DIR/settings.ini")"
+# The status dialog keeps the program a while longer, but it takes no more commands.
+kill -0 "$APP_PID" 2>/dev/null || fail "the status dialog was not open"
 status 1 --go
+keys close "#32770" || fail "no status dialog to close"
+app_wait_exit 15 || fail "the program did not end with its last window"
+APP_PID=
 keys close Notepad
 echo "PASS"
