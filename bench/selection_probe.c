@@ -5,6 +5,7 @@
  * selected again (Shift+Left for each character). Prints the median and the worst.
  * Usage: selection_probe TEXT_FILE PRESSES   (DISPLAY names the X server; the window must get the
  * focus: the script activates it) */
+#include <X11/keysym.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,7 +13,6 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
-#include <X11/keysym.h>
 
 #include "tests/desktop/xcb_selection.h"
 
@@ -122,24 +122,22 @@ int main(int argc, char** argv) {
                 }
                 xcb_flush(c);
             } else if (type == XCB_SELECTION_REQUEST) {
-                const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
+                const xcb_selection_request_event_t* request =
+                    (xcb_selection_request_event_t*)event;
                 xcb_atom_t answer = XCB_ATOM_NONE;
                 if (request->target == targets) {
                     const xcb_atom_t offered[] = {targets, utf8};
-                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                        request->property, XCB_ATOM_ATOM, 32, 2, offered);
-                    answer = request->property;
+                    answer = AnswerTargets(c, request, offered, 2);
                 } else if (request->target == utf8) {
-                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                        request->property, utf8, 8, (uint32_t)length, text);
-                    answer = request->property;
+                    answer = AnswerText(c, request, utf8, text, (uint32_t)length);
                 }
                 ReplySelectionRequest(c, request, answer);
             } else if (type == XCB_SELECTION_NOTIFY) {
                 /* The pasted text: in place now. Reading it deletes the property, which tells
                  * the program that it was fetched. */
                 xcb_get_property_reply_t* reply = xcb_get_property_reply(
-                    c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 22),
+                    c,
+                    xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 22),
                     NULL);
                 inPlace[press] = NowMs() - released;
                 expected = reply != NULL ? Characters(xcb_get_property_value(reply),

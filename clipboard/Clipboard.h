@@ -23,8 +23,8 @@ inline constexpr std::chrono::milliseconds kClipboardTotalLimit{10000};
 // The largest clipboard text the tray program converts, in UTF-16 units (characters, but for the
 // few outside the Basic Multilingual Plane): 16 Mi, above the 10 MB texts people copy from logs
 // and dumps. Measured on a 2-core machine (bench/conversion_bench), a conversion of that size
-// takes 0.17 s from Translit and up to 0.75 s from the automatic source, which lists and scores
-// every reading. Larger texts are left as they are, with a notice.
+// takes 0.18 s from Translit and up to 0.8 s from the automatic source, which scores every
+// reading. Larger texts are left as they are, with a notice.
 inline constexpr std::size_t kClipboardMaxUnits = std::size_t{16} << 20;
 
 struct ReadLimits {

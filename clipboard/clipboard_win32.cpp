@@ -15,7 +15,31 @@ namespace {
 
 UINT Format(const wchar_t* name) { return RegisterClipboardFormatW(name); }
 
+// A read waits at most 50 x 5 ms for a clipboard another program holds open.
+constexpr int kOpenTries = 50;
+constexpr DWORD kOpenPauseMs = 5;
+
+bool SetMark(const ClipboardApi& api, const wchar_t* format, DWORD value) {
+    const UINT id = Format(format);
+    if (id == 0) return false;
+    HGLOBAL block = api.globalAlloc(GMEM_MOVEABLE, sizeof(value));
+    if (block == nullptr) return false;
+    void* bytes = api.globalLock(block);
+    if (bytes != nullptr) {
+        std::memcpy(bytes, &value, sizeof(value));
+        api.globalUnlock(block);
+        if (api.setClipboardData(id, block) != nullptr) return true;
+    }
+    api.globalFree(block);
+    return false;
+}
+
 }  // namespace
+
+bool PutSecretMarks(const ClipboardApi& api) {
+    return SetMark(api, kExcludeFromMonitorFormat, 0) && SetMark(api, kHistoryFormat, 0) &&
+           SetMark(api, kCloudFormat, 0);
+}
 
 ClipboardWin32::ClipboardWin32(HWND owner, ClipboardApi api) : owner_(owner), api_(api) {}
 
@@ -36,7 +60,15 @@ void ClipboardWin32::ReadClipboard(const ReadLimits& limits,
 ClipboardRead ClipboardWin32::Read(const ReadLimits* limits) {
     using Result = ClipboardRead::Result;
     ClipboardRead read;
-    if (!api_.openClipboard(nullptr)) {
+    // Another program may hold the clipboard open for the moment it takes to read it: right after
+    // a copy every clipboard history and manager reads it. The clipboard has no lock to wait on,
+    // so it is tried again for a short while before it counts as not answering.
+    bool opened = api_.openClipboard(nullptr) != FALSE;
+    for (int i = 0; !opened && i < kOpenTries; ++i) {
+        Sleep(kOpenPauseMs);
+        opened = api_.openClipboard(nullptr) != FALSE;
+    }
+    if (!opened) {
         read.result = Result::kNoAnswer;  // another program has it open
         return read;
     }
@@ -138,27 +170,11 @@ bool ClipboardWin32::Write(std::u16string_view text, bool secret) {
     }
     api_.emptyClipboard();
     // The marks go first: a secret is never left on the clipboard without them.
-    const bool marked = !secret || (SetMark(kExcludeFromMonitorFormat, 0) &&
-                                    SetMark(kHistoryFormat, 0) && SetMark(kCloudFormat, 0));
+    const bool marked = !secret || PutSecretMarks(api_);
     const bool handedOver = marked && api_.setClipboardData(CF_UNICODETEXT, block) != nullptr;
     if (!handedOver) api_.globalFree(block);  // still ours when the system did not take it
     const bool closed = api_.closeClipboard() != 0;
     return handedOver && closed;
-}
-
-bool ClipboardWin32::SetMark(const wchar_t* format, DWORD value) {
-    const UINT id = Format(format);
-    if (id == 0) return false;
-    HGLOBAL block = api_.globalAlloc(GMEM_MOVEABLE, sizeof(value));
-    if (block == nullptr) return false;
-    void* bytes = api_.globalLock(block);
-    if (bytes != nullptr) {
-        std::memcpy(bytes, &value, sizeof(value));
-        api_.globalUnlock(block);
-        if (api_.setClipboardData(id, block) != nullptr) return true;
-    }
-    api_.globalFree(block);
-    return false;
 }
 
 void ClipboardWin32::WatchOwnership(std::function<void()> lost) {

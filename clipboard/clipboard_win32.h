@@ -42,6 +42,11 @@ struct ClipboardApi {
     HANDLE(WINAPI* setClipboardData)(UINT, HANDLE) = ::SetClipboardData;
 };
 
+// Puts the three marks above on the clipboard, opened and emptied by the caller: the text that
+// follows is left out of clipboard histories, clipboard managers and the cloud clipboard. False
+// when one could not be put.
+bool PutSecretMarks(const ClipboardApi& api = {});
+
 class ClipboardWin32 final : public Clipboard {
   public:
     // `owner` is the window that becomes the clipboard's owner when a text is written: Windows
@@ -64,7 +69,7 @@ class ClipboardWin32 final : public Clipboard {
     // Answers before it returns. Copied files give kFiles; a text over `limits.maxUnits` gives
     // kTooLarge and is not copied; a block that cannot be locked gives kFailed with
     // kLockFailedMessage in `message`, shown by the caller later. A clipboard another program
-    // holds open gives kNoAnswer.
+    // holds open for longer than a quarter of a second gives kNoAnswer.
     void ReadClipboard(const ReadLimits& limits, std::function<void(ClipboardRead)> done) override;
 
     // SetClipboardText's write; with `secret` the three marks above go with the text.
@@ -85,7 +90,6 @@ class ClipboardWin32 final : public Clipboard {
     ClipboardRead Read(const ReadLimits* limits);
     bool SecretMarked();
     bool Write(std::u16string_view text, bool secret);
-    bool SetMark(const wchar_t* format, DWORD value);
 
     HWND owner_;
     ClipboardApi api_;

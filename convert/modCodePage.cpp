@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "convert/modCodePageTables.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -11,28 +13,6 @@
 namespace litvorot {
 
 namespace {
-
-// 0x80..0xBF of Windows-1251 (0xC0..0xFF are U+0410..U+044F). 0x98 is undefined and maps to the
-// control character U+0098, as Windows does.
-constexpr std::array<char16_t, 64> kCp1251High{
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
-};
-
-// 0x80..0x9F of Windows-1252 (everything else is Latin-1). 81, 8D, 8F, 90 and 9D are undefined and
-// map to the control characters of the same number.
-constexpr std::array<char16_t, 32> kCp1252High{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98
-};
 
 int& CurrentCodePage() {
     static int codePage = SystemAnsiCodePage();
@@ -43,10 +23,7 @@ int& CurrentCodePage() {
 
 char16_t ByteToChar(int codePage, unsigned char byte) {
     if (byte < 0x80) return byte;
-    if (codePage == 1251) {
-        if (byte >= 0xC0) return static_cast<char16_t>(0x0410 + (byte - 0xC0));
-        return kCp1251High[byte - 0x80];
-    }
+    if (codePage == 1251) return codepage::kCp1251High[byte - 0x80];
 #ifdef _WIN32
     if (codePage != 1252) {
         // Another system code page (1250, 1253, ...): ask Windows itself.
@@ -58,8 +35,7 @@ char16_t ByteToChar(int codePage, unsigned char byte) {
         return byte;
     }
 #endif
-    if (byte < 0xA0) return kCp1252High[byte - 0x80];
-    return byte;
+    return codepage::kCp1252High[byte - 0x80];
 }
 
 int CodePageForLocale(std::string_view name) {

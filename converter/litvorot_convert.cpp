@@ -39,13 +39,26 @@ void Fail(const std::string& name, const std::string& message) {
     std::cerr << kProgram << ": " << name << ": " << message << '\n';
 }
 
-// The readings of one input, the one used first, with their scores (log2 of the probability).
+// The readings of one input, the one used first, with their scores (log2 of the probability);
+// for a reading in pieces, each piece with its own reading and where it lies.
 void Explain(const std::string& name, const std::vector<Reading>& readings) {
     std::cerr << kProgram << ": " << name << ": readings, the one used first:\n";
+    const auto score = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%10.1f", value);
+        return std::string(text);
+    };
     for (const Reading& r : readings) {
-        char score[32];
-        std::snprintf(score, sizeof score, "%10.1f", r.score);
-        std::cerr << score << "  " << ReadingName(r.kind) << '\n';
+        std::cerr << score(r.score) << "  " << ReadingName(r.kind) << '\n';
+        for (const Piece& piece : r.pieces) {
+            std::cerr << score(piece.score) << "      " << ReadingName(piece.kind) << ": ";
+            if (piece.firstLine == piece.lastLine) {
+                std::cerr << "line " << piece.firstLine;
+            } else {
+                std::cerr << "lines " << piece.firstLine << "-" << piece.lastLine;
+            }
+            std::cerr << ", characters " << piece.begin + 1 << "-" << piece.end << '\n';
+        }
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 
 #include "convert/modTextRoutines.h"
@@ -27,7 +29,7 @@ enum Kind : std::uint8_t {
     kPunctuation,    // . , - : ; ! ? ( ) " '
     kAsciiSymbol,    // the rest of printable ASCII
     kTypographic,    // « » — – … № „ “ ” ‘ ’ and the no-break space
-    kForeignLetter,  // a letter of neither alphabet: é, Ð, ї, Ђ, α
+    kForeignLetter,  // a letter of neither alphabet: é, Ð, Ђ, α
     kRareSymbol,     // ‚ € ™ ¤ ¦ § © ® ° ± µ ¶ · and the like
     kBoxDrawing,     // box drawing, blocks and the mathematical signs of KOI8-R
     kControl,        // control characters but tab and line breaks
@@ -50,18 +52,37 @@ constexpr std::array<int, kKinds> kKindCost{
     128,           // control
     80,            // other
 };
+// The characters that are no part of Russian or English text: a reading that adds them makes a
+// text no likelier as either, whatever their cost.
+constexpr std::array<bool, kKinds> kJunk{false, false, false, false, false, false, false, false,
+                                         true,  false, true,  true,  true,  true,  true};
+// Box drawing, rare symbols and control characters next to a letter («Укра╖на», «¦ДУХФО¦»), on
+// either side, cost this much more: in text they stand apart from words.
+constexpr int kGluedJunkCost = 4 * 8;
+constexpr std::array<bool, kKinds> kGlues{false, false, false, false, false, false, false, false,
+                                          false, false, false, true,  true,  true,  true};
+// Typography out of its place: a dash or an ellipsis run into the next word, a guillemet on the
+// wrong side of one.
+constexpr int kMisplacedCost = 6 * 8;
 // A word that changes script in its middle (Latin and Cyrillic letters run together).
 constexpr int kMixedScriptCost = 12 * 8;
+// The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
+// (и и е г у), for this much more.
+constexpr int kNeighbourLetterCost = 3 * 8;
 
+// What the model knows of each UTF-16 unit, in one place so that scoring a character reads one.
 struct CharInfo {
-    std::array<Kind, 0x10000> kind;
-    std::array<std::uint8_t, 0x10000> letter;  // model number of a letter, 1-based
+    struct Unit {
+        Kind kind = kOther;
+        std::uint8_t letter = 0;  // model number of a letter, 1-based
+        std::uint8_t extra = 0;   // what the letter costs beyond the model's
+    };
+    std::array<Unit, 0x10000> at;
 };
 
 const CharInfo& Info() {
     static const CharInfo* const info = [] {
         auto* i = new CharInfo;
-        i->letter.fill(0);
         for (std::size_t c = 0; c < 0x10000; ++c) {
             Kind k = kOther;
             if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
@@ -82,30 +103,45 @@ const CharInfo& Info() {
             } else if (c >= 0xD800 && c <= 0xDFFF) {
                 k = kOther;
             }
-            i->kind[c] = k;
+            i->at[c].kind = k;
         }
-        for (char16_t c = u'0'; c <= u'9'; ++c) i->kind[c] = kDigit;
-        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->kind[c] = kPunctuation;
-        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->kind[c] = kTypographic;
-        i->kind[u' '] = kSpace;
-        for (char16_t c : std::u16string_view(u"\t\n\r")) i->kind[c] = kLineBreak;
+        for (char16_t c = u'0'; c <= u'9'; ++c) i->at[c].kind = kDigit;
+        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->at[c].kind = kPunctuation;
+        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->at[c].kind = kTypographic;
+        i->at[u' '].kind = kSpace;
+        for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
-            i->kind[u'a' + k] = kEnLower, i->letter[u'a' + k] = static_cast<std::uint8_t>(k + 1);
-            i->kind[u'A' + k] = kEnUpper, i->letter[u'A' + k] = static_cast<std::uint8_t>(k + 1);
+            i->at[u'a' + k].kind = kEnLower,
+                         i->at[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->at[u'A' + k].kind = kEnUpper,
+                         i->at[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->kind[lower] = kRuLower, i->letter[lower] = static_cast<std::uint8_t>(index);
-            i->kind[upper] = kRuUpper, i->letter[upper] = static_cast<std::uint8_t>(index);
+            i->at[lower].kind = kRuLower, i->at[lower].letter = static_cast<std::uint8_t>(index);
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = static_cast<std::uint8_t>(index);
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
+        const auto neighbour = [&](char16_t lower, char16_t upper, char16_t russian) {
+            const std::uint8_t index = i->at[russian].letter;
+            i->at[lower].kind = kRuLower, i->at[lower].letter = index;
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = index;
+            i->at[lower].extra = i->at[upper].extra = kNeighbourLetterCost;
+        };
+        neighbour(u'і', u'І', u'и');
+        neighbour(u'ї', u'Ї', u'и');
+        neighbour(u'є', u'Є', u'е');
+        neighbour(u'ґ', u'Ґ', u'г');
+        neighbour(u'ў', u'Ў', u'у');
         return i;
     }();
     return *info;
 }
+
+bool IsWhiteSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
 // letter or all capitals cost a little, anything else (wHAT, оПХБЕР) much more.
@@ -147,102 +183,160 @@ struct WordState {
 };
 constexpr int kMaxStates = 16;
 
-// The cost of a text in eighths of a bit. With `kSpelled`, each Russian word is scored as the
-// cheapest of the Russian words that Translit writes as it is written (kTranslitSpellings).
+// The cost of a text in eighths of a bit, fed a character at a time. With `kSpelled`, each
+// Russian word is scored as the cheapest of the Russian words that Translit writes as it is
+// written (kTranslitSpellings). Counts the characters that are no part of Russian or English
+// text besides.
 template <bool kSpelled>
-std::int64_t WordsCost(std::u16string_view text) {
-    const CharInfo& info = Info();
-    std::int64_t cost = 0;
-    int script = -1;  // -1 no word; 0 Russian; 1 English
-    // The word's one state; with several (count > 1) they are in `states`.
-    int a = 0, b = 0;
-    std::int64_t word = 0;
-    std::array<WordState, kMaxStates> states{}, next{};
-    int count = 1;
-    int length = 0, capitals = 0, switches = 0;
-    bool firstCapital = false, lastCapital = false;
-    const std::uint8_t* table = nullptr;
-    int n = 0;
-    const auto at = [&](int x, int y, int z) { return table[(x * n + y) * n + z]; };
-    const auto endWord = [&] {
-        std::int64_t best = word + at(a, b, 0);
-        if (count > 1) {
-            best = states[0].cost + at(states[0].a, states[0].b, 0);
-            for (int k = 1; k < count; ++k) {
-                best = std::min(best, states[k].cost + at(states[k].a, states[k].b, 0));
+class Scorer {
+  public:
+    Scorer() : info_(Info()) {}
+
+    void Add(char16_t c) {
+        const Kind kind = info_.at[c].kind;
+        if (kind <= kEnUpper) {
+            cost_ += beforeLetter_;
+            beforeLetter_ = 0;
+            Letter(c, kind);
+            return;
+        }
+        if (script_ >= 0) {
+            EndWord();
+            if (kGlues[kind]) cost_ += kGluedJunkCost;
+            if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
+        } else if (c == u'»') {
+            cost_ += kMisplacedCost;  // a closing guillemet after no word: «» наконец»
+        }
+        cost_ += kKindCost[kind];
+        junk_ += kJunk[kind];
+        // What a letter right after it costs more: box drawing and the like glued to a word, a
+        // dash, an ellipsis or a closing guillemet run into one («…сли», «—тобы»).
+        beforeLetter_ = kGlues[kind] ? kGluedJunkCost : 0;
+        if (c == u'—' || c == u'–' || c == u'…' || c == u'»') beforeLetter_ += kMisplacedCost;
+    }
+    void Add(std::u16string_view text) {
+        for (const char16_t c : text) Add(c);
+    }
+
+    // The cost so far. Ends the word being read: call it after white space or at the end.
+    std::int64_t Cost() {
+        if (script_ >= 0) EndWord();
+        return cost_;
+    }
+    std::int64_t Junk() const { return junk_; }
+
+    // The cost so far with the word being read, as far as it has been read.
+    std::int64_t Running() const { return cost_ + word_; }
+    // Forgets the word being read: the cost and the junk are these, as between words.
+    void Restart(std::int64_t cost, std::int64_t junk) {
+        cost_ = cost;
+        junk_ = junk;
+        script_ = -1;
+        word_ = 0;
+        count_ = 1;
+        beforeLetter_ = 0;
+    }
+
+  private:
+    int At(int x, int y, int z) const { return table_[(x * n_ + y) * n_ + z]; }
+
+    void EndWord() {
+        std::int64_t best = word_ + At(a_, b_, 0);
+        if (count_ > 1) {
+            best = states_[0].cost + At(states_[0].a, states_[0].b, 0);
+            for (int k = 1; k < count_; ++k) {
+                best = std::min(best, states_[k].cost + At(states_[k].a, states_[k].b, 0));
             }
         }
-        cost += best + CaseCost(length, capitals, firstCapital, switches);
-        script = -1;
-    };
+        cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
+        script_ = -1;
+        word_ = 0;  // so that Running() counts the word once
+    }
+
     // Each state followed by each spelling of a letter, the cheapest way to each pair kept.
-    const auto spell = [&](const Spellings& sp) {
-        if (count == 1)
-            states[0] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), word};
+    void Spell(const Spellings& sp) {
+        if (count_ == 1) {
+            states_[0] = {static_cast<std::uint8_t>(a_), static_cast<std::uint8_t>(b_), word_};
+        }
         int out = 0;
-        for (int k = 0; k < count; ++k) {
+        for (int k = 0; k < count_; ++k) {
             for (int v = 0; v < sp.count; ++v) {
                 const auto [x, y] = sp.letters[v];
-                WordState w{states[k].b, x, states[k].cost + at(states[k].a, states[k].b, x)};
-                if (y != 0) w = {x, y, w.cost + at(w.a, x, y)};
+                WordState w{states_[k].b, x, states_[k].cost + At(states_[k].a, states_[k].b, x)};
+                if (y != 0) w = {x, y, w.cost + At(w.a, x, y)};
                 int j = 0;
-                while (j < out && (next[j].a != w.a || next[j].b != w.b)) ++j;
+                while (j < out && (next_[j].a != w.a || next_[j].b != w.b)) ++j;
                 if (j == out) {
-                    next[out++] = w;
-                } else if (w.cost < next[j].cost) {
-                    next[j].cost = w.cost;
+                    next_[out++] = w;
+                } else if (w.cost < next_[j].cost) {
+                    next_[j].cost = w.cost;
                 }
             }
         }
-        std::copy_n(next.begin(), out, states.begin());
-        count = out;
-        if (count == 1) a = states[0].a, b = states[0].b, word = states[0].cost;
-    };
-    for (const char16_t c : text) {
-        const Kind kind = info.kind[c];
-        if (kind <= kEnUpper) {
-            const int s = kind <= kRuUpper ? 0 : 1;
-            const bool capital = kind == kRuUpper || kind == kEnUpper;
-            if (script != s) {
-                if (script >= 0) {
-                    endWord();
-                    cost += kMixedScriptCost;
-                }
-                script = s;
-                table = s == 0 ? model::kRussian : model::kEnglish;
-                n = s == 0 ? model::kRussianSymbols : model::kEnglishSymbols;
-                a = b = 0;
-                word = 0;
-                count = 1;
-                length = capitals = switches = 0;
-                firstCapital = capital;
-                lastCapital = capital;
-            }
-            const int letter = info.letter[c];
-            if (kSpelled && s == 0 && (count > 1 || kTranslitSpellings[letter].count > 1)) {
-                spell(kTranslitSpellings[letter]);
-            } else {
-                word += at(a, b, letter);
-                a = b, b = letter;
-            }
-            switches += length > 0 && capital != lastCapital;
-            capitals += capital;
-            lastCapital = capital;
-            ++length;
-        } else {
-            if (script >= 0) endWord();
-            cost += kKindCost[kind];
-        }
+        std::copy_n(next_.begin(), out, states_.begin());
+        count_ = out;
+        if (count_ == 1) a_ = states_[0].a, b_ = states_[0].b, word_ = states_[0].cost;
     }
-    if (script >= 0) endWord();
-    return cost;
-}
+
+    void Letter(char16_t c, Kind kind) {
+        const int s = kind <= kRuUpper ? 0 : 1;
+        const bool capital = kind == kRuUpper || kind == kEnUpper;
+        if (script_ != s) {
+            if (script_ >= 0) {
+                EndWord();
+                cost_ += kMixedScriptCost;
+            }
+            script_ = s;
+            table_ = s == 0 ? model::kRussian : model::kEnglish;
+            n_ = s == 0 ? model::kRussianSymbols : model::kEnglishSymbols;
+            a_ = b_ = 0;
+            word_ = 0;
+            count_ = 1;
+            length_ = capitals_ = switches_ = 0;
+            firstCapital_ = capital;
+            lastCapital_ = capital;
+        }
+        const int letter = info_.at[c].letter;
+        cost_ += info_.at[c].extra;
+        if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
+            Spell(kTranslitSpellings[letter]);
+        } else {
+            word_ += At(a_, b_, letter);
+            a_ = b_, b_ = letter;
+        }
+        switches_ += length_ > 0 && capital != lastCapital_;
+        capitals_ += capital;
+        lastCapital_ = capital;
+        ++length_;
+    }
+
+    const CharInfo& info_;
+    std::int64_t cost_ = 0, junk_ = 0;
+    int beforeLetter_ = 0;
+    int script_ = -1;  // -1 no word; 0 Russian; 1 English
+    // The word's one state; with several (count_ > 1) they are in `states_`.
+    int a_ = 0, b_ = 0;
+    std::int64_t word_ = 0;
+    std::array<WordState, kMaxStates> states_{}, next_{};
+    int count_ = 1;
+    int length_ = 0, capitals_ = 0, switches_ = 0;
+    bool firstCapital_ = false, lastCapital_ = false;
+    const std::uint8_t* table_ = model::kRussian;
+    int n_ = model::kRussianSymbols;
+};
 
 std::int64_t Cost(std::u16string_view text, bool translit = false) {
-    return translit ? WordsCost<true>(text) : WordsCost<false>(text);
+    if (translit) {
+        Scorer<true> s;
+        s.Add(text);
+        return s.Cost();
+    }
+    Scorer<false> s;
+    s.Add(text);
+    return s.Cost();
 }
 
-// ---- Keyboard layouts ------------------------------------------------------------------------
+// ---- Keyboard layouts and look-alike letters ---------------------------------------------------
 
 // The characters of the US English layout's keys and what the same keys give on the Russian one.
 constexpr std::u16string_view kEnglishKeys =
@@ -251,18 +345,268 @@ constexpr std::u16string_view kRussianKeys =
     u"йцукенгшщзхъфывапролджэячсмитьбю.ЙЦУКЕНГШЩЗХЪФЫВАПРОЛДЖЭЯЧСМИТЬБЮ,ёЁ\"№;:?/";
 static_assert(kEnglishKeys.size() == kRussianKeys.size());
 
+// Latin letters and the Cyrillic ones that look the same (in most fonts, and to OCR).
+constexpr std::u16string_view kLatinLookAlikes = u"aceopxykABCEHKMOPTXëË";
+constexpr std::u16string_view kCyrillicLookAlikes = u"асеорхукАВСЕНКМОРТХёЁ";
+static_assert(kLatinLookAlikes.size() == kCyrillicLookAlikes.size());
+
+bool IsLatinLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
+
 bool HasLatinLetter(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char16_t c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-    });
+    return std::any_of(text.begin(), text.end(), IsLatinLetter);
 }
 
 bool HasCyrillic(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char16_t c) { return c >= 0x400 && c <= 0x4FF; });
+    return std::any_of(text.begin(), text.end(), IsCyrillic);
 }
 
-// ---- The readings -------------------------------------------------------------------------------
+// For each unit: its character on the other layout (0: English keys to Russian, 1: the other
+// way), and its look-alike in the other script (2: Latin to Cyrillic, 3: Cyrillic to Latin),
+// itself where it has none.
+using UnitMap = std::array<char16_t, 0x10000>;
+const std::array<UnitMap, 4>& SwapMaps() {
+    static const std::array<UnitMap, 4>* const maps = [] {
+        auto* m = new std::array<UnitMap, 4>;
+        const std::array<std::pair<std::u16string_view, std::u16string_view>, 4> pairs{{
+            {kEnglishKeys, kRussianKeys},
+            {kRussianKeys, kEnglishKeys},
+            {kLatinLookAlikes, kCyrillicLookAlikes},
+            {kCyrillicLookAlikes, kLatinLookAlikes},
+        }};
+        for (std::size_t way = 0; way < pairs.size(); ++way) {
+            UnitMap& map = (*m)[way];
+            for (std::size_t c = 0; c < map.size(); ++c) map[c] = static_cast<char16_t>(c);
+            const auto [from, to] = pairs[way];
+            for (std::size_t i = 0; i < from.size(); ++i) map[from[i]] = to[i];
+        }
+        return m;
+    }();
+    return *maps;
+}
+
+// ---- The readings ---------------------------------------------------------------------------
+
+// How a reading reads a text.
+enum class Op : std::uint8_t {
+    kAsIs,
+    kTranslit,    // the Translit reader
+    kBytes,       // each character's byte in `shown`, read in `real`
+    kUtf8,        // the characters' bytes in `shown`, read as UTF-8
+    kUtf8Twice,   // the same, and again on what that gives
+    kToRussian,   // English keys read as the Russian layout's
+    kToEnglish,   // Russian keys read as the English layout's
+    kToCyrillic,  // in a word of Cyrillic letters, the Latin look-alikes made Cyrillic
+    kToLatin,     // in a word of Latin letters, the Cyrillic look-alikes made Latin
+};
+
+struct Recipe {
+    ReadingKind kind;
+    Op op;
+    Charset shown = Charset::kWindows1251;
+    Charset real = Charset::kWindows1251;
+};
+
+using C = Charset;
+using K = ReadingKind;
+// Every reading but kPieces, in the order of ReadingKind: a reading's recipe is kRecipes[kind].
+constexpr int kRecipeCount = kReadingKinds - 1;
+constexpr std::array<Recipe, kRecipeCount> kRecipes{{
+    {K::kAsIs, Op::kAsIs},
+    {K::kTranslitText, Op::kTranslit},
+    {K::kKoi8Bytes, Op::kBytes, C::kWindows1252, C::kKoi8R},
+    {K::kCp1251Bytes, Op::kBytes, C::kWindows1252, C::kWindows1251},
+    {K::kUtf8AsCp1251, Op::kUtf8, C::kWindows1251},
+    {K::kUtf8AsKoi8R, Op::kUtf8, C::kKoi8R},
+    {K::kUtf8AsCp1252, Op::kUtf8, C::kWindows1252},
+    {K::kCp1251AsKoi8R, Op::kBytes, C::kKoi8R, C::kWindows1251},
+    {K::kKoi8RAsCp1251, Op::kBytes, C::kWindows1251, C::kKoi8R},
+    {K::kRussianOnEnglishKeys, Op::kToRussian},
+    {K::kEnglishOnRussianKeys, Op::kToEnglish},
+    {K::kUtf8AsCp866, Op::kUtf8, C::kCp866},
+    {K::kCp866AsCp1251, Op::kBytes, C::kWindows1251, C::kCp866},
+    {K::kCp1251AsCp866, Op::kBytes, C::kCp866, C::kWindows1251},
+    {K::kCp866AsCp437, Op::kBytes, C::kCp437, C::kCp866},
+    {K::kUtf8AsCp1251Twice, Op::kUtf8Twice, C::kWindows1251},
+    {K::kUtf8AsCp1252Twice, Op::kUtf8Twice, C::kWindows1252},
+    {K::kUtf8AsKoi8RTwice, Op::kUtf8Twice, C::kKoi8R},
+    {K::kMacCyrillicAsCp1251, Op::kBytes, C::kWindows1251, C::kMacCyrillic},
+    {K::kIso88595AsCp1251, Op::kBytes, C::kWindows1251, C::kIso88595},
+    {K::kKoi8UAsCp1251, Op::kBytes, C::kWindows1251, C::kKoi8U},
+    {K::kKoi8UBytes, Op::kBytes, C::kWindows1252, C::kKoi8U},
+    {K::kLatinLookAlikes, Op::kToCyrillic},
+    {K::kCyrillicLookAlikes, Op::kToLatin},
+}};
+constexpr bool RecipesInOrder() {
+    for (int k = 0; k < kRecipeCount; ++k) {
+        if (static_cast<int>(kRecipes[k].kind) != k) return false;
+    }
+    return true;
+}
+static_assert(RecipesInOrder());
+
+// The readings that change bytes: they leave ASCII as it is.
+bool ReadsBytes(Op op) { return op == Op::kBytes || op == Op::kUtf8 || op == Op::kUtf8Twice; }
+
+// For each kBytes reading, the character every unit becomes (0: the unit has no byte in the code
+// page it was shown in; the text holds no NUL).
+const UnitMap& ByteMap(ReadingKind kind) {
+    static const std::array<std::unique_ptr<UnitMap>, kRecipeCount>* const maps = [] {
+        auto* m = new std::array<std::unique_ptr<UnitMap>, kRecipeCount>;
+        for (const Recipe& r : kRecipes) {
+            if (r.op != Op::kBytes) continue;
+            auto map = std::make_unique<UnitMap>();
+            map->fill(u'\0');
+            const std::int16_t* const shown = CharsetBytes(r.shown);
+            for (int b = 0; b < 256; ++b) {
+                const char16_t real = CharsetChar(r.real, static_cast<unsigned char>(b));
+                (*map)[CharsetChar(r.shown, static_cast<unsigned char>(b))] = real;
+                if (b >= 0x80 && b < 0xA0 && shown[b] == b) (*map)[b] = real;  // held a byte a unit
+            }
+            (*m)[static_cast<std::size_t>(r.kind)] = std::move(map);
+        }
+        return m;
+    }();
+    return *(*maps)[static_cast<std::size_t>(kind)];
+}
+
+// A byte reading that reads most words as an earlier one does (KOI8-U as KOI8-R, but for its
+// Ukrainian letters), and for each unit whether the two read it differently: a word without such
+// units costs what it costs under the earlier reading. -1 where there is none.
+struct Sibling {
+    int reading = -1;
+    const bool* differs = nullptr;
+};
+
+Sibling SiblingOf(ReadingKind kind) {
+    static const std::array<std::pair<ReadingKind, ReadingKind>, 2> kPairs{{
+        {ReadingKind::kKoi8UAsCp1251, ReadingKind::kKoi8RAsCp1251},
+        {ReadingKind::kKoi8UBytes, ReadingKind::kKoi8Bytes},
+    }};
+    static const auto* const tables = [] {
+        auto* t = new std::array<std::array<bool, 0x10000>, kPairs.size()>;
+        for (std::size_t p = 0; p < kPairs.size(); ++p) {
+            const UnitMap& a = ByteMap(kPairs[p].first);
+            const UnitMap& b = ByteMap(kPairs[p].second);
+            for (std::size_t c = 0; c < 0x10000; ++c) (*t)[p][c] = a[c] != b[c];
+        }
+        return t;
+    }();
+    for (std::size_t p = 0; p < kPairs.size(); ++p) {
+        if (kPairs[p].first == kind) {
+            return {static_cast<int>(kPairs[p].second), (*tables)[p].data()};
+        }
+    }
+    return {};
+}
+
+// Scratch space of a reading, kept between words so that reading them allocates nothing.
+struct Scratch {
+    std::string bytes;
+    std::u16string first, out;
+};
+
+// How a reading reads a word: its recipe and its tables, looked up once.
+struct Reader {
+    explicit Reader(const Recipe& r)
+        : recipe(r),
+          map(r.op == Op::kBytes ? &ByteMap(r.kind) : nullptr),
+          shown(CharsetBytes(r.shown)) {}
+    const Recipe& recipe;
+    const UnitMap* map;
+    const std::int16_t* shown;  // the byte of each unit in the code page it was shown in
+};
+
+// `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
+// they cannot be.
+bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std::u16string& out) {
+    s.bytes.resize(word.size());
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const int b = shown[word[i]];
+        if (b < 0) return false;
+        s.bytes[i] = static_cast<char>(b);
+    }
+    return DecodeUtf8Into(s.bytes, out);
+}
+
+// In each word of `word` (a run without white space) that has letters of both scripts, the
+// look-alikes of the other script made letters of the word's own, where every letter of the
+// other script is a look-alike: «Привeт» to Cyrillic, «Hellо» to Latin.
+void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& out) {
+    const UnitMap& map = SwapMaps()[toCyrillic ? 2 : 3];
+    out.assign(word);
+    // Code, format strings and options mix scripts on purpose: «%sу», «\xНН», «--CТИП=...».
+    if (word.find_first_of(u"%\\=_/@{}<>$") != std::u16string_view::npos) return;
+    for (std::size_t i = 0; i < out.size();) {
+        const auto isLetter = [&](char16_t c) {
+            return IsLatinLetter(c) || IsCyrillic(c) || map[c] != c;
+        };
+        if (!isLetter(out[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        bool latin = false, cyrillic = false, foreign = false;
+        while (end < out.size() && isLetter(out[end])) {
+            const char16_t c = out[end++];
+            const bool isLatin = IsLatinLetter(c) || c == u'ë' || c == u'Ë';
+            latin |= isLatin;
+            cyrillic |= !isLatin;
+            // A letter of the script to leave that no look-alike stands for.
+            foreign |= (toCyrillic ? isLatin : !isLatin) && map[c] == c;
+        }
+        if (latin && cyrillic && !foreign) {
+            for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
+        }
+        i = end;
+    }
+}
+
+// Reads `word` (a run without white space) as `recipe` reads it, into `out`: false where the
+// reading cannot apply. Not for Translit, which reads whole runs of text.
+bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u16string& out) {
+    const Recipe& recipe = reader.recipe;
+    switch (recipe.op) {
+        case Op::kAsIs:
+        case Op::kTranslit:
+            out.assign(word);
+            return true;
+        case Op::kBytes: {
+            const UnitMap& map = *reader.map;
+            out.resize(word.size());
+            for (std::size_t i = 0; i < word.size(); ++i) {
+                out[i] = map[word[i]];
+                if (out[i] == u'\0') return false;
+            }
+            return true;
+        }
+        case Op::kUtf8:
+            return Utf8Of(reader.shown, word, s, out);
+        case Op::kUtf8Twice:
+            // The second reading only where the first gave well-formed text that still has
+            // characters beyond ASCII: no pair of readings is tried blindly.
+            return Utf8Of(reader.shown, word, s, s.first) &&
+                   std::any_of(s.first.begin(), s.first.end(),
+                               [](char16_t c) { return c >= 0x80; }) &&
+                   Utf8Of(reader.shown, s.first, s, out);
+        case Op::kToRussian:
+        case Op::kToEnglish: {
+            const bool russian = recipe.op == Op::kToRussian;
+            // A word with letters of the layout's own script was not typed on the other one.
+            if (russian ? HasCyrillic(word) : HasLatinLetter(word)) return false;
+            const UnitMap& map = SwapMaps()[russian ? 0 : 1];
+            out.resize(word.size());
+            std::transform(word.begin(), word.end(), out.begin(),
+                           [&](char16_t c) { return map[c]; });
+            return true;
+        }
+        case Op::kToCyrillic:
+        case Op::kToLatin:
+            FixLookAlikes(recipe.op == Op::kToCyrillic, word, out);
+            return true;
+    }
+    return false;
+}
 
 // The clipboard text converted from `source` to Unicode, as ConvertText converts it.
 std::u16string FromFormat(TextFormat source, std::u16string_view body) {
@@ -273,14 +617,508 @@ std::u16string FromFormat(TextFormat source, std::u16string_view body) {
     return text;
 }
 
-// Bytes shown in `shown` that were really in `real` (nothing when a character has no byte).
-std::optional<std::u16string> Reencode(std::u16string_view body, Charset shown,
-                                       std::optional<Charset> real) {
-    const auto bytes = EncodeCharset(shown, body);
-    if (!bytes) return std::nullopt;
-    if (!real) return DecodeUtf8(*bytes);
-    return DecodeCharset(*real, *bytes);
+// `text` as `recipe` reads it, word by word (Translit whole): nothing where it cannot apply.
+std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view text) {
+    if (recipe.op == Op::kTranslit) return FromFormat(kTranslit, text);
+    std::u16string out;
+    out.reserve(text.size());
+    Scratch s;
+    std::u16string word;
+    const Reader reader(recipe);
+    for (std::size_t i = 0; i < text.size();) {
+        if (IsWhiteSpace(text[i])) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !IsWhiteSpace(text[end])) ++end;
+        if (!ReadWord(reader, text.substr(i, end - i), s, word)) return std::nullopt;
+        out += word;
+        i = end;
+    }
+    return out;
 }
+
+// ---- Scoring every reading, word by word ------------------------------------------------------
+
+// A word of the text and the white space after it (the text's leading white space is a word of
+// its own, with no letters).
+struct Span {
+    std::uint32_t begin, end, next;  // the word [begin, end), its white space [end, next)
+    bool lineStart;                  // the word begins a line
+};
+
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 4;
+
+// What each reading makes of the whole text.
+struct Whole {
+    std::int64_t cost = 0, junk = 0;
+    std::int64_t changedCost = 0;  // what the words it changes cost as they are
+    bool applies = true, changes = false;
+    bool bound = false;  // some word fell far behind and was not read to its end: `cost` is less
+    bool likeSibling = true;  // every word read as the sibling reads it (SiblingOf)
+};
+
+// The readings that change a few words of a text: their margin's share is of those words' cost.
+bool ChangesFewWords(ReadingKind kind) {
+    return kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes ||
+           kind == ReadingKind::kMacCyrillicAsCp1251;
+}
+
+// The decision's numbers, in eighths of a bit.
+std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
+
+// What a reading pays in the reading in pieces: to be the first piece's (its margin's fixed part),
+// to follow another piece, and per eighth of a bit the text as it is costs in the words it
+// changes (its margin's share, in 1/1024).
+struct PieceCosts {
+    std::int64_t first = 0, follow = 0, share = 0;
+};
+
+PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
+    if (kind == ReadingKind::kAsIs) return {0, Eighths(kPieceBackBits), 0};
+    const double margin0 = Margin(kind, 0.0, latinOnly);
+    const double share = Margin(kind, 1024.0, latinOnly) - margin0;
+    // Look-alikes follow another piece as cheaply as they begin the text: they change nothing but
+    // words of both scripts.
+    const bool few =
+        kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
+    // Translit and the layouts read English-looking words too, and names: they follow another
+    // piece at a higher price, so that a text of them is not split at its first words.
+    const bool letters = kind == ReadingKind::kTranslitText ||
+                         kind == ReadingKind::kRussianOnEnglishKeys ||
+                         kind == ReadingKind::kEnglishOnRussianKeys;
+    return {Eighths(margin0),
+            Eighths(few       ? margin0
+                    : letters ? kPieceLettersSwitchBits
+                              : kPieceSwitchBits),
+            static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
+}
+
+// Scores every reading of `body` word by word: the whole text's cost under each, and the best
+// reading in pieces (by the Viterbi algorithm over the words, each reading a state; changing
+// state costs what PieceCosts says, as does the text's own cost that a reading changes). The
+// text is read a block of words at a time, so that besides the text itself only a few bytes a
+// word are kept.
+class Scoring {
+  public:
+    explicit Scoring(std::u16string_view body) : body_(body) {
+        // Readings that cannot change the text are not read at all.
+        bool nonAscii = false, latin = false, cyrillic = false, translit = false;
+        for (const char16_t c : body) {
+            nonAscii |= c >= 0x80;
+            latin |= IsLatinLetter(c);
+            cyrillic |= IsCyrillic(c);
+            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+        }
+        translit |= latin;
+        latinOnly_ = !cyrillic;
+        for (int r = 0; r < kRecipeCount; ++r) {
+            costs_[r] = PieceCostsOf(kRecipes[r].kind, latinOnly_);
+        }
+        for (int r = 1; r < kRecipeCount; ++r) {
+            const Op op = kRecipes[r].op;
+            bool read = true;
+            if (ReadsBytes(op)) read = nonAscii;
+            if (op == Op::kTranslit) read = translit;
+            if (op == Op::kToRussian) read = latin;
+            if (op == Op::kToEnglish) read = cyrillic;
+            if (op == Op::kToCyrillic || op == Op::kToLatin) read = latin && cyrillic;
+            read_[r] = read;
+            whole_[r].applies = read;
+        }
+        read_[0] = true;
+        for (int r = 0; r < kRecipeCount; ++r) {
+            if (read_[r]) live_.push_back(r);
+            readers_.emplace_back(kRecipes[r]);
+        }
+        Read();
+    }
+
+    const Whole& WholeOf(int r) const { return whole_[r]; }
+    bool LatinOnly() const { return latinOnly_; }
+    // The states of the best reading in pieces: spans [from, to) and the reading of each.
+    struct Stretch {
+        std::size_t from, to;
+        int reading;
+    };
+    const std::vector<Stretch>& Stretches() const { return stretches_; }
+    const std::vector<Span>& Spans() const { return spans_; }
+
+  private:
+    static constexpr std::size_t kBlock = 1024;
+
+    void Read() {
+        // The words.
+        for (std::size_t i = 0; i < body_.size();) {
+            Span s{};
+            s.begin = static_cast<std::uint32_t>(i);
+            s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
+            while (i < body_.size() && !IsWhiteSpace(body_[i])) ++i;
+            s.end = static_cast<std::uint32_t>(i);
+            while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
+            s.next = static_cast<std::uint32_t>(i);
+            spans_.push_back(s);
+        }
+        const std::size_t n = spans_.size();
+        std::size_t places = 16;
+        while (places < n && places < kCacheSize) places *= 2;
+        cache_.resize(places);
+        switched_.assign(n, 0);
+        from_.assign(n, 0);
+        best_.fill(kNever);
+        for (std::size_t at = 0; at < n; at += kBlock) {
+            const std::size_t count = std::min(kBlock, n - at);
+            ScoreBlock(at, count);
+            Forward(at, count);
+        }
+        Backward();
+    }
+
+    // Each reading's cost and junk for the words [at, at + count).
+    void ScoreBlock(std::size_t at, std::size_t count) {
+        const CharInfo& info = Info();
+        for (std::size_t k = 0; k < count; ++k) {
+            const Span& s = spans_[at + k];
+            const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+            // White space costs the same in every reading; the word's own cost does not depend
+            // on what came before it, so a word met before is not read again.
+            std::int64_t space = 0;
+            for (std::uint32_t c = s.end; c < s.next; ++c)
+                space += kKindCost[info.at[body_[c]].kind];
+            const WordScores& w = ScoresOf(s.begin, word);
+            for (const int r : live_) {
+                if (kRecipes[r].op == Op::kTranslit) continue;
+                if (w.cost[r] == kNeverWord) {
+                    cost_[r][k] = kNever;
+                    continue;
+                }
+                cost_[r][k] = w.cost[r] + space;
+                junk_[r][k] = w.junk[r];
+                changed_[r][k] = (w.changed >> r & 1u) != 0;
+                if ((w.bound >> r & 1u) != 0) whole_[r].bound = true;
+                if ((w.unlikeSibling >> r & 1u) != 0) whole_[r].likeSibling = false;
+            }
+        }
+        for (const int r : live_) {
+            if (kRecipes[r].op == Op::kTranslit) ScoreTranslit(at, count, r);
+        }
+        for (int r = 0; r < kRecipeCount; ++r) {
+            Whole& w = whole_[r];
+            if (!w.applies) continue;
+            for (std::size_t k = 0; k < count; ++k) {
+                if (cost_[r][k] >= kNever) {
+                    w.applies = false;
+                    break;
+                }
+                w.cost += cost_[r][k];
+                w.junk += junk_[r][k];
+                w.changes |= changed_[r][k];
+                if (changed_[r][k]) w.changedCost += cost_[0][k];
+            }
+        }
+    }
+
+    // What every reading but Translit makes of one word, white space left out.
+    static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
+    struct WordScores {
+        std::uint32_t begin = 0, length = 0;  // where the word was first met
+        bool used = false;
+        std::uint32_t changed = 0, bound = 0, unlikeSibling = 0;  // a bit a reading
+        std::array<std::int32_t, kRecipeCount> cost{};
+        std::array<std::int16_t, kRecipeCount> junk{};
+    };
+
+    // The scores of `word` (at `begin` in the text), from the cache of words met before or read
+    // now. The cache keeps the last word of each hash, so that its memory stays fixed.
+    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
+        std::uint32_t hash = 2166136261u;
+        for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
+        WordScores& slot = cache_[hash & (cache_.size() - 1)];
+        if (slot.used && slot.length == word.size() &&
+            body_.substr(slot.begin, slot.length) == word) {
+            return slot;
+        }
+        slot.used = true;
+        slot.begin = begin;
+        slot.length = static_cast<std::uint32_t>(word.size());
+        slot.changed = slot.bound = slot.unlikeSibling = 0;
+        Scorer<false>& scorer = scorer_;
+        scorer.Restart(0, 0);
+        scorer.Add(word);
+        const std::int64_t asIs = scorer.Cost();
+        slot.cost[0] = static_cast<std::int32_t>(asIs);
+        slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
+        const bool ascii =
+            std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
+        for (const int r : live_) {
+            const Recipe& recipe = kRecipes[r];
+            if (r == 0 || recipe.op == Op::kTranslit) continue;
+            const auto same = [&](int as) {
+                slot.cost[r] = slot.cost[as];
+                slot.junk[r] = slot.junk[as];
+                if ((slot.changed >> as & 1u) != 0) slot.changed |= 1u << r;
+                if ((slot.bound >> as & 1u) != 0) slot.bound |= 1u << r;
+            };
+            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
+                          recipe.op == Op::kToLatin)) {
+                same(0);  // ASCII reads as itself
+                continue;
+            }
+            const Sibling sibling = SiblingOf(recipe.kind);
+            if (sibling.reading >= 0) {
+                if (std::none_of(word.begin(), word.end(),
+                                 [&](char16_t c) { return sibling.differs[c]; })) {
+                    same(sibling.reading);  // reads as its sibling does
+                    continue;
+                }
+                slot.unlikeSibling |= 1u << r;
+            }
+            std::u16string_view read;
+            bool changed = false;
+            if (recipe.op == Op::kBytes) {
+                // The byte mix-ups, most of the readings, read here without a copy.
+                if (buffer_.size() < word.size()) buffer_.resize(word.size());
+                const UnitMap& map = ByteMap(recipe.kind);
+                std::size_t i = 0;
+                for (; i < word.size(); ++i) {
+                    const char16_t c = map[word[i]];
+                    if (c == u'\0') break;
+                    changed |= c != word[i];
+                    buffer_[i] = c;
+                }
+                if (i < word.size()) {
+                    slot.cost[r] = kNeverWord;
+                    continue;
+                }
+                read = std::u16string_view(buffer_.data(), word.size());
+            } else {
+                if (!ReadWord(readers_[r], word, scratch_, out_)) {
+                    slot.cost[r] = kNeverWord;
+                    continue;
+                }
+                changed = out_ != word;
+                read = out_;
+            }
+            if (!changed) {
+                same(0);
+                continue;
+            }
+            slot.changed |= 1u << r;
+            // A word that falls far behind the text as it is is not read to its end.
+            const std::int64_t limit = asIs + kHopeless;
+            scorer.Restart(0, 0);
+            bool hopeless = false;
+            for (const char16_t c : read) {
+                scorer.Add(c);
+                if (scorer.Running() > limit) {
+                    hopeless = true;
+                    break;
+                }
+            }
+            if (hopeless) {
+                slot.cost[r] = static_cast<std::int32_t>(limit);
+                slot.junk[r] = slot.junk[0];
+                slot.bound |= 1u << r;
+                continue;
+            }
+            slot.cost[r] =
+                static_cast<std::int32_t>(std::min<std::int64_t>(scorer.Cost(), kNeverWord - 1));
+            slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
+        }
+        return slot;
+    }
+
+    template <bool kSpelled>
+    void ScoreOne(Scorer<kSpelled>& scorer, std::int64_t& before, std::size_t k,
+                  std::u16string_view word, std::u16string_view space, int r) {
+        const std::int64_t junkBefore = scorer.Junk();
+        if constexpr (!kSpelled) {
+            // A word that falls far behind the text as it is is not read to its end.
+            const std::int64_t limit = before + cost_[0][k] + kHopeless;
+            for (const char16_t c : word) {
+                scorer.Add(c);
+                if (scorer.Running() > limit) {
+                    cost_[r][k] = cost_[0][k] + kHopeless;
+                    junk_[r][k] = junk_[0][k];
+                    whole_[r].bound = true;
+                    scorer.Restart(limit, junkBefore);
+                    before = limit;
+                    return;
+                }
+            }
+        } else {
+            scorer.Add(word);
+        }
+        scorer.Add(space);
+        const std::int64_t now = scorer.Cost();
+        cost_[r][k] = now - before;
+        junk_[r][k] = scorer.Junk() - junkBefore;
+        before = now;
+    }
+
+    // Translit reads the block whole (a verbatim section may hold white space); its words are
+    // where the white space of the text is, which the reader keeps.
+    void ScoreTranslit(std::size_t at, std::size_t count, int r) {
+        const Span& first = spans_[at];
+        const Span& last = spans_[at + count - 1];
+        const std::u16string_view block = body_.substr(first.begin, last.next - first.begin);
+        const std::u16string read = FromFormat(kTranslit, block);
+        std::vector<std::pair<std::size_t, std::size_t>> words;  // [begin, end) in `read`
+        bool aligned = true;  // the same white space between the same number of words
+        for (std::size_t i = 0; i < read.size();) {
+            const std::size_t b = i;
+            while (i < read.size() && !IsWhiteSpace(read[i])) ++i;
+            const std::size_t e = i;
+            while (i < read.size() && IsWhiteSpace(read[i])) ++i;
+            const std::size_t k = words.size();
+            words.emplace_back(b, e);
+            aligned =
+                aligned && k < count &&
+                std::u16string_view(read).substr(e, i - e) ==
+                    body_.substr(spans_[at + k].end, spans_[at + k].next - spans_[at + k].end);
+        }
+        aligned = aligned && words.size() == count;
+        Scorer<true> spelled;
+        Scorer<false> plain;
+        std::int64_t before = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const Span& s = spans_[at + k];
+            const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+            std::u16string_view got;
+            std::u16string own;
+            if (aligned && k < words.size()) {
+                got = std::u16string_view(read).substr(words[k].first,
+                                                       words[k].second - words[k].first);
+            } else {
+                own = FromFormat(kTranslit, word);
+                got = own;
+            }
+            changed_[r][k] = got != word;
+            if (!changed_[r][k]) {
+                cost_[r][k] = cost_[0][k];
+                junk_[r][k] = junk_[0][k];
+                continue;
+            }
+            // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
+            if (HasCyrillic(word)) {
+                cost_[r][k] = kNever;
+                continue;
+            }
+            const std::u16string_view space = body_.substr(s.end, s.next - s.end);
+            if (latinOnly_) {
+                ScoreOne(spelled, before, k, got, space, r);
+            } else {
+                ScoreOne(plain, before, k, got, space, r);
+            }
+        }
+        if (!aligned) {
+            // The reader moved white space (a separator or a verbatim mark on its own): the whole
+            // text's cost is that of what it wrote, which the words' costs miss by a little.
+            std::int64_t sum = 0;
+            bool applies = true;
+            for (std::size_t k = 0; k < count && applies; ++k) {
+                applies = cost_[r][k] < kNever;  // where Translit cannot read the text, nothing
+                sum += applies ? cost_[r][k] : 0;
+            }
+            if (applies) whole_[r].cost += Cost(read, latinOnly_) - sum;
+        }
+    }
+
+    // The Viterbi step over the block's words: best_[r] is the cost of the best reading in pieces
+    // of the words so far that reads the last of them as r.
+    void Forward(std::size_t at, std::size_t count) {
+        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = at + k;
+            std::array<std::int64_t, kRecipeCount> here;
+            for (const int r : live_) {
+                std::int64_t c = cost_[r][k];
+                if (c < kNever) {
+                    if (changed_[r][k]) c += cost_[0][k] * costs_[r].share / 1024;
+                    if (junk_[r][k] > junk_[0][k]) c += kJunkCost * (junk_[r][k] - junk_[0][k]);
+                }
+                here[r] = c;
+            }
+            if (i == 0) {
+                for (const int r : live_) {
+                    best_[r] = here[r] >= kNever ? kNever : here[r] + costs_[r].first;
+                }
+                continue;
+            }
+            int g = 0;
+            for (const int r : live_) {
+                if (best_[r] < best_[g]) g = r;
+            }
+            from_[i] = static_cast<std::uint8_t>(g);
+            const std::int64_t bestBefore = best_[g] + (spans_[i].lineStart ? 0 : kMidLine);
+            std::uint32_t switched = 0;
+            for (const int r : live_) {
+                if (here[r] >= kNever) {
+                    best_[r] = kNever;
+                    continue;
+                }
+                const std::int64_t stay = best_[r];
+                // A reading that begins a piece on a word it leaves as it is pays as much as any.
+                const std::int64_t change =
+                    bestBefore + (r == 0 || changed_[r][k] ? costs_[r].follow : switchCost);
+                if (change < stay) switched |= 1u << r;
+                best_[r] = std::min(stay, change) + here[r];
+            }
+            switched_[i] = switched;
+        }
+    }
+
+    void Backward() {
+        const std::size_t n = spans_.size();
+        if (n == 0) return;
+        int state = 0;
+        for (int r = 1; r < kRecipeCount; ++r) {
+            if (best_[r] < best_[state]) state = r;
+        }
+        std::vector<int> states(n);
+        for (std::size_t i = n; i-- > 0;) {
+            states[i] = state;
+            if (i > 0 && (switched_[i] >> state & 1u) != 0) state = from_[i];
+        }
+        for (std::size_t i = 0; i < n;) {
+            std::size_t end = i;
+            while (end < n && states[end] == states[i]) ++end;
+            stretches_.push_back({i, end, states[i]});
+            i = end;
+        }
+    }
+
+    static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
+    // A word this far behind the text as it is costs this much under a reading: more than leaving
+    // the reading's piece and coming back to it.
+    static constexpr std::int64_t kHopeless = 48 * 8;
+    // Pieces change where lines do: a change within a line costs a little more.
+    static constexpr std::int64_t kMidLine = 4 * 8;
+
+    std::u16string_view body_;
+    bool latinOnly_ = true;
+    std::array<PieceCosts, kRecipeCount> costs_{};
+    std::array<Whole, kRecipeCount> whole_{};
+    std::array<bool, kRecipeCount> read_{};
+    std::vector<int> live_;  // the readings read
+    std::vector<Span> spans_;
+    std::vector<std::uint32_t> switched_;  // for each word, the states entered anew there
+    std::vector<std::uint8_t> from_;       // and the state they came from
+    std::array<std::int64_t, kRecipeCount> best_{};
+    std::vector<Stretch> stretches_;
+    // The block's numbers.
+    std::array<std::array<std::int64_t, kBlock>, kRecipeCount> cost_{}, junk_{};
+    std::array<std::array<bool, kBlock>, kRecipeCount> changed_{};
+    Scratch scratch_;
+    std::u16string out_;
+    std::vector<char16_t> buffer_;
+    Scorer<false> scorer_;
+    std::vector<Reader> readers_;
+    // As many places as the text has words, a power of two from 16 to 16,384 (2.6 MB).
+    static constexpr std::size_t kCacheSize = 16384;
+    std::vector<WordScores> cache_;
+};
 
 }  // namespace
 
@@ -297,107 +1135,314 @@ std::string_view ReadingName(ReadingKind kind) {
         "KOI8-R read as CP 1251",
         "Russian typed on the English layout",
         "English typed on the Russian layout",
+        "UTF-8 read as CP 866",
+        "CP 866 read as CP 1251",
+        "CP 1251 read as CP 866",
+        "CP 866 read as CP 437",
+        "UTF-8 read as CP 1251 twice",
+        "UTF-8 read as CP 1252 twice",
+        "UTF-8 read as KOI8-R twice",
+        "MacCyrillic read as CP 1251",
+        "ISO 8859-5 read as CP 1251",
+        "KOI8-U read as CP 1251",
+        "KOI8-U",
+        "Latin look-alikes in Russian words",
+        "Cyrillic look-alikes in English words",
+        "in pieces",
     };
     return kNames[static_cast<std::size_t>(kind)];
 }
 
+std::string ReadingName(const Reading& reading) {
+    std::string name(ReadingName(reading.kind));
+    if (reading.kind != ReadingKind::kPieces) return name;
+    std::vector<ReadingKind> named;
+    for (const Piece& piece : reading.pieces) {
+        if (std::find(named.begin(), named.end(), piece.kind) != named.end()) continue;
+        name += named.empty() ? ": " : ", ";
+        name += ReadingName(piece.kind);
+        named.push_back(piece.kind);
+    }
+    return name;
+}
+
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
-    if (kind == ReadingKind::kTranslitText) {
-        return latinOnly ? kTranslitMarginBits + kTranslitMarginShare * asIsCost
-                         : kMixedTranslitMarginBits + kMixedTranslitMarginShare * asIsCost;
+    switch (kind) {
+        case ReadingKind::kTranslitText:
+            return latinOnly ? kTranslitMarginBits + kTranslitMarginShare * asIsCost
+                             : kMixedTranslitMarginBits + kMixedTranslitMarginShare * asIsCost;
+        case ReadingKind::kRussianOnEnglishKeys:
+        case ReadingKind::kEnglishOnRussianKeys:
+            return kLayoutMarginBits + kMarginShare * asIsCost;
+        case ReadingKind::kLatinLookAlikes:
+        case ReadingKind::kCyrillicLookAlikes:
+            return kLookAlikeMarginBits + kLookAlikeMarginShare * asIsCost;
+        case ReadingKind::kMacCyrillicAsCp1251:
+            return kFewLettersMarginBits + kLookAlikeMarginShare * asIsCost;
+        default:
+            return kMarginBits + kMarginShare * asIsCost;
     }
-    if (kind == ReadingKind::kRussianOnEnglishKeys || kind == ReadingKind::kEnglishOnRussianKeys) {
-        return kLayoutMarginBits + kMarginShare * asIsCost;
-    }
-    return kMarginBits + kMarginShare * asIsCost;
 }
 
 double TextCost(std::u16string_view text) { return static_cast<double>(Cost(text)) / 8.0; }
 
 std::u16string SwapLayout(std::u16string_view text, bool russian) {
-    // Each unit's character on the other layout, itself where it is no key there.
-    using Map = std::array<char16_t, 0x10000>;
-    static const std::array<Map, 2>* const maps = [] {
-        auto* m = new std::array<Map, 2>;
-        for (int way = 0; way < 2; ++way) {
-            Map& map = (*m)[way];
-            for (std::size_t c = 0; c < map.size(); ++c) map[c] = static_cast<char16_t>(c);
-            const std::u16string_view from = way == 1 ? kEnglishKeys : kRussianKeys;
-            const std::u16string_view to = way == 1 ? kRussianKeys : kEnglishKeys;
-            for (std::size_t i = 0; i < from.size(); ++i) map[from[i]] = to[i];
-        }
-        return m;
-    }();
-    const Map& map = (*maps)[russian ? 1 : 0];
+    const UnitMap& map = SwapMaps()[russian ? 0 : 1];
     std::u16string out(text.size(), u'\0');
     std::transform(text.begin(), text.end(), out.begin(), [&](char16_t c) { return map[c]; });
     return out;
 }
 
-std::vector<Reading> ListReadings(std::u16string_view text) {
-    const std::u16string_view body = text.substr(0, text.find(u'\0'));
-    std::vector<Reading> readings;
-    std::vector<std::u16string> seen;  // the Unicode text of each reading listed
-    // A Translit text of Latin letters alone is scored as the Russian it may have been written
-    // from (the Translit reader's е may have been э, ...); one with Cyrillic words of its own
-    // keeps their letters.
-    const bool latinOnly = !HasCyrillic(body);
-    const auto add = [&](ReadingKind kind, TextFormat source, bool original,
-                         std::optional<std::u16string> unicode) {
-        if (!unicode) return;
-        if (std::find(seen.begin(), seen.end(), *unicode) != seen.end()) return;
-        Reading r;
-        r.kind = kind;
-        r.source = source;
-        r.original = original;
-        const bool translit = kind == ReadingKind::kTranslitText && latinOnly;
-        r.score = -static_cast<double>(Cost(*unicode, translit)) / 8.0;
-        if (!original) r.text = *unicode;
-        readings.push_back(std::move(r));
-        seen.push_back(std::move(*unicode));
+namespace {
+
+// The text of a reading of `body`, held or not.
+std::optional<std::u16string> TextOf(const Reading& reading, std::u16string_view body) {
+    if (reading.kind != ReadingKind::kPieces) {
+        return ReadText(kRecipes[static_cast<std::size_t>(reading.kind)], body);
+    }
+    std::u16string out;
+    out.reserve(body.size());
+    std::size_t at = 0;
+    for (const Piece& piece : reading.pieces) {
+        out += body.substr(at, piece.begin - at);
+        const auto read = ReadText(kRecipes[static_cast<std::size_t>(piece.kind)],
+                                   body.substr(piece.begin, piece.end - piece.begin));
+        if (!read) return std::nullopt;
+        out += *read;
+        at = piece.end;
+    }
+    out += body.substr(at);
+    return out;
+}
+
+// The readings of `body`, the one to use first; with `holdAll` each holds its text (a reading of
+// the text itself holds none), otherwise only the first, for ConvertAuto to take.
+std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
+    const auto scoring = std::make_unique<Scoring>(body);
+    const bool latinOnly = scoring->LatinOnly();
+    const Whole& asIs = scoring->WholeOf(0);
+    const double asIsScore = -static_cast<double>(asIs.cost) / 8.0;
+
+    // The readings of the whole text that change it, without repeats, in the order of their kinds.
+    std::vector<Reading> whole;
+    std::vector<std::optional<std::u16string>> texts;  // held as they are needed
+    const auto textOf = [&](std::size_t i) -> const std::u16string& {
+        // Every word of a reading of the whole text was read, so the text can be.
+        if (!texts[i]) texts[i] = TextOf(whole[i], body).value_or(std::u16string(body));
+        return *texts[i];
+    };
+    std::vector<std::int64_t> costs;
+    for (int r = 0; r < kRecipeCount; ++r) {
+        const Whole& w = scoring->WholeOf(r);
+        if (r != 0 && (!w.applies || !w.changes)) continue;
+        Reading reading;
+        reading.kind = kRecipes[r].kind;
+        reading.score = -static_cast<double>(w.cost) / 8.0;
+        reading.original = r == 0 || kRecipes[r].op == Op::kTranslit;
+        reading.source = kRecipes[r].op == Op::kTranslit ? kTranslit : kUnicode;
+        whole.push_back(std::move(reading));
+        texts.emplace_back();
+        costs.push_back(w.cost);
+        // Two readings that give the same text score the same: only then are the texts compared.
+        const std::size_t last = whole.size() - 1;
+        const int sibling = SiblingOf(kRecipes[r].kind).reading;
+        for (std::size_t k = 0; k < last; ++k) {
+            // A sibling that read every word as this one did gave the same text.
+            const bool twin = static_cast<int>(whole[k].kind) == sibling && w.likeSibling;
+            if (twin || (costs[k] == costs[last] && textOf(k) == textOf(last))) {
+                whole.pop_back();
+                texts.pop_back();
+                costs.pop_back();
+                break;
+            }
+        }
+    }
+    // Whether a reading adds no characters that are no part of Russian or English text.
+    // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
+    // keep every letter besides.
+    const auto letters = [](std::u16string_view t) {
+        const CharInfo& info = Info();
+        return std::count_if(t.begin(), t.end(),
+                             [&](char16_t c) { return info.at[c].kind <= kEnUpper; });
+    };
+    const auto clean = [&](std::size_t i) {
+        const Reading& r = whole[i];
+        if (scoring->WholeOf(static_cast<int>(r.kind)).junk > asIs.junk) return false;
+        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || letters(textOf(i)) >= letters(body);
     };
 
-    add(ReadingKind::kAsIs, kUnicode, true, std::u16string(body));
-    // The Translit reader changes only Latin letters and its marks, the 8-bit sources only the
-    // units of their letters' bytes: texts without them are spared reading.
-    const bool translit = std::any_of(body.begin(), body.end(), [](char16_t c) {
-        return c < 0x80 && (((c | 0x20) >= u'a' && (c | 0x20) <= u'z') ||
-                            std::u16string_view(u"'\"\\_<").find(c) != std::u16string_view::npos);
-    });
-    const bool eightBit =
-        std::any_of(body.begin(), body.end(), [](char16_t c) { return c >= 0xA3 && c <= 0xFF; });
-    if (translit) add(ReadingKind::kTranslitText, kTranslit, true, FromFormat(kTranslit, body));
-    if (eightBit) {
-        add(ReadingKind::kKoi8Bytes, kKoi8, true, FromFormat(kKoi8, body));
-        add(ReadingKind::kCp1251Bytes, kCp1251, true, FromFormat(kCp1251, body));
-    }
-    add(ReadingKind::kUtf8AsCp1251, kUnicode, false, Reencode(body, Charset::kWindows1251, {}));
-    add(ReadingKind::kUtf8AsKoi8R, kUnicode, false, Reencode(body, Charset::kKoi8R, {}));
-    add(ReadingKind::kUtf8AsCp1252, kUnicode, false, Reencode(body, Charset::kWindows1252, {}));
-    add(ReadingKind::kCp1251AsKoi8R, kUnicode, false,
-        Reencode(body, Charset::kKoi8R, Charset::kWindows1251));
-    add(ReadingKind::kKoi8RAsCp1251, kUnicode, false,
-        Reencode(body, Charset::kWindows1251, Charset::kKoi8R));
-    if (HasLatinLetter(body) && !HasCyrillic(body)) {
-        add(ReadingKind::kRussianOnEnglishKeys, kUnicode, false, SwapLayout(body, true));
-    }
-    if (HasCyrillic(body) && !HasLatinLetter(body)) {
-        add(ReadingKind::kEnglishOnRussianKeys, kUnicode, false, SwapLayout(body, false));
+    // The text as it is, unless the best of the others that beats it by its margin and adds no
+    // characters that are no part of Russian or English text.
+    std::vector<std::size_t> order(whole.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin() + 1, order.end(),
+                     [&](std::size_t x, std::size_t y) { return whole[x].score > whole[y].score; });
+    std::size_t chosen = 0;
+    // A reading some word of which fell far behind is scored whole before it may be used.
+    std::vector<bool> exact(whole.size(), false);
+    const auto scoreExactly = [&](std::size_t i) {
+        if (exact[i] || !scoring->WholeOf(static_cast<int>(whole[i].kind)).bound) return;
+        whole[i].score = -TextCost(textOf(i));
+        exact[i] = true;
+    };
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        const std::size_t i = order[k];
+        const auto beats = [&] {
+            const Reading& r = whole[i];
+            const double cost =
+                ChangesFewWords(r.kind)
+                    ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
+                          8.0
+                    : -asIsScore;
+            return r.score - asIsScore > Margin(r.kind, cost, latinOnly);
+        };
+        // A bound that does not beat the text as it is, the reading does not either.
+        if (!beats()) continue;
+        scoreExactly(i);
+        if (beats() && clean(i)) {
+            chosen = i;
+            break;
+        }
     }
 
-    // The text as it is first, unless the best of the others that beat it by their margin.
-    const double asIs = readings.front().score;
-    const auto byScore = [](const Reading& x, const Reading& y) { return x.score > y.score; };
-    std::stable_sort(readings.begin() + 1, readings.end(), byScore);
-    const auto better = std::find_if(readings.begin() + 1, readings.end(), [&](const Reading& r) {
-        return r.score - asIs > Margin(r.kind, -asIs, latinOnly);
-    });
-    if (better != readings.end()) {
-        std::rotate(readings.begin(), better, better + 1);
-        // The text as it is goes back among the others by its score.
-        std::stable_sort(readings.begin() + 1, readings.end(), byScore);
+    // The best reading in pieces, its pieces read whole where one reading gives the same text.
+    const std::vector<Span>& spans = scoring->Spans();
+    struct Part {
+        std::size_t begin, end;  // in `body`
+        ReadingKind kind;
+        std::u16string text;
+    };
+    std::vector<Part> parts;
+    for (const auto& stretch : scoring->Stretches()) {
+        Part part{spans[stretch.from].begin,
+                  spans[stretch.to - 1].end,
+                  kRecipes[stretch.reading].kind,
+                  {}};
+        // One stretch is the whole text read one way: its text is not needed.
+        if (scoring->Stretches().size() > 1) {
+            const auto read =
+                ReadText(kRecipes[stretch.reading], body.substr(part.begin, part.end - part.begin));
+            if (!read) {  // cannot happen: the reading read every word of it
+                parts.clear();
+                break;
+            }
+            part.text = *read;
+        }
+        parts.push_back(std::move(part));
+    }
+    const auto sameAs = [&](const Part& part, ReadingKind kind) {
+        if (part.kind == kind) return true;
+        const auto read = ReadText(kRecipes[static_cast<std::size_t>(kind)],
+                                   body.substr(part.begin, part.end - part.begin));
+        return read && *read == part.text;
+    };
+    if (parts.size() > 1) {
+        for (Part& part : parts) {
+            if (sameAs(part, whole[chosen].kind)) part.kind = whole[chosen].kind;
+        }
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            if (sameAs(parts[i], parts[i - 1].kind)) parts[i].kind = parts[i - 1].kind;
+        }
+        for (std::size_t i = parts.size() - 1; i-- > 0;) {
+            if (sameAs(parts[i], parts[i + 1].kind)) parts[i].kind = parts[i + 1].kind;
+        }
+        std::vector<Part> merged;
+        for (Part& part : parts) {
+            if (!merged.empty() && merged.back().kind == part.kind) {
+                Part& back = merged.back();
+                back.text += body.substr(back.end, part.begin - back.end);
+                back.text += part.text;
+                back.end = part.end;
+            } else {
+                merged.push_back(std::move(part));
+            }
+        }
+        parts = std::move(merged);
+    }
+
+    std::vector<Reading> readings;
+    if (parts.size() == 1 && whole[chosen].kind == ReadingKind::kAsIs) {
+        // One reading of the whole text, where the margins of the whole text would have kept it
+        // as it is: a text whose changed words are few among many others.
+        for (std::size_t i = 1; i < whole.size(); ++i) {
+            if (whole[i].kind != parts[0].kind) continue;
+            scoreExactly(i);
+            if (clean(i) && whole[i].score > asIsScore) chosen = i;
+        }
+    }
+    if (parts.size() > 1) {
+        Reading pieces;
+        pieces.kind = ReadingKind::kPieces;
+        pieces.original = false;
+        std::size_t at = 0, line = 1;
+        const auto lineAt = [&](std::size_t position) {
+            line += static_cast<std::size_t>(
+                std::count(body.begin() + static_cast<std::ptrdiff_t>(at),
+                           body.begin() + static_cast<std::ptrdiff_t>(position), u'\n'));
+            at = position;
+            return line;
+        };
+        std::size_t written = 0;
+        for (const Part& part : parts) {
+            pieces.text += body.substr(written, part.begin - written);
+            pieces.text += part.text;
+            written = part.end;
+            Piece piece;
+            piece.begin = part.begin;
+            piece.end = part.end;
+            piece.firstLine = lineAt(part.begin);
+            piece.lastLine = lineAt(part.end);
+            piece.kind = part.kind;
+            piece.score = -TextCost(part.text);
+            pieces.pieces.push_back(piece);
+        }
+        pieces.text += body.substr(written);
+        const std::int64_t piecesCost = Cost(pieces.text);
+        pieces.score = -static_cast<double>(piecesCost) / 8.0;
+        // A reading of the whole text that gives the same is that reading. The same text costs
+        // the same: only such readings (and those scored as a bound) are compared.
+        const auto sameText = [&](std::size_t i) {
+            const bool bound = scoring->WholeOf(static_cast<int>(whole[i].kind)).bound;
+            return !whole[i].original && (costs[i] == piecesCost || bound) &&
+                   textOf(i) == pieces.text;
+        };
+        std::size_t same = whole.size();
+        for (std::size_t i = 0; i < whole.size() && same == whole.size(); ++i) {
+            if (sameText(i)) same = i;
+        }
+        if (same == whole.size()) {
+            readings.push_back(std::move(pieces));
+        } else {
+            chosen = same;
+        }
+    }
+    if (readings.empty()) readings.push_back(whole[chosen]);
+    // Then the readings of the whole text by score, the text as it is among them.
+    std::vector<std::size_t> rest;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (readings.front().kind == ReadingKind::kPieces || i != chosen) rest.push_back(i);
+    }
+    std::stable_sort(rest.begin(), rest.end(),
+                     [&](std::size_t x, std::size_t y) { return whole[x].score > whole[y].score; });
+    readings.reserve(rest.size() + 1);
+    for (const std::size_t i : rest) readings.push_back(whole[i]);
+    // The texts: every reading's, or the first's alone.
+    for (std::size_t k = 0; k < readings.size(); ++k) {
+        Reading& r = readings[k];
+        if (r.original || r.kind == ReadingKind::kPieces || (!holdAll && k > 0)) continue;
+        const auto i = static_cast<std::size_t>(
+            std::find_if(whole.begin(), whole.end(),
+                         [&](const Reading& w) { return w.kind == r.kind; }) -
+            whole.begin());
+        r.text = textOf(i);
     }
     return readings;
+}
+
+}  // namespace
+
+std::vector<Reading> ListReadings(std::u16string_view text) {
+    return Decide(text.substr(0, text.find(u'\0')), true);
 }
 
 void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string& text) {
@@ -405,15 +1450,31 @@ void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string&
         ConvertText(reading.source, dest, text);
         return;
     }
-    const bool terminated = text.find(u'\0') != std::u16string::npos;
-    text = reading.text;
+    const std::size_t nul = text.find(u'\0');
+    const bool terminated = nul != std::u16string::npos;
+    const std::u16string_view body = std::u16string_view(text).substr(0, nul);
+    std::u16string repaired = reading.text;
+    if (repaired.empty() && !body.empty())
+        repaired = TextOf(reading, body).value_or(std::u16string(body));
+    text = std::move(repaired);
     if (terminated) text.push_back(u'\0');
     ConvertText(reading.source, dest, text);
 }
 
 std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text) {
-    std::vector<Reading> readings = ListReadings(text);
-    ConvertWithReading(readings.front(), dest, text);
+    std::vector<Reading> readings =
+        Decide(std::u16string_view(text).substr(0, text.find(u'\0')), false);
+    Reading& first = readings.front();
+    if (first.original) {
+        ConvertText(first.source, dest, text);
+    } else {
+        // The repaired text takes the place of the text, with no copy of it.
+        const bool terminated = text.find(u'\0') != std::u16string::npos;
+        text = std::move(first.text);
+        first.text.clear();
+        if (terminated) text.push_back(u'\0');
+        ConvertText(first.source, dest, text);
+    }
     return readings;
 }
 

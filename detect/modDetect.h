@@ -16,22 +16,45 @@
 namespace litvorot {
 
 enum class ReadingKind {
-    kAsIs,                  // the text is fine as it is (Unicode)
-    kTranslitText,          // Translit, read as the Translit source reads it
-    kKoi8Bytes,             // KOI8 bytes held one character a byte (the KOI8 source)
-    kCp1251Bytes,           // CP 1251 bytes held one character a byte (the CP 1251 source)
-    kUtf8AsCp1251,          // UTF-8 bytes shown as CP 1251: «РџСЂРёРІРµС‚»
-    kUtf8AsKoi8R,           // UTF-8 bytes shown as KOI8-R: «п÷п╣я─п╦п╡п╣я┌»
-    kUtf8AsCp1252,          // UTF-8 bytes shown as CP 1252: «ÐŸÑ€Ð¸Ð²ÐµÑ‚»
-    kCp1251AsKoi8R,         // CP 1251 bytes shown as KOI8-R: «оПХБЕР»
-    kKoi8RAsCp1251,         // KOI8-R bytes shown as CP 1251: «рТЙЧЕФ»
+    kAsIs,           // the text is fine as it is (Unicode)
+    kTranslitText,   // Translit, read as the Translit source reads it
+    kKoi8Bytes,      // KOI8-R bytes held one character a byte (or shown as CP 1252)
+    kCp1251Bytes,    // CP 1251 bytes held one character a byte (or shown as CP 1252)
+    kUtf8AsCp1251,   // UTF-8 bytes shown as CP 1251: «РџСЂРёРІРµС‚»
+    kUtf8AsKoi8R,    // UTF-8 bytes shown as KOI8-R: «п÷п╣я─п╦п╡п╣я┌»
+    kUtf8AsCp1252,   // UTF-8 bytes shown as CP 1252 or ISO 8859-1: «ÐŸÑ€Ð¸Ð²ÐµÑ‚»
+    kCp1251AsKoi8R,  // CP 1251 bytes shown as KOI8-R: «оПХБЕР»
+    kKoi8RAsCp1251,  // KOI8-R bytes shown as CP 1251: «рТЙЧЕФ»
     kRussianOnEnglishKeys,  // Russian typed with the US English layout: «ghbdtn»
     kEnglishOnRussianKeys,  // English typed with the Russian (ЙЦУКЕН) layout: «руддщ»
+    kUtf8AsCp866,  // UTF-8 bytes shown in code page 866 (a console): «╨Я╤А╨╕╨▓╨╡╤В»
+    kCp866AsCp1251,        // DOS text (866) shown as CP 1251: «ЏаЁўҐв»
+    kCp1251AsCp866,        // CP 1251 text shown in code page 866: «╧ЁштхЄ»
+    kCp866AsCp437,         // 866 shown as code page 437 (ZIP file names): «Åα¿óÑΓ»
+    kUtf8AsCp1251Twice,    // UTF-8 read as CP 1251, saved as UTF-8, read as CP 1251 again
+    kUtf8AsCp1252Twice,    // the same through CP 1252: «ÃÂÃ…Â¸...»
+    kUtf8AsKoi8RTwice,     // the same through KOI8-R
+    kMacCyrillicAsCp1251,  // MacCyrillic bytes shown as CP 1251: «Џривет»
+    kIso88595AsCp1251,     // ISO 8859-5 bytes shown as CP 1251: «їàØÒÕâ»
+    kKoi8UAsCp1251,        // KOI8-U bytes (Ukrainian letters) shown as CP 1251
+    kKoi8UBytes,           // KOI8-U bytes held one character a byte (or shown as CP 1252)
+    kLatinLookAlikes,      // Latin letters that look Cyrillic inside Russian words: «Привeт»
+    kCyrillicLookAlikes,   // Cyrillic letters that look Latin inside English words: «Hellо»
+    kPieces,               // parts of the text read differently, each by its own reading
 };
-inline constexpr int kReadingKinds = 11;
+inline constexpr int kReadingKinds = 25;
 
-// "as it is", "Translit", "UTF-8 read as CP 1251", ...
+// "as it is", "Translit", "UTF-8 read as CP 1251", ..., "in pieces"
 std::string_view ReadingName(ReadingKind kind);
+
+// A part of a text that a reading in pieces reads its own way: UTF-16 units [begin, end) of the
+// text, which lie on lines firstLine..lastLine (counted from 1).
+struct Piece {
+    std::size_t begin = 0, end = 0;
+    std::size_t firstLine = 1, lastLine = 1;
+    ReadingKind kind = ReadingKind::kAsIs;
+    double score = 0;  // the piece's own score, as a reading's
+};
 
 struct Reading {
     ReadingKind kind = ReadingKind::kAsIs;
@@ -39,19 +62,29 @@ struct Reading {
     // likelier. Readings of one text compare directly.
     double score = 0;
     // How the reading converts: the text from `source` (ConvertText). With `original` set that
-    // is the caller's own text; otherwise `text` holds the repaired Unicode text.
+    // is the caller's own text; otherwise `text` holds the repaired Unicode text (ConvertAuto
+    // leaves it empty: ConvertWithReading then reads the text again).
     TextFormat source = kUnicode;
     bool original = true;
     std::u16string text;
+    // For kPieces: the pieces in order, each with its reading; between them the text is as it is
+    // (white space).
+    std::vector<Piece> pieces;
 };
+
+// The name the status dialog shows: ReadingName(kind), and for a reading in pieces the readings
+// of its pieces in order ("in pieces: as it is, UTF-8 read as CP 1251").
+std::string ReadingName(const Reading& reading);
 
 // The readings of a clipboard text (up to its first NUL, which ends it), the one to use first and
 // then the others by score. The text as it is comes first unless another reading beats it by the
 // margin: Margin(kind, cost, latinOnly) bits, where cost is the text's own cost in bits and
-// latinOnly tells a text without Cyrillic letters. Readings that cannot
-// apply (a character outside the code page a text was misread in, bytes that are no UTF-8) and
-// readings that give the same text as one before them are left out; the text as it is is always
-// there.
+// latinOnly tells a text without Cyrillic letters, and adds no characters that are no part of
+// Russian or English text (box drawing, accented letters, symbols within words). Where parts of
+// the text (runs of words, lines) read better each its own way, the reading in pieces comes first,
+// and the readings of the whole text follow. Readings that cannot apply (a character outside the
+// code page a text was misread in, bytes that are no UTF-8) and readings that give the same text
+// as one before them are left out; the text as it is is always there.
 std::vector<Reading> ListReadings(std::u16string_view text);
 
 // How many bits a reading must gain over the text as it is to be used instead: a fixed part and a
@@ -73,13 +106,31 @@ inline constexpr double kTranslitMarginBits = 4.8;
 inline constexpr double kTranslitMarginShare = -0.06;
 inline constexpr double kMixedTranslitMarginBits = 3.0;
 inline constexpr double kMixedTranslitMarginShare = 0.03;
+// Look-alike letters in a word of the other script are rarely meant: a mixed word costs the model
+// much, and its repair needs the least. MacCyrillic shown as CP 1251 changes only the capitals and
+// я («Џривет», «имЯ»), and turns a good text's capitals into symbols and foreign letters, which
+// no reading may add: it needs little too. The share of these is of the cost of the words they
+// change, not of the whole text.
+inline constexpr double kLookAlikeMarginBits = 4.0;
+inline constexpr double kFewLettersMarginBits = 3.0;
+inline constexpr double kLookAlikeMarginShare = 0.03;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
+
+// Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
+// reading's first piece pays its margin's fixed part, Margin(kind, 0); Translit and the layouts,
+// which read English-looking words and names too, pay more), and what a piece pays to be the
+// text as it is again. Each piece pays the margin's share of the text's own cost in the
+// words it changes, and 12 bits for each character of junk it adds.
+inline constexpr double kPieceSwitchBits = 16.0;
+inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
+inline constexpr double kPieceBackBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.
 void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string& text);
 
-// Converts `text` from the automatic source: the first of its readings. Gives the readings.
+// Converts `text` from the automatic source: the first of its readings. Gives the readings, as
+// ListReadings does, but holding no text (ConvertWithReading reads the text again).
 std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text);
 
 // The cost of `text` in bits under the letter model (the negative of a reading's score).

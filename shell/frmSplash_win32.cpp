@@ -17,8 +17,10 @@
 #include "shell/modMenu.h"
 #include "shell/modMiscRoutines.h"
 #include "shell/modPlatform.h"
+#include "shell/modSelection_win32.h"
 #include "shell/modSystemTray_win32.h"
 #include "tables/modMessages.h"
+#include "windows/dlgStatus_win32.h"
 #include "windows/modWindows.h"
 #include "windows/modWindows_win32.h"
 
@@ -45,13 +47,21 @@ std::filesystem::path HotKeyNoticeFileWin32() {
 // The controller's platform under Win32.
 class frmSplash::Desktop final : public Platform {
   public:
-    explicit Desktop(std::filesystem::path noticeFile) : noticeFile_(std::move(noticeFile)) {}
+    explicit Desktop(std::filesystem::path noticeFile)
+        : noticeFile_(std::move(noticeFile)),
+          selectionNoticeFile_(noticeFile_.empty()
+                                   ? std::filesystem::path()
+                                   : noticeFile_.parent_path() / kSelectionKeyNoticeName) {}
     frmSplash* window = nullptr;
     ClipboardWin32 clipboard{nullptr};
     Win32HotKey hotKey;
+    Win32HotKey selectionHotKey{Win32HotKey::Which::kSelection};
+    SelectionDesktopWin32 selection;
 
     Clipboard& AppClipboard() override { return clipboard; }
     HotKey& AppHotKey() override { return hotKey; }
+    SelectionDesktop* AppSelectionDesktop() override { return &selection; }
+    HotKey* AppSelectionHotKey() override { return &selectionHotKey; }
 
     void ShowSplash() override {
         const HWND hwnd = window->hwnd_;
@@ -79,7 +89,10 @@ class frmSplash::Desktop final : public Platform {
     }
 
     void OpenStatusDialog(TextFormat source, TextFormat dest, const std::string& reading) override {
-        windows::OpenStatusDialog(source, dest, reading);
+        // After a replaced selection the window that holds it keeps the keyboard: the keys that
+        // select the text again are still on their way to it, and a second press must find it in
+        // front.
+        dlgStatus::Open(source, dest, Widen(reading), !selection.Finishing());
     }
     void OpenWindow(AppWindow which) override { windows::OpenAppWindow(which); }
 
@@ -107,9 +120,28 @@ class frmSplash::Desktop final : public Platform {
         if (!registered && !trayIcon_) return;  // nothing to tell it through
         const bool due = HotKeyNoticeDue(registered, noticeFile_);
         if (registered) return;
+        hotKeyTaken_ = true;
         SetTrayTip(std::string(kHotKeyTakenTipWindows).c_str());
         if (due) {
             ShowTrayBalloon(Widen(kHotKeyTakenTitle), Widen(kHotKeyTakenMessageWindows),
+                            NIIF_WARNING);
+            hotKeyBalloon_ = true;
+        }
+    }
+    // Told after Ctrl+Space (ReportHotKey), in the same tip and, when both are news, one balloon.
+    void ReportSelectionHotKey(bool registered) override {
+        if (!registered && !trayIcon_) return;
+        const bool due = HotKeyNoticeDue(registered, selectionNoticeFile_);
+        if (registered) return;
+        SetTrayTip(
+            std::string(hotKeyTaken_ ? kBothKeysTakenTipWindows : kSelectionKeyTakenTipWindows)
+                .c_str());
+        if (!due) return;
+        if (hotKeyBalloon_) {
+            ShowTrayBalloon(Widen(kBothKeysTakenTitle), Widen(kBothKeysTakenMessageWindows),
+                            NIIF_WARNING);
+        } else {
+            ShowTrayBalloon(Widen(kSelectionKeyTakenTitle), Widen(kSelectionKeyTakenMessageWindows),
                             NIIF_WARNING);
         }
     }
@@ -143,7 +175,10 @@ class frmSplash::Desktop final : public Platform {
 
   private:
     std::filesystem::path noticeFile_;
+    std::filesystem::path selectionNoticeFile_;
     bool trayIcon_ = false;
+    bool hotKeyTaken_ = false;
+    bool hotKeyBalloon_ = false;
     std::deque<std::string> messages_;
     std::map<UINT_PTR, std::function<void()>> timers_;
     UINT_PTR nextTimer_ = 1;
@@ -187,6 +222,7 @@ bool frmSplash::Form_Load(int splashSeconds) {
     AddAppWindow();
     desktop_->clipboard.SetOwner(hwnd_);
     desktop_->hotKey.SetWindow(hwnd_);
+    desktop_->selectionHotKey.SetWindow(hwnd_);
 
     imgSplash =
         CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0,
@@ -269,6 +305,7 @@ LRESULT CALLBACK frmSplash::WindowProc(HWND window, UINT message, WPARAM wParam,
             if (self != nullptr && window == self->hwnd_) {
                 self->desktop_->WindowGone();
                 self->hwnd_ = nullptr;
+                if (auto closed = std::exchange(self->onClosed_, nullptr)) closed();
             }
             ReleaseAppWindow();
             return 0;

@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "shell/frmSplashBase.h"
 #include "shell/modHotKey_win32.h"
@@ -40,6 +42,8 @@ class frmSplash : public frmSplashBase {
     void Form_MouseMove(LPARAM lParam);
 
     HWND Window() const { return hwnd_; }
+    // `closed` runs when the main window goes (Exit, or the end asked for by the system).
+    void OnClosed(std::function<void()> closed) { onClosed_ = std::move(closed); }
     HMENU PopupMenu() const { return mnuPopup; }
     // What the controller asks of Win32, for the tests that ask it directly.
     litvorot::Platform& AppPlatform();
@@ -62,4 +66,5 @@ class frmSplash : public frmSplashBase {
     HWND imgSplash = nullptr;
     HMENU mnuPopup = nullptr;
     HICON imgSmallIcon = nullptr;
+    std::function<void()> onClosed_;
 };

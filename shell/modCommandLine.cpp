@@ -45,6 +45,7 @@ std::string CheckSourceFormat(const std::string& value) {
     return IsAutoFormatName(value) ? std::string() : CheckFormat(value);
 }
 
+#ifndef _WIN32
 // The standard options of the Qt toolkit (one dash), which QApplication takes for itself; the
 // first group takes a value.
 const char* const kToolkitOptionsWithValue[] = {
@@ -56,13 +57,16 @@ const char* const kToolkitOptionsWithValue[] = {
     "-ncols",         "-cmap",         "-dialogs",
     "-qmljsdebugger"};
 const char* const kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+#endif
 
-// The arguments for this program: all but the toolkit's options and their values.
+// The arguments for this program: all but the toolkit's options and their values (the Windows
+// program has no toolkit).
 std::vector<std::string> OwnArguments(int argc, const char* const* argv) {
     std::vector<std::string> own;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         bool toolkit = false;
+#ifndef _WIN32
         for (const char* option : kToolkitFlags) toolkit = toolkit || arg == option;
         for (const char* option : kToolkitOptionsWithValue) {
             if (arg == option) {
@@ -72,6 +76,7 @@ std::vector<std::string> OwnArguments(int argc, const char* const* argv) {
                 toolkit = true;
             }
         }
+#endif
         if (!toolkit) own.push_back(arg);
     }
     return own;

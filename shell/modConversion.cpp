@@ -26,26 +26,36 @@ struct Choice {
 
 // The texts a cycle on `original` goes through, in order: each reading in `dest`, without
 // repeats, and the original last (or first, when the likeliest reading is the text itself, so that
-// a good text is left as it is). Gives choice `wanted` (when there are that many) and counts them
-// all; only the texts' hashes are kept on the way, so a long text is held twice at most.
+// a good text is left as it is). Gives choice `wanted`, or nothing when there are fewer. Only what
+// that choice needs is converted: the first press converts the likeliest reading alone (readings
+// are listed without their texts), a later press the readings up to its own; only the texts'
+// hashes are kept on the way, so a long text is held twice at most.
 std::optional<Choice> AutoChoice(const std::u16string& original, TextFormat dest,
-                                 std::size_t wanted, std::size_t& count) {
-    std::u16string text = original;
-    text.push_back(u'\0');
+                                 std::size_t wanted) {
+    std::u16string first = original;
+    first.push_back(u'\0');
+    const std::vector<Reading> readings = ConvertAuto(dest, first);
     std::unordered_set<std::size_t> seen;
+    std::size_t count = 0;
     std::optional<Choice> found;
-    count = 0;
-    auto offer = [&](std::u16string_view body, std::string_view reading) {
-        if (!seen.insert(std::hash<std::u16string_view>{}(body)).second) return;
-        if (count == wanted) found = Choice{std::u16string(body), std::string(reading)};
-        ++count;
+    auto offer = [&](std::u16string_view body, std::string reading) {
+        if (!seen.insert(std::hash<std::u16string_view>{}(body)).second) return false;
+        if (count++ != wanted) return false;
+        found = Choice{std::u16string(body), std::move(reading)};
+        return true;
     };
-    for (const Reading& reading : ListReadings(text)) {
-        std::u16string converted = text;
-        ConvertWithReading(reading, dest, converted);
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        std::u16string converted;
+        if (i == 0) {
+            converted = std::move(first);
+        } else {
+            converted = original;
+            converted.push_back(u'\0');
+            ConvertWithReading(readings[i], dest, converted);
+        }
         const std::u16string_view body = TextBeforeNul(converted);
         if (body.empty() || (body == original && count > 0)) continue;
-        offer(body, ReadingName(reading.kind));
+        if (offer(body, ReadingName(readings[i]))) return found;
     }
     offer(original, "the original text");
     return found;
@@ -77,18 +87,16 @@ ConversionStep ConvertClipboardText(const std::u16string& text, TextFormat sourc
                 step.cycle.dest = dest;
             }
             if (!step.cycle.original.empty()) {
-                std::size_t count = 0;
                 std::optional<Choice> choice =
-                    AutoChoice(step.cycle.original, step.cycle.dest, step.cycle.next, count);
-                if (!choice) {  // fewer texts than before: start over
+                    AutoChoice(step.cycle.original, step.cycle.dest, step.cycle.next);
+                if (!choice) {  // past the last text (the original): the first one again
                     step.cycle.next = 0;
-                    choice = AutoChoice(step.cycle.original, step.cycle.dest, 0, count);
+                    choice = AutoChoice(step.cycle.original, step.cycle.dest, 0);
                 }
                 step.text = std::move(choice->text);
                 step.reading = std::move(choice->reading);
                 step.before = step.cycle.original;
-                step.cycle.count = count;
-                step.cycle.next = (step.cycle.next + 1) % count;
+                ++step.cycle.next;
                 step.cycle.written = step.text;
                 step.cycle.when = now;
             }

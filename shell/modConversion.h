@@ -18,10 +18,10 @@ namespace litvorot {
 inline constexpr std::chrono::seconds kAutoCycleTime{5};
 
 // What the automatic source remembers between presses: the text its first press started from, the
-// format it writes in, how many different texts it may write (the likeliest reading first, the
-// original last), which one the next press writes and what the last one wrote. The texts
-// themselves are made again when a press needs them, so that a long text costs no more memory
-// than itself and the one written.
+// format it writes in, which of the texts it may write (the likeliest reading first, the original
+// last) the next press writes, and what the last one wrote. The texts themselves are made again
+// when a press needs them, so that a long text costs no more memory than itself and the one
+// written.
 struct AutoCycle {
     std::u16string original;  // the clipboard text of the first press (no NUL)
     TextFormat dest = 0;

@@ -18,13 +18,12 @@ inline constexpr std::string_view kHotKeyTakenTip =
 inline constexpr std::string_view kHotKeyTakenMessage =
     "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's Go "
     "still works, and a desktop shortcut can run: litvorot --go";
-// The same for the Windows program, which has no command line: only the menu is left.
+// The same for the Windows program, whose command line is litvorot.exe's.
 inline constexpr std::string_view kHotKeyTakenTipWindows =
-    "Litvorot: Ctrl+Space is taken, use Go in the menu";
+    "Litvorot: Ctrl+Space is taken, use Go or litvorot --go";
 inline constexpr std::string_view kHotKeyTakenMessageWindows =
     "Another program holds Ctrl+Space, so it cannot convert the clipboard. The tray menu's Go "
-    "still works.";
-
+    "still works, and a shortcut can run: litvorot.exe --go";
 // The same for the selection's key, Shift+Pause: told once, by a notification (the tool tip
 // stays Ctrl+Space's).
 inline constexpr std::string_view kSelectionKeyTakenTitle = "Litvorot: Shift+Pause is taken";
@@ -33,6 +32,19 @@ inline constexpr std::string_view kSelectionKeyTakenMessage =
     "shortcut can run: litvorot --replace-selection";
 // Its record, beside the hot key's.
 inline constexpr std::string_view kSelectionKeyNoticeName = "selection-key-taken";
+// The Windows program tells it in the tool tip as well, which it shows for as long as it runs,
+// and, when both keys are news, both in one balloon.
+inline constexpr std::string_view kSelectionKeyTakenTipWindows =
+    "Litvorot: Shift+Pause is taken, use --replace-selection";
+inline constexpr std::string_view kSelectionKeyTakenMessageWindows =
+    "Another program holds Shift+Pause, so it cannot replace the selected text. A shortcut can "
+    "run: litvorot.exe --replace-selection";
+inline constexpr std::string_view kBothKeysTakenTitle =
+    "Litvorot: Ctrl+Space and Shift+Pause are taken";
+inline constexpr std::string_view kBothKeysTakenTipWindows = kBothKeysTakenTitle;
+inline constexpr std::string_view kBothKeysTakenMessageWindows =
+    "Other programs hold Ctrl+Space and Shift+Pause. The tray menu's Go still works, and "
+    "shortcuts can run litvorot.exe --go and litvorot.exe --replace-selection.";
 
 // Where the desktop gives the program no way to send keys to its windows (a Wayland desktop
 // without a virtual keyboard whose remote desktop portal is missing, or was refused), the

@@ -1,6 +1,7 @@
-// The global hot key on Windows: RegisterHotKey for the main window, with the window's procedure
-// replaced by one that turns the hot-key message into the conversion command and passes every
-// other message on unchanged.
+// The global hot keys on Windows: RegisterHotKey for the main window, with the window's procedure
+// replaced by one that turns each key's hot-key message into its command and passes every other
+// message on unchanged. Two keys at most, each under an atom of its own: Ctrl+Space converts the
+// clipboard, Shift+Pause replaces the selection.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 namespace litvorot {
 
 inline constexpr char kHotKeyAtomName[] = "LVHotKey";
+inline constexpr char kSelectionHotKeyAtomName[] = "LVSelectionHotKey";
 
 using HotKeyCommand = void (*)();
 
@@ -22,8 +24,9 @@ using HotKeyCommand = void (*)();
 // registered.
 bool RegisterAppHotKey(HWND window, UINT modifiers, UINT key, HotKeyCommand command);
 
-// Removes the hot key and puts the previous window procedure back. Does nothing when no window is
-// registered; afterwards RegisterAppHotKey may be called again.
+// Removes the hot key and puts the previous window procedure back (once no key of the window is
+// left). Does nothing when no window is registered; afterwards RegisterAppHotKey may be called
+// again.
 void UnregisterAppHotKey();
 
 // The hot key's identifier: the atom read as a signed 16-bit number and widened with its sign
@@ -33,16 +36,24 @@ int HotKeyId();
 // The replacement window procedure.
 LRESULT CALLBACK HotKeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The same hot key as the program's HotKey, for the window set with SetWindow before it is
-// registered. One at a time: the system's hot key above is one per program.
+// One of the two keys as the program's HotKey, for the window set with SetWindow before it is
+// registered; both keys go to the same window.
 class Win32HotKey : public HotKey {
   public:
+    enum class Which {
+        kConvert,    // "LVHotKey", the free functions' key above
+        kSelection,  // "LVSelectionHotKey", pressed without repeats
+    };
+    explicit Win32HotKey(Which which = Which::kConvert) : which_(which) {}
     ~Win32HotKey() override { UnregisterAppHotKey(); }
     void SetWindow(HWND window) { window_ = window; }
     bool RegisterAppHotKey(std::uint32_t modifiers, std::uint32_t key, Handler onPress) override;
     void UnregisterAppHotKey() override;
+    // The key's identifier, as HotKeyId() is the first one's. 0 while it is not registered.
+    int Id() const;
 
   private:
+    Which which_;
     HWND window_ = nullptr;
     bool registered_ = false;
 };

@@ -12,6 +12,7 @@
 
 #include "detect/modDetect.h"
 #include "shell/frmSplash.h"
+#include "shell/modRemoteAnswer.h"
 
 namespace litvorot {
 namespace {
@@ -22,29 +23,6 @@ constexpr int kStartingWaitMs = 10000;
 constexpr int kCallTimeoutMs = 10 * 60 * 1000;
 const QString kNotReady = QStringLiteral("org.litvorot.Litvorot.Error.Starting");
 const QString kBadFormat = QStringLiteral("org.litvorot.Litvorot.Error.BadFormat");
-
-// How a conversion that converted nothing answers over D-Bus, and the caller's exit status.
-struct NotConverted {
-    frmSplashBase::Outcome outcome;
-    const char* error;
-    const char* message;
-    int status;
-};
-const NotConverted kNotConverted[] = {
-    {frmSplashBase::Outcome::kNoText, "org.litvorot.Litvorot.Error.NoText",
-     "there is no text to convert (nothing, a picture or files): nothing was converted",
-     kExitNoText},
-    {frmSplashBase::Outcome::kNothingSelected, "org.litvorot.Litvorot.Error.NothingSelected",
-     "nothing is selected in the window in front: nothing was changed", kExitNoText},
-    {frmSplashBase::Outcome::kNoAnswer, "org.litvorot.Litvorot.Error.NoAnswer",
-     "the program that holds the clipboard did not hand over its text: nothing was converted",
-     kExitNoAnswer},
-    {frmSplashBase::Outcome::kTooLarge, "org.litvorot.Litvorot.Error.TooLarge",
-     "the clipboard text is longer than Litvorot converts: it was left as it is", kExitTooLarge},
-    {frmSplashBase::Outcome::kNotDone, "org.litvorot.Litvorot.Error.NotConverted",
-     "the conversion was not carried out (too many waiting, or the program is ending)",
-     kExitNotConverted},
-};
 
 void Say(const QString& text) { std::cerr << "litvorot: " << text.toStdString() << '\n'; }
 

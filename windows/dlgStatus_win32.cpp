@@ -34,9 +34,11 @@ struct dlgStatus::Load {
     const std::wstring& reading;
 };
 
-HWND dlgStatus::Open(TextFormat source, TextFormat dest, const std::wstring& reading) {
+HWND dlgStatus::Open(TextFormat source, TextFormat dest, const std::wstring& reading,
+                     bool activate) {
     const Load load{source, dest, reading};
-    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc, reinterpret_cast<LPARAM>(&load));
+    return instance.Open(IDD_STATUS, HiddenOwner(), &DialogProc, reinterpret_cast<LPARAM>(&load),
+                         activate);
 }
 
 void dlgStatus::Form_Load(HWND dialog, const Load& load) {

@@ -13,9 +13,11 @@ class dlgStatus {
     // Creates the dialog on first use (its load step names the formats), then shows it. A dialog
     // that is already open keeps the formats it was opened with.
     // `reading` names the reading the automatic source (5) used: "Source format: Auto (UTF-8
-    // read as CP 1251)"; without it a 5 is a code like any other outside 1..4.
+    // read as CP 1251)"; without it a 5 is a code like any other outside 1..4. Without
+    // `activate` the dialog does not take the keyboard (after a selection was replaced, the
+    // window that holds it keeps it).
     static HWND Open(litvorot::TextFormat source, litvorot::TextFormat dest,
-                     const std::wstring& reading = {});
+                     const std::wstring& reading = {}, bool activate = true);
     // The open dialog, or nullptr.
     static HWND Instance();
 

@@ -60,17 +60,30 @@ void DispatchAppMessage(MSG& message) {
     DispatchMessageW(&message);
 }
 
-HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param) {
+HWND SingleDialog::Open(int id, HWND owner, DLGPROC proc, LPARAM param, bool activate) {
     if (dialog_ == nullptr) {
         CreateDialogParamW(AppInstance(), MAKEINTRESOURCEW(id), owner, proc, param);
-        if (dialog_ != nullptr) ShowWindow(dialog_, SW_SHOWNORMAL);
-    } else {
+        if (dialog_ != nullptr) ShowWindow(dialog_, activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
+    } else if (IsIconic(dialog_)) {
         // An open dialog is shown as the user left it: a maximised one stays maximised, a
         // minimised one comes back at the size it had before (maximised, if it was).
-        ShowWindow(dialog_, IsIconic(dialog_) ? SW_RESTORE : SW_SHOW);
+        ShowWindow(dialog_, activate ? SW_RESTORE : SW_SHOWNOACTIVATE);
+    } else {
+        ShowWindow(dialog_, activate ? SW_SHOW : SW_SHOWNA);
     }
-    if (dialog_ != nullptr) SetForegroundWindow(dialog_);
+    if (dialog_ != nullptr && activate) SetForegroundWindow(dialog_);
     return dialog_;
+}
+
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self,
+                         const wchar_t* title) {
+    WNDCLASSW description{};
+    description.lpfnWndProc = procedure;
+    description.hInstance = GetModuleHandleW(nullptr);
+    description.lpszClassName = className;
+    RegisterClassW(&description);  // fails harmlessly once the class is registered
+    return CreateWindowExW(0, className, title, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), self);
 }
 
 void SingleDialog::Created(HWND dialog) {

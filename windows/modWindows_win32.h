@@ -44,9 +44,10 @@ class SingleDialog {
     // The open dialog, or nullptr.
     HWND Get() const { return dialog_; }
     // Creates the dialog from resource `id` unless it is open, then shows it (an open one as it
-    // was left, a minimised one restored) and brings it to the front. Returns the open dialog, or
-    // nullptr when it could not be created.
-    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0);
+    // was left, a minimised one restored) and brings it to the front, or, without `activate`,
+    // leaves the keyboard where it is. Returns the open dialog, or nullptr when it could not be
+    // created.
+    HWND Open(int id, HWND owner, DLGPROC proc, LPARAM param = 0, bool activate = true);
     void Created(HWND dialog);
     void Destroyed();
     // What every one of these dialogs does with the messages its procedure leaves: WM_CLOSE
@@ -69,6 +70,23 @@ void PaintLine(HWND window, COLORREF colour, POINT from, POINT to);
 // The program icon in `size` x `size` pixels (16 or 32), shared and never destroyed.
 HICON ProgramIcon(int size);
 void SetWindowIcons(HWND window);
+
+// A message-only window (never shown, never in front) of the class `className`, registered on
+// first use with `procedure`, made for `self`.
+HWND CreateMessageWindow(const wchar_t* className, WNDPROC procedure, void* self = nullptr,
+                         const wchar_t* title = L"");
+// In a window's procedure: the object it was made for (CreateWindowEx's last argument), kept
+// from WM_NCCREATE on; nullptr before, and after ForgetWindowObject.
+template <typename T>
+T* WindowObject(HWND window, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+inline void ForgetWindowObject(HWND window) { SetWindowLongPtrW(window, GWLP_USERDATA, 0); }
 
 // The directory of the running executable.
 std::filesystem::path ExecutableDirectory();

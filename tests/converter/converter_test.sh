@@ -95,6 +95,16 @@ expect "auto: translit as the Translit source" 0 "$work/translit.koi8" -- "$conv
 expect "auto: --explain" 0 "$work/want.txt" -- "$conv" -f auto -t unicode --explain "$work/garbled.txt"
 stderr_has "explain names the reading" "UTF-8 read as CP 1251"
 stderr_has "explain names the input" "garbled.txt: readings"
+# A text garbled in part is repaired piece by piece, and --explain names each piece's reading.
+file partly.txt 'Привет, мир!\nРџСЂРёРІРµС‚, РјРёСЂ!\n'
+file partly-want.txt 'Привет, мир!\nПривет, мир!\n'
+expect "auto: in pieces" 0 "$work/partly-want.txt" -- "$conv" -f auto -t unicode --explain "$work/partly.txt"
+stderr_has "explain: in pieces" "in pieces"
+stderr_has "explain: the piece's reading and line" "UTF-8 read as CP 1251: line 2"
+# A byte mix-up gives back the whole code page: CP 1251's ellipsis and dash, held a byte a unit.
+printf '\xd3\xf1\xf2\xe0\xed\xee\xe2\xea\xe0 \x97 PLAYING\x85' >"$work/cp1251.bin"
+file cp1251-want.txt 'Установка — PLAYING…'
+expect "auto: whole code page" 0 "$work/cp1251-want.txt" -- "$conv" -f auto -t unicode --bytes-in "$work/cp1251.bin"
 file ok-latin.txt 'ok'
 expect "auto: invalid utf-8" 1 "$work/ok-latin.txt" -- "$conv" -f auto -t unicode "$work/bad.txt" <(printf 'ok')
 stderr_has "auto: offset named" "invalid UTF-8 at byte offset"

@@ -28,6 +28,7 @@ go_status() {
 # ---- --go answers when the converted text is there: paste at once, twenty times ----
 for ((i = 1; i <= 20; i++)); do
     clip_set "privet $i"
+    clip_wait_for "privet $i" 5 || fail "xclip did not take the clipboard"  # it forks first
     go_status
     [ "$status" -eq 0 ] || fail "--go round $i: status $status: $(cat "$DESKTOP_DIR/go.err")"
     got=$(xclip -selection clipboard -o)

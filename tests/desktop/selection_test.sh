@@ -59,6 +59,12 @@ save_has() {
     file_is() { [ "$(cat "$1")" = "$expected" ]; }
     wait_until 5 file_is "$1" || fail "the file holds '$(cat "$1")', expected '$expected'"
 }
+# clip_owned TEXT: xclip serves TEXT (it takes the clipboard in the background: wait for it, or it
+# may take it in the middle of a replacement).
+clip_owned() {
+    clip_set "$1"
+    clip_wait_for "$1" 5 || fail "xclip did not take the clipboard"
+}
 clipboard_kept() {  # TEXT: the user's clipboard is back
     clip_is "$1" || fail "the clipboard holds '$(clip_get)', expected '$1'"
 }
@@ -67,7 +73,7 @@ clipboard_kept() {  # TEXT: the user's clipboard is back
 doc=$DESKTOP_DIR/gtk.txt
 printf 'privet, mir\n' >"$doc"
 editor_open mousepad mousepad "$doc"
-clip_set "the user's text"
+clip_owned "the user's text"
 xdotool key ctrl+Home shift+ctrl+Right  # «privet»
 replace
 save_has "$doc" 'привет, mir'
@@ -78,7 +84,7 @@ save_has "$doc" 'privet, mir'
 
 # A window slow to fetch the pasted text (stopped the moment the text is offered, for a second):
 # the clipboard goes back only once it has fetched it.
-clip_set "the user's text"
+clip_owned "the user's text"
 xdotool key ctrl+Home shift+ctrl+Right  # «privet»
 pasting=$(log_count 'pasting the converted text')
 (wait_until 10 log_count_above 'pasting the converted text' "$pasting" && kill -STOP "$EDITOR_PID" &&
@@ -109,7 +115,7 @@ echo "mousepad: Translit word, a line on the wrong layout with Auto, cycle and u
 # Several lines of UTF-8 read as CP 1251, a picture on the clipboard.
 # The editor gets the text by a paste of its own (xdotool cannot type every character).
 xdotool key ctrl+a BackSpace
-clip_set "$(printf 'РџСЂРёРІРµС‚\nРјРёСЂ')"
+clip_owned "$(printf 'РџСЂРёРІРµС‚\nРјРёСЂ')"
 xdotool key ctrl+v ctrl+a
 convert -size 8x8 xc:red "$DESKTOP_DIR/red.png"
 clip_set_file "$DESKTOP_DIR/red.png" image/png
@@ -121,7 +127,7 @@ xclip -selection clipboard -o -t image/png >"$DESKTOP_DIR/back.png" 2>/dev/null
 cmp -s "$DESKTOP_DIR/red.png" "$DESKTOP_DIR/back.png" || fail "the picture did not come back"
 
 # Nothing selected: nothing changes, nothing is pasted, and the command says so.
-clip_set "kept"
+clip_owned "kept"
 xdotool key ctrl+End
 replace x
 [ "$status" -eq 3 ] || fail "nothing selected: status $status"
@@ -135,7 +141,7 @@ doc=$DESKTOP_DIR/qt.txt
 printf 'do svidaniia\n' >"$doc"
 app_cmd --source translit
 editor_open featherpad featherpad "$doc"
-clip_set "soon gone"
+clip_owned "soon gone"
 pkill -x xclip  # its owner gone: the clipboard is empty
 wait_until 5 eval '[ -z "$(clip_targets)" ]' || fail "the clipboard did not empty"
 xdotool key ctrl+Home shift+End
@@ -149,7 +155,7 @@ echo "featherpad: a line; an empty clipboard stays empty"
 # screen: the converted text is pasted at the cursor (Ctrl+Shift+V), the clipboard kept. ----
 doc=$DESKTOP_DIR/term.txt
 printf 'spasibo\n\n' >"$doc"
-clip_set "terminal user"
+clip_owned "terminal user"
 editor_open lxterminal lxterminal --no-remote -e nano "$doc"
 wait_until 10 sh -c "xdotool getwindowname '$EDITOR_WINDOW' | grep -q nano" || true
 xdotool key ctrl+End  # nano's cursor on the empty last line

@@ -89,24 +89,18 @@ int main(int argc, char** argv) {
             xcb_atom_t answer = XCB_ATOM_NONE;
             if (request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8, hint};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                    request->property, XCB_ATOM_ATOM, 32, secret ? 3 : 2, offered);
-                answer = request->property;
+                answer = AnswerTargets(c, request, offered, secret ? 3 : 2);
             } else if (request->target == hint && secret) {
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                    request->property, utf8, 8, 6, "secret");
-                answer = request->property;
+                answer = AnswerText(c, request, utf8, "secret", 6);
             } else if (request->target == utf8 && trickleMs > 0) {
                 const uint32_t size = 1u << 20; /* a lower bound, as INCR says */
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                    request->property, incr, 32, 1, &size);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                                    incr, 32, 1, &size);
                 requestor = request->requestor;
                 property = request->property;
                 answer = request->property;
             } else if (request->target == utf8) {
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor,
-                                    request->property, utf8, 8, (uint32_t)length, text);
-                answer = request->property;
+                answer = AnswerText(c, request, utf8, text, (uint32_t)length);
             }
             ReplySelectionRequest(c, request, answer);
         }

@@ -31,6 +31,26 @@ static inline void ReplySelectionRequest(xcb_connection_t* c,
     xcb_flush(c);
 }
 
+/* Puts ATOMS (COUNT of them) in the requestor's property, as the answer to a TARGETS request;
+ * gives the property to answer with. */
+static inline xcb_atom_t AnswerTargets(xcb_connection_t* c,
+                                       const xcb_selection_request_event_t* request,
+                                       const xcb_atom_t* atoms, uint32_t count) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
+                        XCB_ATOM_ATOM, 32, count, atoms);
+    return request->property;
+}
+
+/* Puts LENGTH bytes of TEXT, of type TYPE, in the requestor's property; gives the property to
+ * answer with. */
+static inline xcb_atom_t AnswerText(xcb_connection_t* c,
+                                    const xcb_selection_request_event_t* request, xcb_atom_t type,
+                                    const char* text, uint32_t length) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, type, 8,
+                        length, text);
+    return request->property;
+}
+
 /* Connects to the display named by DISPLAY and makes an input-only window on its screen, to own
  * selections with. NULL, after a message naming WHO, when the display cannot be opened. */
 static inline xcb_connection_t* ConnectWithWindow(const char* who, xcb_window_t* window) {

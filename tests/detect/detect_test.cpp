@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "convert/modTextRoutines.h"
@@ -280,6 +282,196 @@ TEST_F(DetectTest, CostsFollowTheModel) {
     EXPECT_LT(TextCost(u"Привет"), TextCost(u"пРИВЕТ"));  // odd capitals cost
     EXPECT_LT(TextCost(u"привет мир"), TextCost(u"привет╚мир"));
     EXPECT_LT(TextCost(u"Tekst"), TextCost(u"Teкст"));  // scripts mixed in one word
+}
+
+// The code pages are Windows' own (866 and the Windows ones) and the standard ones, every byte
+// defined, CP 1252 also taking text held one character a byte.
+TEST_F(DetectTest, EveryCodePageRoundTripsAndHasItsOwnCharacters) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (int c = 0; c < kCharsets; ++c) {
+        const auto set = static_cast<Charset>(c);
+        EXPECT_EQ(EncodeCharset(set, DecodeCharset(set, all)), all) << c;
+    }
+    EXPECT_EQ(CharsetChar(Charset::kCp866, 0xFC), u'№');
+    EXPECT_EQ(CharsetChar(Charset::kCp866, 0xFF), u'\u00A0');
+    EXPECT_EQ(CharsetChar(Charset::kCp437, 0xE0), u'α');
+    EXPECT_EQ(CharsetChar(Charset::kKoi8U, 0xA4), u'є');
+    EXPECT_EQ(CharsetChar(Charset::kKoi8R, 0xA4), u'╓');
+    EXPECT_EQ(CharsetChar(Charset::kMacCyrillic, 0x8F), u'П');
+    EXPECT_EQ(CharsetChar(Charset::kIso88595, 0xF0), u'№');
+    EXPECT_EQ(CharsetChar(Charset::kWindows1251, 0x85), u'…');
+    EXPECT_EQ(EncodeCharset(Charset::kWindows1252, u"\u0085€"), "\x85\x80");
+}
+
+TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
+    const std::string text = "Привет, как дела? Всё хорошо.";
+    const struct {
+        std::optional<Charset> real;
+        Charset shown;
+        ReadingKind kind;
+    } cases[] = {
+        {std::nullopt, Charset::kCp866, ReadingKind::kUtf8AsCp866},
+        {Charset::kCp866, Charset::kWindows1251, ReadingKind::kCp866AsCp1251},
+        {Charset::kWindows1251, Charset::kCp866, ReadingKind::kCp1251AsCp866},
+        {Charset::kCp866, Charset::kCp437, ReadingKind::kCp866AsCp437},
+        {Charset::kMacCyrillic, Charset::kWindows1251, ReadingKind::kMacCyrillicAsCp1251},
+        {Charset::kIso88595, Charset::kWindows1251, ReadingKind::kIso88595AsCp1251},
+    };
+    for (const auto& c : cases) {
+        const std::string garbled = Garble(text, c.real, c.shown);
+        EXPECT_EQ(Auto(garbled), text) << garbled;
+        EXPECT_EQ(Chosen(garbled), c.kind) << garbled;
+    }
+    // The single words of the issue that asked for them.
+    for (std::string_view word : {"╨Я╤А╨╕╨▓╨╡╤В", "ЏаЁўҐв", "╧ЁштхЄ", "Åα¿óÑΓ"}) {
+        EXPECT_EQ(Auto(word), "Привет") << word;
+    }
+}
+
+// UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
+// what the first gave.
+TEST_F(DetectTest, DoubleMojibakeComesBack) {
+    const std::string text = "Ошибка при чтении файла «отчёт.txt»: нет доступа";
+    for (const auto& [shown, kind] :
+         {std::pair{Charset::kWindows1251, ReadingKind::kUtf8AsCp1251Twice},
+          std::pair{Charset::kWindows1252, ReadingKind::kUtf8AsCp1252Twice},
+          std::pair{Charset::kKoi8R, ReadingKind::kUtf8AsKoi8RTwice}}) {
+        const std::string twice = Garble(Garble(text, std::nullopt, shown), std::nullopt, shown);
+        EXPECT_EQ(Auto(twice), text) << twice;
+        EXPECT_EQ(Chosen(twice), kind) << twice;
+    }
+    // As the issue shows it, its no-break spaces (0xA0 of CP 1251) kept.
+    EXPECT_EQ(Auto("Р\u00A0СџРЎР‚Р\u00A0С‘Р\u00A0Р†Р\u00A0ВµРЎвЂљ"), "Привет");
+}
+
+// Ukrainian letters count as the Russian letters nearest them, so a KOI8-U text does not read as
+// KOI8-R's box drawing.
+TEST_F(DetectTest, Koi8UComesBackWithItsUkrainianLetters) {
+    const std::string text = "Встановлює відсутні пакунки, змінює їхні налаштування";
+    EXPECT_EQ(Auto(text), text);
+    EXPECT_EQ(Auto(Garble(text, Charset::kKoi8U, Charset::kWindows1251)), text);
+    EXPECT_EQ(Chosen(Garble(text, Charset::kKoi8U, Charset::kWindows1251)),
+              ReadingKind::kKoi8UAsCp1251);
+    EXPECT_EQ(Auto(Garble(text, Charset::kKoi8U, Charset::kWindows1252)), text);
+}
+
+// Under Auto a byte mix-up gives back the whole text, punctuation included; the KOI8 and CP 1251
+// sources still convert the letters alone.
+TEST_F(DetectTest, ByteMixUpsDecodeTheWholeCodePage) {
+    const std::string text = "Установка — «Игра №5» … “готово” PLAYING…";
+    const std::string held = Garble(text, Charset::kWindows1251, Charset::kWindows1252);
+    EXPECT_EQ(Auto(held), text);
+    EXPECT_EQ(Chosen(held), ReadingKind::kCp1251Bytes);
+    // Held one character a byte: the ellipsis is the control character U+0085.
+    const std::string bytes = *EncodeCharset(Charset::kWindows1251, U16(text));
+    std::u16string held16;
+    for (const char b : bytes) held16 += static_cast<char16_t>(static_cast<unsigned char>(b));
+    const std::string latin1 = U8(held16);
+    EXPECT_EQ(Auto(latin1), text);
+    std::u16string source = Terminated(latin1);
+    ConvertText(kCp1251, kUnicode, source);
+    EXPECT_EQ(source.substr(0, source.find(u'\0')).back(), u'\u0085');
+    EXPECT_EQ(Auto(Garble("Привет — мир…", Charset::kWindows1251, Charset::kKoi8R)),
+              "Привет — мир…");
+}
+
+TEST_F(DetectTest, LookAlikeLettersAreRepaired) {
+    EXPECT_EQ(Auto("Привeт"), "Привет");  // a Latin e
+    EXPECT_EQ(Auto("yмерли"), "умерли");  // a Latin y
+    EXPECT_EQ(Chosen("yмерли"), ReadingKind::kLatinLookAlikes);
+    EXPECT_EQ(Auto("Hellо wоrld"), "Hello world");  // Cyrillic о
+    EXPECT_EQ(Chosen("Hellо wоrld"), ReadingKind::kCyrillicLookAlikes);
+    // One such word in a long text is repaired by a reading of the whole text.
+    std::string russian;
+    for (int i = 0; i < 50; ++i)
+        russian += "Съешь же ещё этих мягких французских булок, да выпей чаю. ";
+    const auto readings = ListReadings(U16(russian + "Cпасибо."));
+    EXPECT_EQ(readings.front().kind, ReadingKind::kLatinLookAlikes);
+    EXPECT_EQ(U8(readings.front().text), russian + "Спасибо.");
+    // Words of both scripts whose letters are not all look-alikes stay as they are.
+    for (std::string_view text : {"Qt-приложение", "USBфлешка подключена", "ПРИВЕТ LOL",
+                                  "%sу файлів", "символ \\xНН", "--CТИП=СФМТ"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+}
+
+// A text garbled in parts: each part gets its own reading, the good ones are left as they are,
+// and the readings of the whole text follow the reading in pieces.
+TEST_F(DetectTest, PartlyGarbledTextsComeBackInPieces) {
+    const std::string good = "Привет, мир! Как дела?";
+    const std::string text = good + "\n" +
+                             Garble("Всё хорошо, спасибо.", std::nullopt, Charset::kWindows1251) +
+                             "\n" + U8(SwapLayout(u"До встречи завтра.", false));
+    const auto readings = ListReadings(U16(text));
+    ASSERT_EQ(readings.front().kind, ReadingKind::kPieces);
+    EXPECT_EQ(U8(readings.front().text), good + "\nВсё хорошо, спасибо.\nДо встречи завтра.");
+    const auto& pieces = readings.front().pieces;
+    ASSERT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(pieces[0].kind, ReadingKind::kAsIs);
+    EXPECT_EQ(pieces[1].kind, ReadingKind::kUtf8AsCp1251);
+    EXPECT_EQ(pieces[2].kind, ReadingKind::kRussianOnEnglishKeys);
+    EXPECT_EQ(pieces[1].firstLine, 2u);
+    EXPECT_EQ(pieces[2].lastLine, 3u);
+    EXPECT_EQ(ReadingName(readings.front()),
+              "in pieces: as it is, UTF-8 read as CP 1251, Russian typed on the English layout");
+    EXPECT_EQ(std::count_if(readings.begin(), readings.end(),
+                            [](const Reading& r) { return r.kind == ReadingKind::kAsIs; }),
+              1);
+    // Within a line too, and into another format.
+    const std::string inLine =
+        "Файл не найден: " + Garble("ошибка чтения диска", Charset::kKoi8R, Charset::kWindows1251);
+    EXPECT_EQ(Auto(inLine), "Файл не найден: ошибка чтения диска");
+    std::u16string koi = Terminated(inLine);
+    ConvertAuto(kTranslit, koi);
+    EXPECT_EQ(koi.substr(0, koi.find(u'\0')), u"Fail ne naiden: oshibka chteniia diska");
+    // A part the whole text's reading explains as well (ASCII, which UTF-8 leaves alone) keeps it
+    // whole.
+    const std::string ascii = Garble("Привет, мир!", std::nullopt, Charset::kWindows1251) +
+                              "\nversion 2.4.1 (build 2026-12-08), see https://example.org";
+    EXPECT_EQ(Chosen(ascii), ReadingKind::kUtf8AsCp1251);
+}
+
+// A reading that adds characters no Russian or English text has is never used, whatever the
+// model makes of them: CP 1251 shown as 866 once came back from the keyboard layout as «`.n[Єє[m».
+TEST_F(DetectTest, NoReadingMakesATextWorse) {
+    for (std::string_view text :
+         {"С помощью этой программы", "И наконец, всё", "В этом году", "Ё-моё", "Я иду домой"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+    const auto garbled =
+        Garble("Привет, как дела? Всё хорошо.", Charset::kWindows1251, Charset::kCp437);
+    const auto readings = ListReadings(U16(garbled));
+    EXPECT_EQ(readings.front().kind, ReadingKind::kAsIs);  // no reading knows it: left alone
+}
+
+// ConvertAuto's readings hold no text; they convert all the same.
+TEST_F(DetectTest, ConvertAutoReadingsConvertLikeListReadings) {
+    const std::u16string text =
+        Terminated("Привет\n" + Garble("Всё хорошо", std::nullopt, Charset::kKoi8R));
+    std::u16string converted = text;
+    const auto fromAuto = ConvertAuto(kUnicode, converted);
+    const auto listed = ListReadings(text);
+    ASSERT_EQ(fromAuto.size(), listed.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(fromAuto[i].kind, listed[i].kind);
+        EXPECT_TRUE(fromAuto[i].text.empty());
+        std::u16string a = text, b = text;
+        ConvertWithReading(fromAuto[i], kKoi8, a);
+        ConvertWithReading(listed[i], kKoi8, b);
+        EXPECT_EQ(a, b) << i;
+    }
+    EXPECT_EQ(converted, Terminated("Привет\nВсё хорошо"));
+}
+
+// A word that falls far behind under one reading is not read to its end there; the next reading
+// of the same word starts afresh (it once inherited the unfinished word, and so did the next word
+// of Translit).
+TEST_F(DetectTest, AWordFarBehindUnderOneReadingLeavesTheOthersAlone) {
+    EXPECT_EQ(Auto("(штвузутвуте"), "(independent");
+    EXPECT_EQ(Auto("(штвузутвуте ща рфмштп иуут ьфву)"), "(independent of having been made)");
+    // Scored whole before it is used, a bound never lets a reading win that would not.
+    for (const Reading& r : ListReadings(u"(штвузутвуте")) EXPECT_LE(r.score, 0.0);
 }
 
 }  // namespace

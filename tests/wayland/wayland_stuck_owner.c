@@ -7,30 +7,12 @@
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
-#include <wayland-client.h>
 
+#include "data_control_client.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
-static struct wl_seat* seat;
-static struct zwlr_data_control_manager_v1* manager;
 static int cancelled;
 static const char* secret_text;
-
-static void global(void* data, struct wl_registry* registry, uint32_t name, const char* interface,
-                   uint32_t version) {
-    (void)data;
-    (void)version;
-    if (strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
-        manager = wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1);
-    else if (strcmp(interface, wl_seat_interface.name) == 0 && seat == NULL)
-        seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
-}
-static void global_remove(void* data, struct wl_registry* registry, uint32_t name) {
-    (void)data;
-    (void)registry;
-    (void)name;
-}
-static const struct wl_registry_listener registry_listener = {global, global_remove};
 
 /* Without --secret the fd is kept open and never written: the reader waits for an end that
  * never comes. */
@@ -53,16 +35,12 @@ static const struct zwlr_data_control_source_v1_listener source_listener = {send
 
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "--secret") == 0) secret_text = argv[2];
-    struct wl_display* display = wl_display_connect(NULL);
+    struct wl_display* display = connect_data_control(&zwlr_data_control_manager_v1_interface);
     if (display == NULL) return 1;
-    struct wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registry_listener, NULL);
-    wl_display_roundtrip(display);
-    if (manager == NULL || seat == NULL) return 1;
     struct zwlr_data_control_device_v1* device =
-        zwlr_data_control_manager_v1_get_data_device(manager, seat);
+        zwlr_data_control_manager_v1_get_data_device(bound_manager, bound_seat);
     struct zwlr_data_control_source_v1* source =
-        zwlr_data_control_manager_v1_create_data_source(manager);
+        zwlr_data_control_manager_v1_create_data_source(bound_manager);
     zwlr_data_control_source_v1_add_listener(source, &source_listener, NULL);
     zwlr_data_control_source_v1_offer(source, "text/plain;charset=utf-8");
     zwlr_data_control_source_v1_offer(source, "text/plain");
