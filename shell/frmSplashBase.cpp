@@ -316,9 +316,9 @@ void frmSplashBase::OnRead(ClipboardRead read) {
 
 void frmSplashBase::Replaced(SelectionReplacer::Result result) {
     using Replacement = SelectionReplacer::Outcome;
-    static constexpr std::string_view kNames[] = {
-        "replaced", "nothing selected", "no text", "no answer", "too large", "refused", "not done",
-        "no keys"};
+    static constexpr std::string_view kNames[] = {"replaced",  "nothing selected", "no text",
+                                                  "no answer", "too large",        "refused",
+                                                  "not done",  "no keys"};
     platform_.SelectionReplaced(kNames[static_cast<int>(result.outcome)]);
     Outcome outcome = Outcome::kNotDone;
     switch (result.outcome) {

@@ -124,8 +124,8 @@ int main(int argc, char* argv[]) {
         selection = litvorot::ConnectWaylandSelectionDesktop(
             litvorot::CreateSessionKeySender(tokenFile), reportKeys);
     } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        selection = litvorot::ConnectX11SelectionDesktop(
-            litvorot::CreatePortalKeySender(tokenFile), reportKeys);
+        selection = litvorot::ConnectX11SelectionDesktop(litvorot::CreatePortalKeySender(tokenFile),
+                                                         reportKeys);
     } else {
         selection = litvorot::ConnectX11SelectionDesktop();
     }

@@ -156,9 +156,8 @@ class PortalKeys final : public QObject, public KeySender {
         }
         const KeyStroke stroke = queue_.front();
         queue_.pop_front();
-        QDBusMessage key = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
-                                                          kRemoteDesktop,
-                                                          QStringLiteral("NotifyKeyboardKeycode"));
+        QDBusMessage key = QDBusMessage::createMethodCall(
+            kPortalService, kPortalPath, kRemoteDesktop, QStringLiteral("NotifyKeyboardKeycode"));
         key.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap{},
                           static_cast<int>(keys_.Code(stroke.key)),
                           static_cast<uint>(stroke.press ? 1 : 0)});
@@ -212,7 +211,8 @@ class PortalKeys final : public QObject, public KeySender {
         // The permission given at an earlier run: the desktop lets the program in without
         // asking the user again.
         const std::string token = ReadRestoreToken(tokenFile_);
-        if (!token.empty()) options.insert(QStringLiteral("restore_token"), QString::fromStdString(token));
+        if (!token.empty())
+            options.insert(QStringLiteral("restore_token"), QString::fromStdString(token));
         QDBusMessage select = QDBusMessage::createMethodCall(
             kPortalService, kPortalPath, kRemoteDesktop, QStringLiteral("SelectDevices"));
         select.setArguments({QVariant::fromValue(QDBusObjectPath(session_)), options});
@@ -220,12 +220,11 @@ class PortalKeys final : public QObject, public KeySender {
     }
 
     void Selected() {
-        QDBusMessage start = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
-                                                            kRemoteDesktop, QStringLiteral("Start"));
+        QDBusMessage start = QDBusMessage::createMethodCall(
+            kPortalService, kPortalPath, kRemoteDesktop, QStringLiteral("Start"));
         start.setArguments(
             {QVariant::fromValue(QDBusObjectPath(session_)), QString(), QVariantMap{}});
-        new Request(start, 2, Then([this](const QVariantMap& results) { Started(results); }),
-                    this);
+        new Request(start, 2, Then([this](const QVariantMap& results) { Started(results); }), this);
     }
 
     void Started(const QVariantMap& results) {
@@ -266,8 +265,8 @@ class PortalKeys final : public QObject, public KeySender {
     void CloseSession() {
         if (session_.isEmpty()) return;
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.disconnect(kPortalService, session_, kSessionInterface, QStringLiteral("Closed"),
-                       this, SLOT(Closed(QVariantMap)));
+        bus.disconnect(kPortalService, session_, kSessionInterface, QStringLiteral("Closed"), this,
+                       SLOT(Closed(QVariantMap)));
         bus.call(QDBusMessage::createMethodCall(kPortalService, session_, kSessionInterface,
                                                 QStringLiteral("Close")),
                  QDBus::NoBlock);

@@ -142,8 +142,7 @@ class SeatConnection final : public WaylandSeat {
                                  std::min(version, 3u)));
             static const zwlr_foreign_toplevel_manager_v1_listener managerListener = {
                 &OnToplevel, &OnToplevelsFinished};
-            zwlr_foreign_toplevel_manager_v1_add_listener(self->toplevels_, &managerListener,
-                                                          self);
+            zwlr_foreign_toplevel_manager_v1_add_listener(self->toplevels_, &managerListener, self);
         }
     }
     static void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
@@ -284,9 +283,9 @@ class VirtualKeyboard final : public KeySender {
         std::uint32_t held = 0;
         zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, 0, keys_.layout);
         for (const KeyStroke& stroke : strokes) {
-            zwp_virtual_keyboard_v1_key(keyboard_, Now(), keys_.Code(stroke.key),
-                                        stroke.press ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                                     : WL_KEYBOARD_KEY_STATE_RELEASED);
+            zwp_virtual_keyboard_v1_key(
+                keyboard_, Now(), keys_.Code(stroke.key),
+                stroke.press ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
             const std::uint32_t mask = stroke.key == Key::kControl ? keys_.controlMask
                                        : stroke.key == Key::kShift ? keys_.shiftMask
                                                                    : 0;

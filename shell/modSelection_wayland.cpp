@@ -28,8 +28,7 @@ constexpr std::chrono::milliseconds kKeepFormatLimit{2000};
 
 // The converted text is offered under the text types programs ask for, all UTF-8, with the
 // password managers' mark so that clipboard managers leave it out.
-const char* const kPasteTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain",
-                                   "TEXT"};
+const char* const kPasteTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT"};
 constexpr char kSecretType[] = "x-kde-passwordManagerHint";
 
 // How long a window that has read the pasted text may take to put it in place: a GTK text view
@@ -68,9 +67,9 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         front.exists = true;
         front.name = app.value_or("");
         front.terminal = app && IsTerminalClass(*app);
-        qCInfo(lcWaylandSelection) << "the window in front:"
-                                   << (app ? app->c_str() : "not named by the compositor")
-                                   << (front.terminal ? "(a terminal)" : "");
+        qCInfo(lcWaylandSelection)
+            << "the window in front:" << (app ? app->c_str() : "not named by the compositor")
+            << (front.terminal ? "(a terminal)" : "");
         return front;
     }
 
@@ -295,8 +294,8 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
                 switch (received.result) {
                     case Result::kDone:
                         keptBytes_ += received.bytes.size();
-                        kept_.emplace_back(type, std::make_shared<const std::string>(
-                                                     std::move(received.bytes)));
+                        kept_.emplace_back(
+                            type, std::make_shared<const std::string>(std::move(received.bytes)));
                         break;
                     case Result::kNoAnswer:
                         break;  // a type the owner does not give is left out
@@ -313,9 +312,9 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
             DropKeptClipboard();
             pending_.clear();
         }
-        qCInfo(lcWaylandSelection) << (kept ? "the clipboard was kept:"
-                                            : "the clipboard could not be kept")
-                                   << kept_.size() << "types," << keptBytes_ << "bytes";
+        qCInfo(lcWaylandSelection)
+            << (kept ? "the clipboard was kept:" : "the clipboard could not be kept")
+            << kept_.size() << "types," << keptBytes_ << "bytes";
         if (auto done = std::exchange(keepDone_, nullptr)) done(kept);
     }
 

@@ -763,8 +763,8 @@ bool IsTerminalClass(std::string_view windowClass) {
            std::end(kTerminalClasses);
 }
 
-std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop(
-    std::unique_ptr<KeySender> keys, std::function<void(bool)> reportKeys) {
+std::unique_ptr<SelectionDesktop> ConnectX11SelectionDesktop(std::unique_ptr<KeySender> keys,
+                                                             std::function<void(bool)> reportKeys) {
     auto desktop = std::make_unique<X11SelectionDesktop>(std::move(keys), std::move(reportKeys));
     if (!desktop->Connect()) {
         qCInfo(lcSelection)

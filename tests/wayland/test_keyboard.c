@@ -42,8 +42,8 @@ static void global_remove(void* data, struct wl_registry* registry, uint32_t nam
 
 // The first key whose first two levels in the first layout give `sym`; 0 for none.
 static xkb_keycode_t key_for(struct xkb_keymap* keymap, xkb_keysym_t sym) {
-    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap); code <= xkb_keymap_max_keycode(keymap);
-         ++code) {
+    for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap);
+         code <= xkb_keymap_max_keycode(keymap); ++code) {
         for (xkb_level_index_t level = 0; level < 2; ++level) {
             const xkb_keysym_t* syms;
             int n = xkb_keymap_key_get_syms_by_level(keymap, code, 0, level, &syms);
@@ -62,9 +62,9 @@ static uint32_t now_ms(void);
 // physical keyboard's does in the compositor, and is stated after it.
 static void key(struct zwp_virtual_keyboard_v1* keyboard, struct xkb_state* state,
                 xkb_keycode_t code, int pressed) {
-    zwp_virtual_keyboard_v1_key(keyboard, now_ms(), code - 8,
-                                pressed ? WL_KEYBOARD_KEY_STATE_PRESSED
-                                        : WL_KEYBOARD_KEY_STATE_RELEASED);
+    zwp_virtual_keyboard_v1_key(
+        keyboard, now_ms(), code - 8,
+        pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
     xkb_state_update_key(state, code, pressed ? XKB_KEY_DOWN : XKB_KEY_UP);
     zwp_virtual_keyboard_v1_modifiers(
         keyboard, xkb_state_serialize_mods(state, XKB_STATE_MODS_DEPRESSED),
