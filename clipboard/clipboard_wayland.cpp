@@ -1,6 +1,7 @@
 #include "clipboard/clipboard_wayland.h"
 
 #include "clipboard/clipboard_qt.h"
+#include "clipboard/wayland_pump.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,7 +9,6 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
@@ -190,6 +190,7 @@ class DataControl final : public WaylandDataControl {
     bool Connect() {
         display_ = wl_display_connect(nullptr);
         if (display_ == nullptr) return false;
+        pump_ = std::make_unique<WaylandPump>(display_, [this](const char* why) { Lose(why); });
         registry_ = wl_display_get_registry(display_);
         static const wl_registry_listener registryListener = {&OnGlobal, &OnGlobalRemove};
         wl_registry_add_listener(registry_, &registryListener, this);
@@ -205,15 +206,6 @@ class DataControl final : public WaylandDataControl {
 
         // A reader that closes its pipe early must not end the program.
         std::signal(SIGPIPE, SIG_IGN);
-        notifier_ =
-            std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this] { Pump(); });
-        if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
-            // Events read along with others wait in the queue; dispatch them before Qt sleeps.
-            aboutToBlock_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
-                                             notifier_.get(), [this] { Flush(); });
-        }
         idle_.setSingleShot(true);
         QObject::connect(&idle_, &QTimer::timeout, &idle_, [this] {
             qCInfo(lcClipboard) << "the clipboard owner did not send its text within"
@@ -311,18 +303,7 @@ class DataControl final : public WaylandDataControl {
 
     void Sync(std::function<void()> done) override {
         if (!alive_) return done();
-        wl_callback* sync = wl_display_sync(display_);
-        static const wl_callback_listener syncListener = {
-            [](void* data, wl_callback* callback, std::uint32_t) {
-                auto* self = static_cast<DataControl*>(data);
-                wl_callback_destroy(callback);
-                auto answer = std::move(self->syncs_[callback]);
-                self->syncs_.erase(callback);
-                if (answer) answer();
-            }};
-        wl_callback_add_listener(sync, &syncListener, this);
-        syncs_[sync] = std::move(done);
-        Flush();
+        pump_->Sync(std::move(done));
     }
 
     void WatchSelection(std::function<void(Selection)> changed) override {
@@ -333,20 +314,8 @@ class DataControl final : public WaylandDataControl {
   private:
     // ---- The connection ----
 
-    void Pump() {
-        if (!alive_) return;
-        if (wl_display_prepare_read(display_) == 0) {
-            if (wl_display_read_events(display_) < 0) return Lose("the compositor went away");
-        }
-        Flush();
-    }
-
     void Flush() {
-        if (!alive_) return;
-        if (wl_display_dispatch_pending(display_) < 0 ||
-            (wl_display_flush(display_) < 0 && errno != EAGAIN)) {
-            Lose("the connection to the compositor broke");
-        }
+        if (alive_ && pump_) pump_->Flush();
     }
 
     // The compositor restarted, or withdrew the protocol: everything of this connection goes,
@@ -355,14 +324,9 @@ class DataControl final : public WaylandDataControl {
         if (!alive_) return;
         alive_ = false;
         qCInfo(lcClipboard) << "the Wayland clipboard is gone:" << why;
-        if (notifier_) notifier_->setEnabled(false);
+        pump_->Stop();
         if (receiveDone_) FinishReceive(Received::Result::kFailed);
-        QTimer::singleShot(0, notifier_.get(), [this] {
-            // Round trips that will not come back are answered: their callers see it is gone.
-            for (auto& [callback, done] : std::exchange(syncs_, {})) {
-                wl_callback_destroy(callback);
-                if (done) done();
-            }
+        QTimer::singleShot(0, pump_->Context(), [this] {
             if (lost_) lost_();
         });
     }
@@ -370,11 +334,8 @@ class DataControl final : public WaylandDataControl {
     void Disconnect() {
         AbandonReceive();
         senders_.clear();
-        QObject::disconnect(aboutToBlock_);
-        notifier_.reset();
+        pump_.reset();
         if (display_ == nullptr) return;
-        for (auto& [callback, done] : syncs_) wl_callback_destroy(callback);
-        syncs_.clear();
         for (int i = 0; i < 2; ++i) {
             if (alive_) DropSource(i);
             ForgetOffer(i);
@@ -495,7 +456,7 @@ class DataControl final : public WaylandDataControl {
             [self, sent, name = std::string(type)](Sender* done, bool whole) {
                 if (whole && sent) sent(name);
                 // Deleted from the event loop: the sender is still in its own call.
-                QTimer::singleShot(0, self->notifier_.get(), [self, done] {
+                QTimer::singleShot(0, self->pump_->Context(), [self, done] {
                     auto& senders = self->senders_;
                     senders.erase(std::remove_if(senders.begin(), senders.end(),
                                                  [done](const auto& s) { return s.get() == done; }),
@@ -555,11 +516,9 @@ class DataControl final : public WaylandDataControl {
     std::vector<Format> served_[2];
     std::function<void(const std::string&)> sent_[2];
     std::vector<std::unique_ptr<Sender>> senders_;
-    std::unordered_map<wl_callback*, std::function<void()>> syncs_;
     std::function<void(Selection)> changed_;
     std::function<void()> lost_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    QMetaObject::Connection aboutToBlock_;
+    std::unique_ptr<WaylandPump> pump_;
 
     int receiveFd_ = -1;
     std::unique_ptr<QSocketNotifier> receiveNotifier_;

@@ -52,16 +52,8 @@ class RequestWaiter : public QObject {
     // Sends `call` (whose options get the handle token) and waits for the Response; nullopt when
     // the call failed, the portal said no, or it did not answer in time.
     std::optional<QVariantMap> Call(QDBusConnection& bus, QDBusMessage call, int optionsIndex) {
-        const QString token = NewPortalToken();
-        const QString path = PortalRequestPath(bus, token);
-        // Subscribed before the call, so that an early answer is not missed.
-        bus.connect(kPortalService, path, kRequestInterface, QStringLiteral("Response"), this,
-                    SLOT(Response(uint, QVariantMap)));
-        QList<QVariant> arguments = call.arguments();
-        QVariantMap options = arguments.value(optionsIndex).toMap();
-        options.insert(QStringLiteral("handle_token"), token);
-        arguments[optionsIndex] = options;
-        call.setArguments(arguments);
+        const QString path = ListenForPortalResponse(bus, call, optionsIndex, this,
+                                                     SLOT(Response(uint, QVariantMap)));
         const QDBusMessage reply = bus.call(call, QDBus::Block, kPortalAnswerMs);
         if (reply.type() == QDBusMessage::ReplyMessage && !code_) {
             QTimer::singleShot(kPortalAnswerMs, &loop_, &QEventLoop::quit);

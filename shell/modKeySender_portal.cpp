@@ -49,15 +49,8 @@ class Request final : public QObject {
     Request(QDBusMessage call, int optionsIndex, Done done, QObject* parent)
         : QObject(parent), done_(std::move(done)) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        const QString token = NewPortalToken();
-        path_ = PortalRequestPath(bus, token);
-        bus.connect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"), this,
-                    SLOT(Response(uint, QVariantMap)));
-        QList<QVariant> arguments = call.arguments();
-        QVariantMap options = arguments.value(optionsIndex).toMap();
-        options.insert(QStringLiteral("handle_token"), token);
-        arguments[optionsIndex] = options;
-        call.setArguments(arguments);
+        path_ = ListenForPortalResponse(bus, call, optionsIndex, this,
+                                        SLOT(Response(uint, QVariantMap)));
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerLimitMs), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](auto* answer) {
             answer->deleteLater();

@@ -1,12 +1,8 @@
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
-#include <QAbstractEventDispatcher>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +10,7 @@
 #include <map>
 #include <utility>
 
+#include "clipboard/wayland_pump.h"
 #include "shell/modKeySender.h"
 #include "shell/modWaylandSeat.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -31,8 +28,7 @@ Q_LOGGING_CATEGORY(lcKeys, "litvorot.selection", QtWarningMsg)
 class SeatConnection final : public WaylandSeat {
   public:
     ~SeatConnection() override {
-        QObject::disconnect(aboutToBlock_);
-        notifier_.reset();
+        pump_.reset();
         if (display_ == nullptr) return;
         for (auto& [handle, window] : windows_) zwlr_foreign_toplevel_handle_v1_destroy(handle);
         if (toplevels_ != nullptr) zwlr_foreign_toplevel_manager_v1_destroy(toplevels_);
@@ -48,26 +44,16 @@ class SeatConnection final : public WaylandSeat {
     bool Connect() {
         display_ = wl_display_connect(nullptr);
         if (display_ == nullptr) return false;
+        pump_ = std::make_unique<WaylandPump>(display_, [this](const char* why) { Lose(why); });
         registry_ = wl_display_get_registry(display_);
         static const wl_registry_listener registryListener = {&OnGlobal, &OnGlobalRemove};
         wl_registry_add_listener(registry_, &registryListener, this);
         // The globals, then what binding them sends: the seat's capabilities, the windows.
         if (wl_display_roundtrip(display_) < 0 || seat_ == nullptr) return false;
-        if (wl_display_roundtrip(display_) < 0) return false;
-        notifier_ =
-            std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this] { Catch(); });
-        if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
-            // Events read along with others wait in the queue; dispatch them before Qt sleeps.
-            aboutToBlock_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
-                                             notifier_.get(), [this] { Dispatch(); });
-        }
-        return true;
+        return wl_display_roundtrip(display_) >= 0;
     }
 
-    bool Alive() const override { return alive_; }
-    wl_display* Display() const override { return display_; }
+    bool Alive() const override { return !pump_->Stopped(); }
     wl_seat* Seat() const override { return seat_; }
     zwp_virtual_keyboard_manager_v1* VirtualKeyboardManager() const override {
         return virtualKeyboards_;
@@ -82,20 +68,9 @@ class SeatConnection final : public WaylandSeat {
         return std::string();
     }
 
-    void Catch() override {
-        if (!alive_) return;
-        if (wl_display_prepare_read(display_) == 0) {
-            pollfd ready{wl_display_get_fd(display_), POLLIN, 0};
-            if (::poll(&ready, 1, 0) > 0) {
-                if (wl_display_read_events(display_) < 0) return Lose();
-            } else {
-                wl_display_cancel_read(display_);
-            }
-        }
-        Dispatch();
-    }
-
-    void Flush() override { Dispatch(); }
+    void Catch() override { pump_->Pump(); }
+    void Flush() override { pump_->Flush(); }
+    void Sync(std::function<void()> done) override { pump_->Sync(std::move(done)); }
 
   private:
     struct Window {
@@ -106,21 +81,10 @@ class SeatConnection final : public WaylandSeat {
         bool pendingActivated = false;
     };
 
-    void Dispatch() {
-        if (!alive_) return;
-        if (wl_display_dispatch_pending(display_) < 0 ||
-            (wl_display_flush(display_) < 0 && errno != EAGAIN)) {
-            Lose();
-        }
-    }
-
     // The compositor went away, or ended this connection (a protocol error: it refused this
     // program a keyboard). Keys are not sent any more; the clipboard is not concerned.
-    void Lose() {
-        if (!alive_) return;
-        alive_ = false;
-        if (notifier_) notifier_->setEnabled(false);
-        qCInfo(lcKeys) << "the Wayland connection for keys is gone:"
+    void Lose(const char* why) {
+        qCInfo(lcKeys) << "the Wayland connection for keys is gone:" << why
                        << std::strerror(wl_display_get_error(display_));
     }
 
@@ -230,9 +194,7 @@ class SeatConnection final : public WaylandSeat {
     zwlr_foreign_toplevel_manager_v1* toplevels_ = nullptr;
     std::map<zwlr_foreign_toplevel_handle_v1*, Window> windows_;
     std::string keymap_;
-    bool alive_ = true;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    QMetaObject::Connection aboutToBlock_;
+    std::unique_ptr<WaylandPump> pump_;
 };
 
 // ---- The virtual keyboard ----
@@ -271,8 +233,9 @@ class VirtualKeyboard final : public KeySender {
         }
         keys_ = *keys;
         if (keymap != uploaded_ && !Upload(keymap)) return done(false);
-        seat_->Flush();
-        done(seat_->Alive());
+        // A compositor that refuses this program a keyboard ends the connection: known once it
+        // has answered.
+        seat_->Sync([this, done = std::move(done)] { done(seat_->Alive()); });
     }
 
     void Send(const std::vector<KeyStroke>& strokes) override {

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 #include <QtDBus/QDBusArgument>
 #include <QtDBus/QDBusConnection>
+#include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusMetaType>
 
 namespace litvorot {
@@ -32,15 +33,31 @@ inline const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShor
     return argument;
 }
 
-// A new handle token for a portal request, and the path of the Request object the portal makes
-// for it (known before the call, so that its Response is listened for before it can come).
+// A new token for a portal's request or session.
 inline QString NewPortalToken() {
     return QStringLiteral("litvorot%1").arg(QRandomGenerator::global()->generate());
 }
-inline QString PortalRequestPath(const QDBusConnection& bus, const QString& token) {
+
+// Makes `call` a portal request: its options (the argument at `optionsIndex`) get a new handle
+// token, and `receiver`'s `slot` (uint code, QVariantMap results) is told of the Response. The
+// path of the Request object the portal makes for the call is known before it is made: the
+// Response is listened for before it can come. Answers that path.
+inline QString ListenForPortalResponse(QDBusConnection& bus, QDBusMessage& call, int optionsIndex,
+                                       QObject* receiver, const char* slot) {
+    const QString token = NewPortalToken();
     QString sender = bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    const QString path =
+        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    bus.connect(QStringLiteral("org.freedesktop.portal.Desktop"), path,
+                QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                receiver, slot);
+    QList<QVariant> arguments = call.arguments();
+    QVariantMap options = arguments.value(optionsIndex).toMap();
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments[optionsIndex] = options;
+    call.setArguments(arguments);
+    return path;
 }
 
 // Makes the types known to Qt DBus; call before the first call that carries them.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "clipboard/clipboard_qt.h"
 #include "clipboard/clipboard_wayland.h"
 #include "shell/modSelection_x11.h"
 
@@ -99,6 +100,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         if (control_->Owned(Selection::kClipboard)) {  // what this desktop serves already
             kept_ = serving_;
             keptOwned_ = true;
+            for (const Format& format : kept_) keptBytes_ += format.second->size();
             return FinishKeep(true);
         }
         for (const std::string& type : control_->Types(Selection::kClipboard)) {
@@ -140,11 +142,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
 
     void Paste(const FrontWindow& window, std::u16string_view text, std::chrono::milliseconds limit,
                std::function<void(PasteResult)> done) override {
-        const QByteArray utf8 = QString(reinterpret_cast<const QChar*>(text.data()),
-                                        static_cast<qsizetype>(text.size()))
-                                    .toUtf8();
-        auto data = std::make_shared<const std::string>(utf8.constData(),
-                                                        static_cast<std::size_t>(utf8.size()));
+        auto data = std::make_shared<const std::string>(QStringFrom(text).toUtf8().toStdString());
         std::vector<Format> formats;
         for (const char* type : kPasteTypes) formats.emplace_back(type, data);
         formats.emplace_back(kSecretType, std::make_shared<const std::string>("secret"));
@@ -171,11 +169,10 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         stage_ = Stage::kIdle;
         copyDone_ = nullptr;
         pasteDone_ = nullptr;
-        // Once the converted text was put there, a clipboard that another program took since
-        // holds that program's text: it stays. Before that, the window's copy is what is there,
-        // and the kept clipboard goes back over it.
+        // As on X11: another program's text, put there after the converted text, stays; the
+        // window's own copy is put back over.
         if (pasted_ && taken_) {
-            qCInfo(lcWaylandSelection) << "another program took the clipboard: it is not put back";
+            qCInfo(lcWaylandSelection) << "another program took the clipboard: it stays";
         } else if (!Connected()) {
             qCInfo(lcWaylandSelection) << "the compositor is gone: nothing to put back";
         } else if (!keptOwned_) {

@@ -5,13 +5,13 @@
 // error here (a compositor that refuses this program a keyboard) ends only this connection.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 struct wl_seat;
 struct zwp_virtual_keyboard_manager_v1;
-struct wl_display;
 
 namespace litvorot {
 
@@ -20,7 +20,6 @@ class WaylandSeat {
     virtual ~WaylandSeat() = default;
 
     virtual bool Alive() const = 0;
-    virtual wl_display* Display() const = 0;
     virtual wl_seat* Seat() const = 0;
     // nullptr where the compositor does not offer it.
     virtual zwp_virtual_keyboard_manager_v1* VirtualKeyboardManager() const = 0;
@@ -37,6 +36,8 @@ class WaylandSeat {
     virtual void Catch() = 0;
     // Sends the requests made so far.
     virtual void Flush() = 0;
+    // `done` once the compositor has answered a round trip (or the connection is gone).
+    virtual void Sync(std::function<void()> done) = 0;
 };
 
 // The session WAYLAND_DISPLAY names; nullptr where there is none or it has no seat. Needs a
