@@ -61,7 +61,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
     FrontWindow Front() override {
         FrontWindow front;
         const std::optional<std::string> app = keys_ ? keys_->FrontApp() : std::nullopt;
-        // Where the compositor does not say, a window is taken to be there: it may not be a
+        // Where the compositor does not say, a window is taken to be there; it may be a
         // terminal, so it gets keys that are harmless in one (CopyKeys).
         frontKnown_ = app.has_value();
         if (app && app->empty()) return front;

@@ -55,7 +55,11 @@ static xkb_keycode_t key_for(struct xkb_keymap* keymap, xkb_keysym_t sym) {
     return 0;
 }
 
-static uint32_t now_ms(void);
+static uint32_t now_ms(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (uint32_t)(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+}
 
 // A key of the chord going down or up. A virtual keyboard's keys do not move its modifiers (the
 // compositor takes them as they are stated), so the keyboard's state follows each key, as a
@@ -111,12 +115,6 @@ static int press(struct wl_display* display, struct zwp_virtual_keyboard_v1* key
     for (int i = count - 1; i >= 0; --i) key(keyboard, state, chord[i], 0);
     // Each chord taken before the next: a window reads a chord from the keys' order alone.
     return wl_display_roundtrip(display) < 0;
-}
-
-static uint32_t now_ms(void) {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (uint32_t)(t.tv_sec * 1000 + t.tv_nsec / 1000000);
 }
 
 int main(int argc, char** argv) {
