@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
 
 #include "convert/modTextRoutines.h"
+#include "convert/modTranslit.h"
 #include "detect/modCharsets.h"
 #include "detect/modLanguageModel.h"
 
@@ -700,6 +702,12 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
 // state costs what PieceCosts says, as does the text's own cost that a reading changes). The
 // text is read a block of words at a time, so that besides the text itself only a few bytes a
 // word are kept.
+//
+// A word's cost under a reading does not depend on the words around it (white space ends every
+// word the model reads), so each distinct word is read once under every reading, Translit
+// included, and what a word costs is kept as it differs from the text as it is: a word that a
+// reading leaves as it is costs nothing more to add up, and the Viterbi steps count the
+// states' costs from the text as it is.
 class Scoring {
   public:
     explicit Scoring(std::u16string_view body) : body_(body) {
@@ -728,10 +736,18 @@ class Scoring {
             whole_[r].applies = read;
         }
         read_[0] = true;
+        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
         for (int r = 0; r < kRecipeCount; ++r) {
-            if (read_[r]) live_.push_back(r);
+            if (read_[r]) {
+                live_.push_back(r);
+                liveMask_ |= 1u << r;
+            }
             readers_.emplace_back(kRecipes[r]);
+            siblings_[r] = SiblingOf(kRecipes[r].kind);
+            // A reading that begins a piece on a word it leaves as it is pays as much as any.
+            enterUnchanged_[r] = r == 0 ? costs_[r].follow : switchCost;
         }
+        if (read_[kTranslitIndex]) translitReader_.emplace(kUnicode);
         Read();
     }
 
@@ -747,17 +763,36 @@ class Scoring {
 
   private:
     static constexpr std::size_t kBlock = 1024;
+    static constexpr int kTranslitIndex = static_cast<int>(ReadingKind::kTranslitText);
+    static constexpr std::uint32_t kTranslitBit = 1u << kTranslitIndex;
 
     void Read() {
-        // The words.
+        // The words, and the blocks the Translit reader must read whole: those with a verbatim
+        // section, which may span white space, or with a word of separators alone, which reads
+        // as nothing and runs the white space around it together.
+        std::vector<std::size_t> wholeBlocks;
         for (std::size_t i = 0; i < body_.size();) {
             Span s{};
             s.begin = static_cast<std::uint32_t>(i);
             s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
-            while (i < body_.size() && !IsWhiteSpace(body_[i])) ++i;
+            bool marks = false;
+            while (i < body_.size() && !IsWhiteSpace(body_[i])) {
+                marks |= body_[i] == u'<' || body_[i] == u'_';
+                ++i;
+            }
             s.end = static_cast<std::uint32_t>(i);
             while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
             s.next = static_cast<std::uint32_t>(i);
+            if (marks) {
+                const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+                if (word.find(u"<*") != std::u16string_view::npos ||
+                    word.find_first_not_of(u'_') == std::u16string_view::npos) {
+                    const std::size_t block = spans_.size() / kBlock;
+                    if (wholeBlocks.empty() || wholeBlocks.back() != block) {
+                        wholeBlocks.push_back(block);
+                    }
+                }
+            }
             spans_.push_back(s);
         }
         const std::size_t n = spans_.size();
@@ -767,64 +802,162 @@ class Scoring {
         switched_.assign(n, 0);
         from_.assign(n, 0);
         best_.fill(kNever);
+        here_.fill(0);
+        std::size_t nextWhole = 0;
         for (std::size_t at = 0; at < n; at += kBlock) {
             const std::size_t count = std::min(kBlock, n - at);
-            ScoreBlock(at, count);
-            Forward(at, count);
+            const bool translitWhole = nextWhole < wholeBlocks.size() &&
+                                       wholeBlocks[nextWhole] == at / kBlock &&
+                                       read_[kTranslitIndex];
+            if (nextWhole < wholeBlocks.size() && wholeBlocks[nextWhole] == at / kBlock) {
+                ++nextWhole;
+            }
+            ScoreBlock(at, count, translitWhole);
         }
+        Finish();
         Backward();
     }
 
-    // Each reading's cost and junk for the words [at, at + count).
-    void ScoreBlock(std::size_t at, std::size_t count) {
+    std::int64_t SpaceCost(const Span& s) const {
         const CharInfo& info = Info();
+        std::int64_t space = 0;
+        for (std::uint32_t c = s.end; c < s.next; ++c) space += kKindCost[info.at[body_[c]].kind];
+        return space;
+    }
+
+    // Each reading's cost for the words [at, at + count), added to the whole text's and taken by
+    // the Viterbi step of each word.
+    void ScoreBlock(std::size_t at, std::size_t count, bool translitWhole) {
+        if (translitWhole) {
+            for (std::size_t k = 0; k < count; ++k) {
+                const Span& s = spans_[at + k];
+                const WordScores& w = ScoresOf(s.begin, body_.substr(s.begin, s.end - s.begin));
+                asIsCost_[k] = w.cost[0] + SpaceCost(s);
+                asIsJunk_[k] = w.junk[0];
+            }
+            ScoreTranslit(at, count);
+        }
         for (std::size_t k = 0; k < count; ++k) {
-            const Span& s = spans_[at + k];
+            const std::size_t i = at + k;
+            const Span& s = spans_[i];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
             // White space costs the same in every reading; the word's own cost does not depend
             // on what came before it, so a word met before is not read again.
-            std::int64_t space = 0;
-            for (std::uint32_t c = s.end; c < s.next; ++c)
-                space += kKindCost[info.at[body_[c]].kind];
+            const std::int64_t space = SpaceCost(s);
             const WordScores& w = ScoresOf(s.begin, word);
-            for (const int r : live_) {
-                if (kRecipes[r].op == Op::kTranslit) continue;
-                if (w.cost[r] == kNeverWord) {
-                    cost_[r][k] = kNever;
-                    continue;
+            const std::int64_t asIs = w.cost[0] + space;
+            std::uint32_t changed = w.changed & liveMask_;
+            std::uint32_t never = w.never & liveMask_;
+            std::uint32_t bound = w.bound & liveMask_;
+            std::int64_t translitCost = w.cost[kTranslitIndex];
+            std::int64_t translitJunk = w.junk[kTranslitIndex];
+            if (translitWhole) {
+                changed &= ~kTranslitBit;
+                never &= ~kTranslitBit;
+                if (translitCost_[k] >= kNever) {
+                    never |= kTranslitBit;
+                } else if (translitChanged_[k]) {
+                    changed |= kTranslitBit;
+                    translitCost = translitCost_[k] - space;
+                    translitJunk = translitJunk_[k];
+                    if (translitBound_[k]) bound |= kTranslitBit;
                 }
-                cost_[r][k] = w.cost[r] + space;
-                junk_[r][k] = w.junk[r];
-                changed_[r][k] = (w.changed >> r & 1u) != 0;
-                if ((w.bound >> r & 1u) != 0) whole_[r].bound = true;
-                if ((w.unlikeSibling >> r & 1u) != 0) whole_[r].likeSibling = false;
+            } else if ((changed & kTranslitBit) != 0 && !latinOnly_ &&
+                       w.translitRunning > asIs + kHopeless) {
+                // A word that falls far behind the text as it is is not read to its end.
+                translitCost = w.cost[0] + kHopeless;
+                translitJunk = w.junk[0];
+                bound |= kTranslitBit;
             }
-        }
-        for (const int r : live_) {
-            if (kRecipes[r].op == Op::kTranslit) ScoreTranslit(at, count, r);
-        }
-        for (int r = 0; r < kRecipeCount; ++r) {
-            Whole& w = whole_[r];
-            if (!w.applies) continue;
-            for (std::size_t k = 0; k < count; ++k) {
-                if (cost_[r][k] >= kNever) {
-                    w.applies = false;
-                    break;
-                }
-                w.cost += cost_[r][k];
-                w.junk += junk_[r][k];
-                w.changes |= changed_[r][k];
-                if (changed_[r][k]) w.changedCost += cost_[0][k];
+
+            asIsTotal_ += asIs;
+            asIsJunkTotal_ += w.junk[0];
+            neverSeen_ |= never;
+            changedSeen_ |= changed;
+            boundSeen_ |= bound;
+            unlikeSiblingSeen_ |= w.unlikeSibling;
+            for (std::uint32_t m = changed; m != 0; m &= m - 1) {
+                const int r = std::countr_zero(m);
+                const std::int64_t cost = r == kTranslitIndex ? translitCost : w.cost[r];
+                const std::int64_t junk = r == kTranslitIndex ? translitJunk : w.junk[r];
+                moreCost_[r] += cost - w.cost[0];
+                moreJunk_[r] += junk - w.junk[0];
+                changedCost_[r] += asIs;
+                std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
+                if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
+                here_[r] = c - asIs;
+            }
+            for (std::uint32_t m = never; m != 0; m &= m - 1) here_[std::countr_zero(m)] = kNever;
+            Step(i, changed, never);
+            for (std::uint32_t m = changed | never; m != 0; m &= m - 1) {
+                here_[std::countr_zero(m)] = 0;
             }
         }
     }
 
-    // What every reading but Translit makes of one word, white space left out.
+    // The Viterbi step over word i, whose cost under each reading beyond the text as it is
+    // `here_` holds: best_[r] is the cost of the best reading in pieces of the words so far that
+    // reads the last of them as r, less what the text as it is costs in them.
+    void Step(std::size_t i, std::uint32_t changed, std::uint32_t never) {
+        std::int64_t least = std::numeric_limits<std::int64_t>::max();
+        int g = 0;
+        if (i == 0) {
+            for (const int r : live_) {
+                best_[r] = (never >> r & 1u) != 0 ? kNever : here_[r] + costs_[r].first;
+                if (best_[r] < least) least = best_[r], g = r;
+            }
+            bestState_ = g;
+            return;
+        }
+        from_[i] = static_cast<std::uint8_t>(bestState_);
+        const std::int64_t bestBefore = best_[bestState_] + (spans_[i].lineStart ? 0 : kMidLine);
+        std::uint32_t switched = 0;
+        for (const int r : live_) {
+            const std::int64_t stay = best_[r];
+            const std::int64_t change =
+                bestBefore + ((changed >> r & 1u) != 0 ? costs_[r].follow : enterUnchanged_[r]);
+            const bool enter = change < stay;
+            switched |= static_cast<std::uint32_t>(enter) << r;
+            // A reading that cannot read the word costs kNever and more here: it is never the best.
+            const std::int64_t now = (enter ? change : stay) + here_[r];
+            best_[r] = now;
+            if (now < least) least = now, g = r;
+        }
+        for (std::uint32_t m = never; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
+        switched_[i] = switched & ~never;
+        bestState_ = g;
+    }
+
+    // What each reading makes of the whole text: the text as it is and what each reading adds.
+    void Finish() {
+        whole_[0].cost = asIsTotal_;
+        whole_[0].junk = asIsJunkTotal_;
+        for (int r = 1; r < kRecipeCount; ++r) {
+            if (!read_[r]) continue;
+            Whole& w = whole_[r];
+            const auto bit = [&](std::uint32_t mask) { return (mask >> r & 1u) != 0; };
+            w.applies = !bit(neverSeen_);
+            w.cost = asIsTotal_ + moreCost_[r];
+            w.junk = asIsJunkTotal_ + moreJunk_[r];
+            w.changes = bit(changedSeen_);
+            w.changedCost = changedCost_[r];
+            w.bound = bit(boundSeen_);
+            w.likeSibling = !bit(unlikeSiblingSeen_);
+        }
+        whole_[kTranslitIndex].cost += translitWholeCost_;
+    }
+
+    // What every reading makes of one word, white space left out.
     static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
     struct WordScores {
         std::uint32_t begin = 0, length = 0;  // where the word was first met
         bool used = false;
-        std::uint32_t changed = 0, bound = 0, unlikeSibling = 0;  // a bit a reading
+        // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
+        // the sibling reads it.
+        std::uint32_t changed = 0, bound = 0, never = 0, unlikeSibling = 0;
+        // In a text with Cyrillic letters, what the Translit reading costs as far as its end
+        // (before the word ends there): the word falls far behind by this.
+        std::int32_t translitRunning = 0;
         std::array<std::int32_t, kRecipeCount> cost{};
         std::array<std::int16_t, kRecipeCount> junk{};
     };
@@ -842,7 +975,7 @@ class Scoring {
         slot.used = true;
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
-        slot.changed = slot.bound = slot.unlikeSibling = 0;
+        slot.changed = slot.bound = slot.never = slot.unlikeSibling = 0;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
@@ -851,25 +984,35 @@ class Scoring {
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
         const bool ascii =
             std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
+        const auto same = [&](int r, int as) {
+            slot.cost[r] = slot.cost[as];
+            slot.junk[r] = slot.junk[as];
+            const std::uint32_t bit = 1u << r;
+            if ((slot.changed >> as & 1u) != 0) slot.changed |= bit;
+            if ((slot.bound >> as & 1u) != 0) slot.bound |= bit;
+            if ((slot.never >> as & 1u) != 0) slot.never |= bit;
+        };
+        const auto never = [&](int r) {
+            slot.cost[r] = kNeverWord;
+            slot.never |= 1u << r;
+        };
         for (const int r : live_) {
             const Recipe& recipe = kRecipes[r];
-            if (r == 0 || recipe.op == Op::kTranslit) continue;
-            const auto same = [&](int as) {
-                slot.cost[r] = slot.cost[as];
-                slot.junk[r] = slot.junk[as];
-                if ((slot.changed >> as & 1u) != 0) slot.changed |= 1u << r;
-                if ((slot.bound >> as & 1u) != 0) slot.bound |= 1u << r;
-            };
-            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
-                          recipe.op == Op::kToLatin)) {
-                same(0);  // ASCII reads as itself
+            if (r == 0) continue;
+            if (recipe.op == Op::kTranslit) {
+                ReadTranslitWord(slot, word);
                 continue;
             }
-            const Sibling sibling = SiblingOf(recipe.kind);
+            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
+                          recipe.op == Op::kToLatin)) {
+                same(r, 0);  // ASCII reads as itself
+                continue;
+            }
+            const Sibling& sibling = siblings_[r];
             if (sibling.reading >= 0) {
                 if (std::none_of(word.begin(), word.end(),
                                  [&](char16_t c) { return sibling.differs[c]; })) {
-                    same(sibling.reading);  // reads as its sibling does
+                    same(r, sibling.reading);  // reads as its sibling does
                     continue;
                 }
                 slot.unlikeSibling |= 1u << r;
@@ -879,7 +1022,7 @@ class Scoring {
             if (recipe.op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
                 if (buffer_.size() < word.size()) buffer_.resize(word.size());
-                const UnitMap& map = ByteMap(recipe.kind);
+                const UnitMap& map = *readers_[r].map;
                 std::size_t i = 0;
                 for (; i < word.size(); ++i) {
                     const char16_t c = map[word[i]];
@@ -888,20 +1031,20 @@ class Scoring {
                     buffer_[i] = c;
                 }
                 if (i < word.size()) {
-                    slot.cost[r] = kNeverWord;
+                    never(r);
                     continue;
                 }
                 read = std::u16string_view(buffer_.data(), word.size());
             } else {
                 if (!ReadWord(readers_[r], word, scratch_, out_)) {
-                    slot.cost[r] = kNeverWord;
+                    never(r);
                     continue;
                 }
                 changed = out_ != word;
                 read = out_;
             }
             if (!changed) {
-                same(0);
+                same(r, 0);
                 continue;
             }
             slot.changed |= 1u << r;
@@ -929,19 +1072,60 @@ class Scoring {
         return slot;
     }
 
+    // The word as Translit reads it alone, which is how the reader reads it in a block that it
+    // need not read whole: the word's cost as the likeliest Russian written so (in a text without
+    // Cyrillic letters) or by its letters, and how far its reading runs before it ends.
+    void ReadTranslitWord(WordScores& slot, std::u16string_view word) {
+        constexpr int r = kTranslitIndex;
+        slot.cost[r] = slot.cost[0];
+        slot.junk[r] = slot.junk[0];
+        if (word.empty()) return;
+        translitIn_.assign(word);
+        translitIn_.push_back(u'\0');  // the reader never reads a text's last character
+        translitOut_.clear();
+        translitReader_->Reset();
+        translitReader_->ReadWhole(translitIn_, translitOut_);
+        if (translitOut_ == word) return;
+        // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
+        if (HasCyrillic(word)) {
+            slot.cost[r] = kNeverWord;
+            slot.never |= 1u << r;
+            return;
+        }
+        slot.changed |= 1u << r;
+        std::int64_t cost = 0, junk = 0;
+        if (latinOnly_) {
+            Scorer<true>& spelled = spelled_;
+            spelled.Restart(0, 0);
+            spelled.Add(translitOut_);
+            cost = spelled.Cost();
+            junk = spelled.Junk();
+        } else {
+            Scorer<false>& plain = scorer_;
+            plain.Restart(0, 0);
+            plain.Add(translitOut_);
+            slot.translitRunning =
+                static_cast<std::int32_t>(std::min<std::int64_t>(plain.Running(), kNeverWord - 1));
+            cost = plain.Cost();
+            junk = plain.Junk();
+        }
+        slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
+        slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));
+    }
+
     template <bool kSpelled>
     void ScoreOne(Scorer<kSpelled>& scorer, std::int64_t& before, std::size_t k,
-                  std::u16string_view word, std::u16string_view space, int r) {
+                  std::u16string_view word, std::u16string_view space) {
         const std::int64_t junkBefore = scorer.Junk();
         if constexpr (!kSpelled) {
             // A word that falls far behind the text as it is is not read to its end.
-            const std::int64_t limit = before + cost_[0][k] + kHopeless;
+            const std::int64_t limit = before + asIsCost_[k] + kHopeless;
             for (const char16_t c : word) {
                 scorer.Add(c);
                 if (scorer.Running() > limit) {
-                    cost_[r][k] = cost_[0][k] + kHopeless;
-                    junk_[r][k] = junk_[0][k];
-                    whole_[r].bound = true;
+                    translitCost_[k] = asIsCost_[k] + kHopeless;
+                    translitJunk_[k] = asIsJunk_[k];
+                    translitBound_[k] = true;
                     scorer.Restart(limit, junkBefore);
                     before = limit;
                     return;
@@ -952,14 +1136,14 @@ class Scoring {
         }
         scorer.Add(space);
         const std::int64_t now = scorer.Cost();
-        cost_[r][k] = now - before;
-        junk_[r][k] = scorer.Junk() - junkBefore;
+        translitCost_[k] = now - before;
+        translitJunk_[k] = scorer.Junk() - junkBefore;
         before = now;
     }
 
-    // Translit reads the block whole (a verbatim section may hold white space); its words are
-    // where the white space of the text is, which the reader keeps.
-    void ScoreTranslit(std::size_t at, std::size_t count, int r) {
+    // Translit in a block the reader must read whole (a verbatim section may hold white space);
+    // its words are where the white space of the text is, which the reader keeps.
+    void ScoreTranslit(std::size_t at, std::size_t count) {
         const Span& first = spans_[at];
         const Span& last = spans_[at + count - 1];
         const std::u16string_view block = body_.substr(first.begin, last.next - first.begin);
@@ -994,22 +1178,23 @@ class Scoring {
                 own = FromFormat(kTranslit, word);
                 got = own;
             }
-            changed_[r][k] = got != word;
-            if (!changed_[r][k]) {
-                cost_[r][k] = cost_[0][k];
-                junk_[r][k] = junk_[0][k];
+            translitChanged_[k] = got != word;
+            translitBound_[k] = false;
+            if (!translitChanged_[k]) {
+                translitCost_[k] = asIsCost_[k];
+                translitJunk_[k] = asIsJunk_[k];
                 continue;
             }
             // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
             if (HasCyrillic(word)) {
-                cost_[r][k] = kNever;
+                translitCost_[k] = kNever;
                 continue;
             }
             const std::u16string_view space = body_.substr(s.end, s.next - s.end);
             if (latinOnly_) {
-                ScoreOne(spelled, before, k, got, space, r);
+                ScoreOne(spelled, before, k, got, space);
             } else {
-                ScoreOne(plain, before, k, got, space, r);
+                ScoreOne(plain, before, k, got, space);
             }
         }
         if (!aligned) {
@@ -1018,54 +1203,10 @@ class Scoring {
             std::int64_t sum = 0;
             bool applies = true;
             for (std::size_t k = 0; k < count && applies; ++k) {
-                applies = cost_[r][k] < kNever;  // where Translit cannot read the text, nothing
-                sum += applies ? cost_[r][k] : 0;
+                applies = translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
+                sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) whole_[r].cost += Cost(read, latinOnly_) - sum;
-        }
-    }
-
-    // The Viterbi step over the block's words: best_[r] is the cost of the best reading in pieces
-    // of the words so far that reads the last of them as r.
-    void Forward(std::size_t at, std::size_t count) {
-        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = at + k;
-            std::array<std::int64_t, kRecipeCount> here;
-            for (const int r : live_) {
-                std::int64_t c = cost_[r][k];
-                if (c < kNever) {
-                    if (changed_[r][k]) c += cost_[0][k] * costs_[r].share / 1024;
-                    if (junk_[r][k] > junk_[0][k]) c += kJunkCost * (junk_[r][k] - junk_[0][k]);
-                }
-                here[r] = c;
-            }
-            if (i == 0) {
-                for (const int r : live_) {
-                    best_[r] = here[r] >= kNever ? kNever : here[r] + costs_[r].first;
-                }
-                continue;
-            }
-            int g = 0;
-            for (const int r : live_) {
-                if (best_[r] < best_[g]) g = r;
-            }
-            from_[i] = static_cast<std::uint8_t>(g);
-            const std::int64_t bestBefore = best_[g] + (spans_[i].lineStart ? 0 : kMidLine);
-            std::uint32_t switched = 0;
-            for (const int r : live_) {
-                if (here[r] >= kNever) {
-                    best_[r] = kNever;
-                    continue;
-                }
-                const std::int64_t stay = best_[r];
-                // A reading that begins a piece on a word it leaves as it is pays as much as any.
-                const std::int64_t change =
-                    bestBefore + (r == 0 || changed_[r][k] ? costs_[r].follow : switchCost);
-                if (change < stay) switched |= 1u << r;
-                best_[r] = std::min(stay, change) + here[r];
-            }
-            switched_[i] = switched;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_) - sum;
         }
     }
 
@@ -1099,23 +1240,36 @@ class Scoring {
     std::u16string_view body_;
     bool latinOnly_ = true;
     std::array<PieceCosts, kRecipeCount> costs_{};
+    std::array<std::int64_t, kRecipeCount> enterUnchanged_{};
     std::array<Whole, kRecipeCount> whole_{};
     std::array<bool, kRecipeCount> read_{};
     std::vector<int> live_;  // the readings read
+    std::uint32_t liveMask_ = 0;
+    std::array<Sibling, kRecipeCount> siblings_{};
     std::vector<Span> spans_;
     std::vector<std::uint32_t> switched_;  // for each word, the states entered anew there
     std::vector<std::uint8_t> from_;       // and the state they came from
-    std::array<std::int64_t, kRecipeCount> best_{};
+    std::array<std::int64_t, kRecipeCount> best_{};  // the Viterbi's states
+    int bestState_ = 0;                              // and the best of them
+    std::array<std::int64_t, kRecipeCount> here_{};  // the word's costs beyond the text as it is
     std::vector<Stretch> stretches_;
-    // The block's numbers.
-    std::array<std::array<std::int64_t, kBlock>, kRecipeCount> cost_{}, junk_{};
-    std::array<std::array<bool, kBlock>, kRecipeCount> changed_{};
+    // The whole text: the text as it is, what each reading adds, and which readings changed a
+    // word, could not read one, or did not read one to its end.
+    std::int64_t asIsTotal_ = 0, asIsJunkTotal_ = 0, translitWholeCost_ = 0;
+    std::array<std::int64_t, kRecipeCount> moreCost_{}, moreJunk_{}, changedCost_{};
+    std::uint32_t neverSeen_ = 0, changedSeen_ = 0, boundSeen_ = 0, unlikeSiblingSeen_ = 0;
+    // A block that Translit reads whole: each word's cost as it is and under Translit.
+    std::array<std::int64_t, kBlock> asIsCost_{}, asIsJunk_{}, translitCost_{}, translitJunk_{};
+    std::array<bool, kBlock> translitChanged_{}, translitBound_{};
     Scratch scratch_;
     std::u16string out_;
     std::vector<char16_t> buffer_;
     Scorer<false> scorer_;
+    Scorer<true> spelled_;
     std::vector<Reader> readers_;
-    // As many places as the text has words, a power of two from 16 to 16,384 (2.6 MB).
+    std::optional<TranslitReader> translitReader_;
+    std::u16string translitIn_, translitOut_;
+    // As many places as the text has words, a power of two from 16 to 16,384 (2.9 MB).
     static constexpr std::size_t kCacheSize = 16384;
     std::vector<WordScores> cache_;
 };
