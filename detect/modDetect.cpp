@@ -799,6 +799,8 @@ class Scoring {
         std::size_t places = 16;
         while (places < n && places < kCacheSize) places *= 2;
         cache_.resize(places);
+        hashes_.assign(places, 0);
+        used_.assign(places, 0);
         switched_.assign(n, 0);
         from_.assign(n, 0);
         best_.fill(kNever);
@@ -951,7 +953,6 @@ class Scoring {
     static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
     struct WordScores {
         std::uint32_t begin = 0, length = 0;  // where the word was first met
-        bool used = false;
         // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
         // the sibling reads it.
         std::uint32_t changed = 0, bound = 0, never = 0, unlikeSibling = 0;
@@ -963,16 +964,38 @@ class Scoring {
     };
 
     // The scores of `word` (at `begin` in the text), from the cache of words met before or read
-    // now. The cache keeps the last word of each hash, so that its memory stays fixed.
+    // now. The cache is a fixed number of sets of kWays places, each set keeping the words of its
+    // hashes used last, so that its memory stays fixed.
     const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
         std::uint32_t hash = 2166136261u;
         for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
-        WordScores& slot = cache_[hash & (cache_.size() - 1)];
-        if (slot.used && slot.length == word.size() &&
-            body_.substr(slot.begin, slot.length) == word) {
-            return slot;
+        const std::size_t ways = std::min(kWays, cache_.size());
+        const std::size_t set = (hash & (cache_.size() / ways - 1)) * ways;
+        std::size_t oldest = set;
+        for (std::size_t p = set; p < set + ways; ++p) {
+            if (used_[p] != 0 && hashes_[p] == hash) {
+                WordScores& slot = cache_[p];
+                if (slot.length == word.size() && body_.substr(slot.begin, slot.length) == word) {
+                    used_[p] = ++clock_;
+                    return slot;
+                }
+            }
+            if (used_[p] < used_[oldest]) oldest = p;
         }
-        slot.used = true;
+        if (clock_ == std::numeric_limits<std::uint32_t>::max()) {
+            // Once in four billion words: the order of use starts afresh.
+            std::fill(used_.begin(), used_.end(), 0);
+            clock_ = 0;
+        }
+        used_[oldest] = ++clock_;
+        hashes_[oldest] = hash;
+        WordScores& slot = cache_[oldest];
+        Read(slot, begin, word);
+        return slot;
+    }
+
+    // What every reading makes of `word`, into `slot`.
+    void Read(WordScores& slot, std::uint32_t begin, std::u16string_view word) {
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = 0;
@@ -982,8 +1005,15 @@ class Scoring {
         const std::int64_t asIs = scorer.Cost();
         slot.cost[0] = static_cast<std::int32_t>(asIs);
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
-        const bool ascii =
-            std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
+        // What the word has, which tells many readings that they leave it alone or cannot read it.
+        bool ascii = true, latin = false, latinE = false, cyrillic = false, translit = false;
+        for (const char16_t c : word) {
+            ascii &= c < 0x80;
+            latin |= IsLatinLetter(c);
+            latinE |= c == u'ë' || c == u'Ë';  // a look-alike of ё
+            cyrillic |= IsCyrillic(c);
+            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+        }
         const auto same = [&](int r, int as) {
             slot.cost[r] = slot.cost[as];
             slot.junk[r] = slot.junk[as];
@@ -996,16 +1026,28 @@ class Scoring {
             slot.cost[r] = kNeverWord;
             slot.never |= 1u << r;
         };
+        // UTF-8 read once, for each code page it was shown in: reading it twice reads this again.
+        std::array<std::int8_t, kCharsets> once{};  // 0 not read, 1 read, -1 no UTF-8
         for (const int r : live_) {
             const Recipe& recipe = kRecipes[r];
+            const Op op = recipe.op;
             if (r == 0) continue;
-            if (recipe.op == Op::kTranslit) {
-                ReadTranslitWord(slot, word);
+            if (op == Op::kTranslit) {
+                // Only Latin letters and the marks of Translit are read otherwise.
+                if (latin || translit) {
+                    ReadTranslitWord(slot, word);
+                } else {
+                    same(r, 0);
+                }
                 continue;
             }
-            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
-                          recipe.op == Op::kToLatin)) {
+            if (ascii && (ReadsBytes(op) || op == Op::kToCyrillic || op == Op::kToLatin)) {
                 same(r, 0);  // ASCII reads as itself
+                continue;
+            }
+            // Look-alikes change only words with letters of both scripts.
+            if ((op == Op::kToCyrillic || op == Op::kToLatin) && !((latin || latinE) && cyrillic)) {
+                same(r, 0);
                 continue;
             }
             const Sibling& sibling = siblings_[r];
@@ -1019,7 +1061,7 @@ class Scoring {
             }
             std::u16string_view read;
             bool changed = false;
-            if (recipe.op == Op::kBytes) {
+            if (op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
                 if (buffer_.size() < word.size()) buffer_.resize(word.size());
                 const UnitMap& map = *readers_[r].map;
@@ -1035,6 +1077,34 @@ class Scoring {
                     continue;
                 }
                 read = std::u16string_view(buffer_.data(), word.size());
+            } else if (op == Op::kUtf8 || op == Op::kUtf8Twice) {
+                const auto shown = static_cast<std::size_t>(recipe.shown);
+                std::u16string& first = utf8Once_[shown];
+                if (once[shown] == 0) {
+                    once[shown] = Utf8Of(readers_[r].shown, word, scratch_, first) ? 1 : -1;
+                }
+                if (once[shown] < 0) {
+                    never(r);
+                    continue;
+                }
+                if (op == Op::kUtf8) {
+                    read = first;
+                } else {
+                    // The second reading only where the first gave well-formed text that still
+                    // has characters beyond ASCII: no pair of readings is tried blindly.
+                    if (std::none_of(first.begin(), first.end(),
+                                     [](char16_t c) { return c >= 0x80; }) ||
+                        !Utf8Of(readers_[r].shown, first, scratch_, out_)) {
+                        never(r);
+                        continue;
+                    }
+                    read = out_;
+                }
+                changed = read != word;
+            } else if ((op == Op::kToRussian && cyrillic) || (op == Op::kToEnglish && latin)) {
+                // A word with letters of the layout's own script was not typed on the other one.
+                never(r);
+                continue;
             } else {
                 if (!ReadWord(readers_[r], word, scratch_, out_)) {
                     never(r);
@@ -1069,7 +1139,6 @@ class Scoring {
                 static_cast<std::int32_t>(std::min<std::int64_t>(scorer.Cost(), kNeverWord - 1));
             slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
         }
-        return slot;
     }
 
     // The word as Translit reads it alone, which is how the reader reads it in a block that it
@@ -1269,9 +1338,14 @@ class Scoring {
     std::vector<Reader> readers_;
     std::optional<TranslitReader> translitReader_;
     std::u16string translitIn_, translitOut_;
-    // As many places as the text has words, a power of two from 16 to 16,384 (2.9 MB).
+    // As many places as the text has words, a power of two from 16 to 16,384 (2.9 MB), in sets of
+    // kWays; for each place the hash of its word and when it was used last (0: never).
     static constexpr std::size_t kCacheSize = 16384;
+    static constexpr std::size_t kWays = 8;
     std::vector<WordScores> cache_;
+    std::vector<std::uint32_t> hashes_, used_;
+    std::uint32_t clock_ = 0;
+    std::array<std::u16string, kCharsets> utf8Once_;
 };
 
 }  // namespace
