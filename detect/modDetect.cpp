@@ -585,6 +585,11 @@ bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u
         case Op::kUtf8:
             return Utf8Of(reader.shown, word, s, out);
         case Op::kUtf8Twice:
+            // ASCII reads as itself, as under every byte mix-up (and as the scores take it).
+            if (std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; })) {
+                out.assign(word);
+                return true;
+            }
             // The second reading only where the first gave well-formed text that still has
             // characters beyond ASCII: no pair of readings is tried blindly.
             return Utf8Of(reader.shown, word, s, s.first) &&

@@ -343,6 +343,12 @@ TEST_F(DetectTest, DoubleMojibakeComesBack) {
     }
     // As the issue shows it, its no-break spaces (0xA0 of CP 1251) kept.
     EXPECT_EQ(Auto("Р\u00A0СџРЎР‚Р\u00A0С‘Р\u00A0Р†Р\u00A0ВµРЎвЂљ"), "Привет");
+    // ASCII words read as themselves, whole or in pieces (they once left the text as it was).
+    const std::string ascii = "Установка LVM 2.4.1 на диск";
+    const std::string twice = Garble(Garble(ascii, std::nullopt, Charset::kWindows1251),
+                                     std::nullopt, Charset::kWindows1251);
+    EXPECT_EQ(Auto(twice), ascii);
+    EXPECT_EQ(Auto("Всё хорошо.\n" + twice), "Всё хорошо.\n" + ascii);
 }
 
 // Ukrainian letters count as the Russian letters nearest them, so a KOI8-U text does not read as
