@@ -646,6 +646,31 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
     return out;
 }
 
+// Whether `text` reads as `b` reads it just as `a`, which reads every word of it, reads it (not at
+// all counts as otherwise): word by word, given up at the first word read otherwise. Neither may
+// be Translit, which reads whole runs of text. The readings put no white space in a word and
+// write something for every character, so the texts are the same where every word is.
+bool ReadsAlike(const Recipe& a, const Recipe& b, std::u16string_view text) {
+    const Reader readerA(a), readerB(b);
+    Scratch s;
+    std::u16string wordA, wordB;
+    for (std::size_t i = 0; i < text.size();) {
+        if (IsWhiteSpace(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !IsWhiteSpace(text[end])) ++end;
+        const std::u16string_view word = text.substr(i, end - i);
+        if (!ReadWord(readerB, word, s, wordB) || !ReadWord(readerA, word, s, wordA) ||
+            wordA != wordB) {
+            return false;
+        }
+        i = end;
+    }
+    return true;
+}
+
 // ---- Scoring every reading, word by word ------------------------------------------------------
 
 // A word of the text and the white space after it (the text's leading white space is a word of
@@ -1543,31 +1568,33 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     struct Part {
         std::size_t begin, end;  // in `body`
         ReadingKind kind;
-        std::u16string text;
+        ReadingKind read;                    // a reading that gives its text
+        std::optional<std::u16string> text;  // held once it is needed
     };
     std::vector<Part> parts;
     for (const auto& stretch : scoring->Stretches()) {
-        Part part{spans[stretch.from].begin,
-                  spans[stretch.to - 1].end,
-                  kRecipes[stretch.reading].kind,
-                  {}};
-        // One stretch is the whole text read one way: its text is not needed.
-        if (scoring->Stretches().size() > 1) {
-            const auto read =
-                ReadText(kRecipes[stretch.reading], body.substr(part.begin, part.end - part.begin));
-            if (!read) {  // cannot happen: the reading read every word of it
-                parts.clear();
-                break;
-            }
-            part.text = *read;
-        }
-        parts.push_back(std::move(part));
+        const ReadingKind kind = kRecipes[stretch.reading].kind;
+        parts.push_back({spans[stretch.from].begin, spans[stretch.to - 1].end, kind, kind, {}});
     }
-    const auto sameAs = [&](const Part& part, ReadingKind kind) {
+    const auto partText = [&](Part& part) -> const std::u16string& {
+        if (!part.text) {
+            // The reading read every word of it.
+            const std::u16string_view range = body.substr(part.begin, part.end - part.begin);
+            part.text = ReadText(kRecipes[static_cast<std::size_t>(part.read)], range)
+                            .value_or(std::u16string(range));
+        }
+        return *part.text;
+    };
+    const auto sameAs = [&](Part& part, ReadingKind kind) {
         if (part.kind == kind) return true;
-        const auto read = ReadText(kRecipes[static_cast<std::size_t>(kind)],
-                                   body.substr(part.begin, part.end - part.begin));
-        return read && *read == part.text;
+        const Recipe& mine = kRecipes[static_cast<std::size_t>(part.read)];
+        const Recipe& other = kRecipes[static_cast<std::size_t>(kind)];
+        const std::u16string_view range = body.substr(part.begin, part.end - part.begin);
+        if (mine.op != Op::kTranslit && other.op != Op::kTranslit) {
+            return ReadsAlike(mine, other, range);
+        }
+        const auto read = ReadText(other, range);
+        return read && *read == partText(part);
     };
     if (parts.size() > 1) {
         for (Part& part : parts) {
@@ -1581,14 +1608,24 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
         std::vector<Part> merged;
         for (Part& part : parts) {
-            if (!merged.empty() && merged.back().kind == part.kind) {
-                Part& back = merged.back();
-                back.text += body.substr(back.end, part.begin - back.end);
-                back.text += part.text;
-                back.end = part.end;
-            } else {
+            if (merged.empty() || merged.back().kind != part.kind) {
                 merged.push_back(std::move(part));
+                continue;
             }
+            Part& back = merged.back();
+            if (kRecipes[static_cast<std::size_t>(part.kind)].op == Op::kTranslit) {
+                // Translit reads a run of text whole: the pieces' own texts, and the white space
+                // between them.
+                std::u16string text = partText(back);
+                text += body.substr(back.end, part.begin - back.end);
+                text += partText(part);
+                back.text = std::move(text);
+            } else {
+                // Each piece reads as `kind` reads it, a word at a time.
+                back.read = part.kind;
+                back.text.reset();
+            }
+            back.end = part.end;
         }
         parts = std::move(merged);
     }
@@ -1615,10 +1652,22 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             at = position;
             return line;
         };
+        // The text in pieces costs what its pieces and the white space between them cost: the
+        // model reads no word across white space.
+        const CharInfo& info = Info();
+        const auto spaceCost = [&](std::size_t from, std::size_t to) {
+            std::int64_t cost = 0;
+            for (std::size_t c = from; c < to; ++c) cost += kKindCost[info.at[body[c]].kind];
+            return cost;
+        };
         std::size_t written = 0;
-        for (const Part& part : parts) {
+        std::int64_t piecesCost = 0;
+        for (Part& part : parts) {
+            const std::u16string& text = partText(part);
             pieces.text += body.substr(written, part.begin - written);
-            pieces.text += part.text;
+            pieces.text += text;
+            const std::int64_t cost = Cost(text);
+            piecesCost += spaceCost(written, part.begin) + cost;
             written = part.end;
             Piece piece;
             piece.begin = part.begin;
@@ -1626,11 +1675,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             piece.firstLine = lineAt(part.begin);
             piece.lastLine = lineAt(part.end);
             piece.kind = part.kind;
-            piece.score = -TextCost(part.text);
+            piece.score = -static_cast<double>(cost) / 8.0;
             pieces.pieces.push_back(piece);
         }
         pieces.text += body.substr(written);
-        const std::int64_t piecesCost = Cost(pieces.text);
+        piecesCost += spaceCost(written, body.size());
         pieces.score = -static_cast<double>(piecesCost) / 8.0;
         // A reading of the whole text that gives the same is that reading. The same text costs
         // the same: only such readings (and those scored as a bound) are compared.
