@@ -768,14 +768,16 @@ class Scoring {
         read_[0] = true;
         const std::int64_t switchCost = Eighths(kPieceSwitchBits);
         for (int r = 0; r < kRecipeCount; ++r) {
-            if (read_[r]) {
-                live_.push_back(r);
-                liveMask_ |= 1u << r;
-            }
             readers_.emplace_back(kRecipes[r]);
             siblings_[r] = SiblingOf(kRecipes[r].kind);
+            if (!read_[r]) continue;
+            // The Viterbi's states are the readings read, in the order of their kinds.
+            const int j = static_cast<int>(live_.size());
+            live_.push_back(r);
+            liveMask_ |= 1u << r;
+            state_[r] = j;
             // A reading that begins a piece on a word it leaves as it is pays as much as any.
-            enterUnchanged_[r] = r == 0 ? costs_[r].follow : switchCost;
+            enterAsIs_[j] = enter_[j] = r == 0 ? costs_[r].follow : switchCost;
         }
         if (read_[kTranslitIndex]) translitReader_.emplace(kUnicode);
         Read();
@@ -783,68 +785,60 @@ class Scoring {
 
     const Whole& WholeOf(int r) const { return whole_[r]; }
     bool LatinOnly() const { return latinOnly_; }
-    // The states of the best reading in pieces: spans [from, to) and the reading of each.
+    // The best reading in pieces: runs of words, the text's units [begin, end) from the first
+    // word's beginning to the last one's end, and the reading of each.
     struct Stretch {
-        std::size_t from, to;
+        std::size_t begin, end;
         int reading;
     };
     const std::vector<Stretch>& Stretches() const { return stretches_; }
-    const std::vector<Span>& Spans() const { return spans_; }
 
   private:
     static constexpr std::size_t kBlock = 1024;
     static constexpr int kTranslitIndex = static_cast<int>(ReadingKind::kTranslitText);
     static constexpr std::uint32_t kTranslitBit = 1u << kTranslitIndex;
 
+    // The text a block of words at a time: its words are found, read and taken by the Viterbi
+    // steps, and of each word only where it begins and how the Viterbi came to it are kept.
     void Read() {
-        // The words, and the blocks the Translit reader must read whole: those with a verbatim
-        // section, which may span white space, or with a word of separators alone, which reads
-        // as nothing and runs the white space around it together.
-        std::vector<std::size_t> wholeBlocks;
-        for (std::size_t i = 0; i < body_.size();) {
-            Span s{};
-            s.begin = static_cast<std::uint32_t>(i);
-            s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
-            bool marks = false;
-            while (i < body_.size() && !IsWhiteSpace(body_[i])) {
-                marks |= body_[i] == u'<' || body_[i] == u'_';
-                ++i;
-            }
-            s.end = static_cast<std::uint32_t>(i);
-            while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
-            s.next = static_cast<std::uint32_t>(i);
-            if (marks) {
-                const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
-                if (word.find(u"<*") != std::u16string_view::npos ||
-                    word.find_first_not_of(u'_') == std::u16string_view::npos) {
-                    const std::size_t block = spans_.size() / kBlock;
-                    if (wholeBlocks.empty() || wholeBlocks.back() != block) {
-                        wholeBlocks.push_back(block);
-                    }
-                }
-            }
-            spans_.push_back(s);
-        }
-        const std::size_t n = spans_.size();
+        // Never more words than half the text and one: the vectors grow only as they are written.
+        const std::size_t most = body_.size() / 2 + 1;
+        begins_.reserve(most);
+        switched_.reserve(most);
+        from_.reserve(most);
         std::size_t places = 16;
-        while (places < n && places < kCacheSize) places *= 2;
-        cache_.resize(places);
+        while (places < most && places < kCacheSize) places *= 2;
+        cache_.reset(new WordScores[places]);  // filled as words are met
+        cacheSize_ = places;
         hashes_.assign(places, 0);
         used_.assign(places, 0);
-        switched_.assign(n, 0);
-        from_.assign(n, 0);
         best_.fill(kNever);
         here_.fill(0);
-        std::size_t nextWhole = 0;
-        for (std::size_t at = 0; at < n; at += kBlock) {
-            const std::size_t count = std::min(kBlock, n - at);
-            const bool translitWhole = nextWhole < wholeBlocks.size() &&
-                                       wholeBlocks[nextWhole] == at / kBlock &&
-                                       read_[kTranslitIndex];
-            if (nextWhole < wholeBlocks.size() && wholeBlocks[nextWhole] == at / kBlock) {
-                ++nextWhole;
+        for (std::size_t i = 0; i < body_.size();) {
+            // The block's words, and whether the Translit reader must read it whole: a verbatim
+            // section may span white space, and a word of separators alone reads as nothing and
+            // runs the white space around it together.
+            std::size_t count = 0;
+            bool translitWhole = false;
+            for (; count < kBlock && i < body_.size(); ++count) {
+                Span& s = spans_[count];
+                s.begin = static_cast<std::uint32_t>(i);
+                s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
+                bool marks = false;
+                while (i < body_.size() && !IsWhiteSpace(body_[i])) {
+                    marks |= body_[i] == u'<' || body_[i] == u'_';
+                    ++i;
+                }
+                s.end = static_cast<std::uint32_t>(i);
+                while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
+                s.next = static_cast<std::uint32_t>(i);
+                if (marks) {
+                    const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+                    translitWhole |= word.find(u"<*") != std::u16string_view::npos ||
+                                     word.find_first_not_of(u'_') == std::u16string_view::npos;
+                }
             }
-            ScoreBlock(at, count, translitWhole);
+            ScoreBlock(count, translitWhole && read_[kTranslitIndex]);
         }
         Finish();
         Backward();
@@ -857,21 +851,20 @@ class Scoring {
         return space;
     }
 
-    // Each reading's cost for the words [at, at + count), added to the whole text's and taken by
-    // the Viterbi step of each word.
-    void ScoreBlock(std::size_t at, std::size_t count, bool translitWhole) {
+    // Each reading's cost for the block's words, added to the whole text's and taken by the
+    // Viterbi step of each word.
+    void ScoreBlock(std::size_t count, bool translitWhole) {
         if (translitWhole) {
             for (std::size_t k = 0; k < count; ++k) {
-                const Span& s = spans_[at + k];
+                const Span& s = spans_[k];
                 const WordScores& w = ScoresOf(s.begin, body_.substr(s.begin, s.end - s.begin));
                 asIsCost_[k] = w.cost[0] + SpaceCost(s);
                 asIsJunk_[k] = w.junk[0];
             }
-            ScoreTranslit(at, count);
+            ScoreTranslit(count);
         }
         for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = at + k;
-            const Span& s = spans_[i];
+            const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
             // White space costs the same in every reading; the word's own cost does not depend
             // on what came before it, so a word met before is not read again.
@@ -881,8 +874,7 @@ class Scoring {
             std::uint32_t changed = w.changed & liveMask_;
             std::uint32_t never = w.never & liveMask_;
             std::uint32_t bound = w.bound & liveMask_;
-            std::int64_t translitCost = w.cost[kTranslitIndex];
-            std::int64_t translitJunk = w.junk[kTranslitIndex];
+            std::int64_t translitCost = 0, translitJunk = 0;
             if (translitWhole) {
                 changed &= ~kTranslitBit;
                 never &= ~kTranslitBit;
@@ -894,12 +886,15 @@ class Scoring {
                     translitJunk = translitJunk_[k];
                     if (translitBound_[k]) bound |= kTranslitBit;
                 }
-            } else if ((changed & kTranslitBit) != 0 && !latinOnly_ &&
-                       w.translitRunning > asIs + kHopeless) {
-                // A word that falls far behind the text as it is is not read to its end.
-                translitCost = w.cost[0] + kHopeless;
-                translitJunk = w.junk[0];
-                bound |= kTranslitBit;
+            } else if ((changed & kTranslitBit) != 0) {
+                translitCost = w.cost[kTranslitIndex];
+                translitJunk = w.junk[kTranslitIndex];
+                if (!latinOnly_ && w.translitRunning > asIs + kHopeless) {
+                    // A word that falls far behind the text as it is is not read to its end.
+                    translitCost = w.cost[0] + kHopeless;
+                    translitJunk = w.junk[0];
+                    bound |= kTranslitBit;
+                }
             }
 
             asIsTotal_ += asIs;
@@ -908,6 +903,9 @@ class Scoring {
             changedSeen_ |= changed;
             boundSeen_ |= bound;
             unlikeSiblingSeen_ |= w.unlikeSibling;
+            // The states the word costs more or less in than the text as it is, and those that
+            // cannot read it.
+            std::uint32_t touched = 0, unread = 0;
             for (std::uint32_t m = changed; m != 0; m &= m - 1) {
                 const int r = std::countr_zero(m);
                 const std::int64_t cost = r == kTranslitIndex ? translitCost : w.cost[r];
@@ -917,46 +915,61 @@ class Scoring {
                 changedCost_[r] += asIs;
                 std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
                 if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
-                here_[r] = c - asIs;
+                const int j = state_[r];
+                here_[j] = c - asIs;
+                enter_[j] = costs_[r].follow;
+                touched |= 1u << j;
             }
-            for (std::uint32_t m = never; m != 0; m &= m - 1) here_[std::countr_zero(m)] = kNever;
-            Step(i, changed, never);
-            for (std::uint32_t m = changed | never; m != 0; m &= m - 1) {
-                here_[std::countr_zero(m)] = 0;
+            for (std::uint32_t m = never; m != 0; m &= m - 1) {
+                const int j = state_[std::countr_zero(m)];
+                here_[j] = kNever;
+                unread |= 1u << j;
+            }
+            Step(s, unread);
+            for (std::uint32_t m = touched | unread; m != 0; m &= m - 1) {
+                const int j = std::countr_zero(m);
+                here_[j] = 0;
+                enter_[j] = enterAsIs_[j];
             }
         }
     }
 
-    // The Viterbi step over word i, whose cost under each reading beyond the text as it is
-    // `here_` holds: best_[r] is the cost of the best reading in pieces of the words so far that
-    // reads the last of them as r, less what the text as it is costs in them.
-    void Step(std::size_t i, std::uint32_t changed, std::uint32_t never) {
+    // The Viterbi step over the word `s`, whose cost in each state beyond the text as it is
+    // `here_` holds, and what entering each state there costs `enter_`: best_[j] is the cost of
+    // the best reading in pieces of the words so far that reads the last of them as live_[j],
+    // less what the text as it is costs in them. The states `unread` cannot read the word.
+    void Step(const Span& s, std::uint32_t unread) {
+        const auto states = static_cast<int>(live_.size());
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
         int g = 0;
-        if (i == 0) {
-            for (const int r : live_) {
-                best_[r] = (never >> r & 1u) != 0 ? kNever : here_[r] + costs_[r].first;
-                if (best_[r] < least) least = best_[r], g = r;
+        begins_.push_back(s.begin);
+        if (begins_.size() == 1) {
+            for (int j = 0; j < states; ++j) {
+                best_[j] = (unread >> j & 1u) != 0 ? kNever
+                                                   : here_[j] + costs_[live_[j]].first;
+                if (best_[j] < least) least = best_[j], g = j;
             }
+            switched_.push_back(0);
+            from_.push_back(0);
             bestState_ = g;
             return;
         }
-        from_[i] = static_cast<std::uint8_t>(bestState_);
-        const std::int64_t bestBefore = best_[bestState_] + (spans_[i].lineStart ? 0 : kMidLine);
+        from_.push_back(static_cast<std::uint8_t>(bestState_));
+        const std::int64_t bestBefore = best_[bestState_] + (s.lineStart ? 0 : kMidLine);
         std::uint32_t switched = 0;
-        for (const int r : live_) {
-            const std::int64_t stay = best_[r];
-            const std::int64_t change =
-                bestBefore + ((changed >> r & 1u) != 0 ? costs_[r].follow : enterUnchanged_[r]);
+        for (int j = 0; j < states; ++j) {
+            const std::int64_t stay = best_[j];
+            const std::int64_t change = bestBefore + enter_[j];
             const bool enter = change < stay;
-            switched |= static_cast<std::uint32_t>(enter) << r;
-            // A reading that cannot read the word costs kNever and more here: it is never the best.
-            const std::int64_t now = (enter ? change : stay) + here_[r];
-            best_[r] = now;
-            if (now < least) least = now, g = r;
+            switched |= static_cast<std::uint32_t>(enter) << j;
+            // A state that cannot read the word costs kNever and more here: never the best.
+            const std::int64_t now = (enter ? change : stay) + here_[j];
+            best_[j] = now;
+            g = now < least ? j : g;
+            least = now < least ? now : least;
         }
-        for (std::uint32_t m = never; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
-        switched_[i] = switched & ~never;
+        for (std::uint32_t m = unread; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
+        switched_.push_back(switched & ~unread);
         bestState_ = g;
     }
 
@@ -981,16 +994,17 @@ class Scoring {
 
     // What every reading makes of one word, white space left out.
     static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
+    // Left unset until the word is read: the cache is not written before it is used.
     struct WordScores {
-        std::uint32_t begin = 0, length = 0;  // where the word was first met
+        std::uint32_t begin, length;  // where the word was first met
         // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
         // the sibling reads it.
-        std::uint32_t changed = 0, bound = 0, never = 0, unlikeSibling = 0;
+        std::uint32_t changed, bound, never, unlikeSibling;
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
-        std::int32_t translitRunning = 0;
-        std::array<std::int32_t, kRecipeCount> cost{};
-        std::array<std::int16_t, kRecipeCount> junk{};
+        std::int32_t translitRunning;
+        std::array<std::int32_t, kRecipeCount> cost;  // for the readings read
+        std::array<std::int16_t, kRecipeCount> junk;
     };
 
     // The scores of `word` (at `begin` in the text), from the cache of words met before or read
@@ -999,8 +1013,8 @@ class Scoring {
     const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
         std::uint32_t hash = 2166136261u;
         for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
-        const std::size_t ways = std::min(kWays, cache_.size());
-        const std::size_t set = (hash & (cache_.size() / ways - 1)) * ways;
+        const std::size_t ways = std::min(kWays, cacheSize_);
+        const std::size_t set = (hash & (cacheSize_ / ways - 1)) * ways;
         std::size_t oldest = set;
         for (std::size_t p = set; p < set + ways; ++p) {
             if (used_[p] != 0 && hashes_[p] == hash) {
@@ -1242,9 +1256,9 @@ class Scoring {
 
     // Translit in a block the reader must read whole (a verbatim section may hold white space);
     // its words are where the white space of the text is, which the reader keeps.
-    void ScoreTranslit(std::size_t at, std::size_t count) {
-        const Span& first = spans_[at];
-        const Span& last = spans_[at + count - 1];
+    void ScoreTranslit(std::size_t count) {
+        const Span& first = spans_[0];
+        const Span& last = spans_[count - 1];
         const std::u16string_view block = body_.substr(first.begin, last.next - first.begin);
         const std::u16string read = FromFormat(kTranslit, block);
         std::vector<std::pair<std::size_t, std::size_t>> words;  // [begin, end) in `read`
@@ -1259,14 +1273,14 @@ class Scoring {
             aligned =
                 aligned && k < count &&
                 std::u16string_view(read).substr(e, i - e) ==
-                    body_.substr(spans_[at + k].end, spans_[at + k].next - spans_[at + k].end);
+                    body_.substr(spans_[k].end, spans_[k].next - spans_[k].end);
         }
         aligned = aligned && words.size() == count;
         Scorer<true> spelled;
         Scorer<false> plain;
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
-            const Span& s = spans_[at + k];
+            const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
             std::u16string_view got;
             std::u16string own;
@@ -1310,23 +1324,30 @@ class Scoring {
     }
 
     void Backward() {
-        const std::size_t n = spans_.size();
+        const std::size_t n = begins_.size();
         if (n == 0) return;
+        const auto states = static_cast<int>(live_.size());
         int state = 0;
-        for (int r = 1; r < kRecipeCount; ++r) {
-            if (best_[r] < best_[state]) state = r;
+        for (int j = 1; j < states; ++j) {
+            if (best_[j] < best_[state]) state = j;
         }
-        std::vector<int> states(n);
+        // Where word i ends: the white space before the next word, or the text's end.
+        const auto endOf = [&](std::size_t i) {
+            std::size_t end = i + 1 < n ? begins_[i + 1] : body_.size();
+            while (end > begins_[i] && IsWhiteSpace(body_[end - 1])) --end;
+            return end;
+        };
+        std::size_t to = n;  // the stretch being followed back ends before word `to`
         for (std::size_t i = n; i-- > 0;) {
-            states[i] = state;
-            if (i > 0 && (switched_[i] >> state & 1u) != 0) state = from_[i];
+            const int before =
+                i > 0 && (switched_[i] >> state & 1u) != 0 ? from_[i] : state;
+            if (i == 0 || before != state) {
+                stretches_.push_back({begins_[i], endOf(to - 1), live_[state]});
+                to = i;
+            }
+            state = before;
         }
-        for (std::size_t i = 0; i < n;) {
-            std::size_t end = i;
-            while (end < n && states[end] == states[i]) ++end;
-            stretches_.push_back({i, end, states[i]});
-            i = end;
-        }
+        std::reverse(stretches_.begin(), stretches_.end());
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
@@ -1339,18 +1360,21 @@ class Scoring {
     std::u16string_view body_;
     bool latinOnly_ = true;
     std::array<PieceCosts, kRecipeCount> costs_{};
-    std::array<std::int64_t, kRecipeCount> enterUnchanged_{};
     std::array<Whole, kRecipeCount> whole_{};
     std::array<bool, kRecipeCount> read_{};
-    std::vector<int> live_;  // the readings read
+    std::vector<int> live_;  // the readings read: the Viterbi's states
     std::uint32_t liveMask_ = 0;
+    std::array<int, kRecipeCount> state_{};  // the state of each reading read
     std::array<Sibling, kRecipeCount> siblings_{};
-    std::vector<Span> spans_;
-    std::vector<std::uint32_t> switched_;  // for each word, the states entered anew there
-    std::vector<std::uint8_t> from_;       // and the state they came from
-    std::array<std::int64_t, kRecipeCount> best_{};  // the Viterbi's states
-    int bestState_ = 0;                              // and the best of them
-    std::array<std::int64_t, kRecipeCount> here_{};  // the word's costs beyond the text as it is
+    std::array<Span, kBlock> spans_{};  // the block's words
+    // For each word: where it begins, the states entered anew there and the state they came from.
+    std::vector<std::uint32_t> begins_, switched_;
+    std::vector<std::uint8_t> from_;
+    // For each state: the cost of the best reading in pieces so far (beyond the text as it is),
+    // what the word costs beyond the text as it is, and what entering it there costs; entering
+    // where it leaves the word as it is costs `enterAsIs_`.
+    std::array<std::int64_t, kRecipeCount> best_{}, here_{}, enter_{}, enterAsIs_{};
+    int bestState_ = 0;  // the best of them
     std::vector<Stretch> stretches_;
     // The whole text: the text as it is, what each reading adds, and which readings changed a
     // word, could not read one, or did not read one to its end.
@@ -1368,11 +1392,13 @@ class Scoring {
     std::vector<Reader> readers_;
     std::optional<TranslitReader> translitReader_;
     std::u16string translitIn_, translitOut_;
-    // As many places as the text has words, a power of two from 16 to 16,384 (2.9 MB), in sets of
-    // kWays; for each place the hash of its word and when it was used last (0: never).
+    // As many places as the text may have words, a power of two from 16 to 16,384 (2.9 MB), in
+    // sets of kWays; for each place the hash of its word and when it was used last (0: never, and
+    // then nothing in the place is read).
     static constexpr std::size_t kCacheSize = 16384;
     static constexpr std::size_t kWays = 8;
-    std::vector<WordScores> cache_;
+    std::unique_ptr<WordScores[]> cache_;
+    std::size_t cacheSize_ = 0;
     std::vector<std::uint32_t> hashes_, used_;
     std::uint32_t clock_ = 0;
     std::array<std::u16string, kCharsets> utf8Once_;
@@ -1564,7 +1590,6 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     }
 
     // The best reading in pieces, its pieces read whole where one reading gives the same text.
-    const std::vector<Span>& spans = scoring->Spans();
     struct Part {
         std::size_t begin, end;  // in `body`
         ReadingKind kind;
@@ -1574,7 +1599,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::vector<Part> parts;
     for (const auto& stretch : scoring->Stretches()) {
         const ReadingKind kind = kRecipes[stretch.reading].kind;
-        parts.push_back({spans[stretch.from].begin, spans[stretch.to - 1].end, kind, kind, {}});
+        parts.push_back({stretch.begin, stretch.end, kind, kind, {}});
     }
     const auto partText = [&](Part& part) -> const std::u16string& {
         if (!part.text) {
