@@ -73,19 +73,24 @@ constexpr int kMixedScriptCost = 12 * 8;
 constexpr int kNeighbourLetterCost = 3 * 8;
 
 // What the model knows of each UTF-16 unit, in one place so that scoring a character reads one.
+// Every unit from U+2600 on is kOther, as a unit no code page has.
 struct CharInfo {
     struct Unit {
         Kind kind = kOther;
         std::uint8_t letter = 0;  // model number of a letter, 1-based
         std::uint8_t extra = 0;   // what the letter costs beyond the model's
     };
-    std::array<Unit, 0x10000> at;
+    std::array<Unit, kCharsetUnits> below;
+    const Unit& operator[](char16_t c) const {
+        static constexpr Unit kAbove{};
+        return c < kCharsetUnits ? below[c] : kAbove;
+    }
 };
 
 const CharInfo& Info() {
     static const CharInfo* const info = [] {
         auto* i = new CharInfo;
-        for (std::size_t c = 0; c < 0x10000; ++c) {
+        for (std::size_t c = 0; c < kCharsetUnits; ++c) {
             Kind k = kOther;
             if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
                 k = kControl;
@@ -105,33 +110,33 @@ const CharInfo& Info() {
             } else if (c >= 0xD800 && c <= 0xDFFF) {
                 k = kOther;
             }
-            i->at[c].kind = k;
+            i->below[c].kind = k;
         }
-        for (char16_t c = u'0'; c <= u'9'; ++c) i->at[c].kind = kDigit;
-        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->at[c].kind = kPunctuation;
-        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->at[c].kind = kTypographic;
-        i->at[u' '].kind = kSpace;
-        for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
+        for (char16_t c = u'0'; c <= u'9'; ++c) i->below[c].kind = kDigit;
+        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->below[c].kind = kPunctuation;
+        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->below[c].kind = kTypographic;
+        i->below[u' '].kind = kSpace;
+        for (char16_t c : std::u16string_view(u"\t\n\r")) i->below[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
-            i->at[u'a' + k].kind = kEnLower,
-                         i->at[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
-            i->at[u'A' + k].kind = kEnUpper,
-                         i->at[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->below[u'a' + k].kind = kEnLower,
+                         i->below[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->below[u'A' + k].kind = kEnUpper,
+                         i->below[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->at[lower].kind = kRuLower, i->at[lower].letter = static_cast<std::uint8_t>(index);
-            i->at[upper].kind = kRuUpper, i->at[upper].letter = static_cast<std::uint8_t>(index);
+            i->below[lower].kind = kRuLower, i->below[lower].letter = static_cast<std::uint8_t>(index);
+            i->below[upper].kind = kRuUpper, i->below[upper].letter = static_cast<std::uint8_t>(index);
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
         const auto neighbour = [&](char16_t lower, char16_t upper, char16_t russian) {
-            const std::uint8_t index = i->at[russian].letter;
-            i->at[lower].kind = kRuLower, i->at[lower].letter = index;
-            i->at[upper].kind = kRuUpper, i->at[upper].letter = index;
-            i->at[lower].extra = i->at[upper].extra = kNeighbourLetterCost;
+            const std::uint8_t index = i->below[russian].letter;
+            i->below[lower].kind = kRuLower, i->below[lower].letter = index;
+            i->below[upper].kind = kRuUpper, i->below[upper].letter = index;
+            i->below[lower].extra = i->below[upper].extra = kNeighbourLetterCost;
         };
         neighbour(u'і', u'І', u'и');
         neighbour(u'ї', u'Ї', u'и');
@@ -195,7 +200,7 @@ class Scorer {
     Scorer() : info_(Info()) {}
 
     void Add(char16_t c) {
-        const Kind kind = info_.at[c].kind;
+        const Kind kind = info_[c].kind;
         if (kind <= kEnUpper) {
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
@@ -298,8 +303,8 @@ class Scorer {
             firstCapital_ = capital;
             lastCapital_ = capital;
         }
-        const int letter = info_.at[c].letter;
-        cost_ += info_.at[c].extra;
+        const int letter = info_[c].letter;
+        cost_ += info_[c].extra;
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -366,7 +371,10 @@ bool HasCyrillic(std::u16string_view text) {
 // For each unit: its character on the other layout (0: English keys to Russian, 1: the other
 // way), and its look-alike in the other script (2: Latin to Cyrillic, 3: Cyrillic to Latin),
 // itself where it has none.
-using UnitMap = std::array<char16_t, 0x10000>;
+struct UnitMap {
+    std::array<char16_t, kCharsetUnits> below;  // every unit from U+2600 on is itself
+    char16_t operator[](char16_t c) const { return c < kCharsetUnits ? below[c] : c; }
+};
 const std::array<UnitMap, 4>& SwapMaps() {
     static const std::array<UnitMap, 4>* const maps = [] {
         auto* m = new std::array<UnitMap, 4>;
@@ -377,10 +385,10 @@ const std::array<UnitMap, 4>& SwapMaps() {
             {kCyrillicLookAlikes, kLatinLookAlikes},
         }};
         for (std::size_t way = 0; way < pairs.size(); ++way) {
-            UnitMap& map = (*m)[way];
+            auto& map = (*m)[way].below;
             for (std::size_t c = 0; c < map.size(); ++c) map[c] = static_cast<char16_t>(c);
             const auto [from, to] = pairs[way];
-            for (std::size_t i = 0; i < from.size(); ++i) map[from[i]] = to[i];
+            for (std::size_t i = 0; i < from.size(); ++i) map.at(from[i]) = to[i];
         }
         return m;
     }();
@@ -450,34 +458,27 @@ static_assert(RecipesInOrder());
 // The readings that change bytes: they leave ASCII as it is.
 bool ReadsBytes(Op op) { return op == Op::kBytes || op == Op::kUtf8 || op == Op::kUtf8Twice; }
 
-// For each kBytes reading, the character every unit becomes (0: the unit has no byte in the code
-// page it was shown in; the text holds no NUL).
-const UnitMap& ByteMap(ReadingKind kind) {
-    static const std::array<std::unique_ptr<UnitMap>, kRecipeCount>* const maps = [] {
-        auto* m = new std::array<std::unique_ptr<UnitMap>, kRecipeCount>;
-        for (const Recipe& r : kRecipes) {
-            if (r.op != Op::kBytes) continue;
-            auto map = std::make_unique<UnitMap>();
-            map->fill(u'\0');
-            const std::int16_t* const shown = CharsetBytes(r.shown);
-            for (int b = 0; b < 256; ++b) {
-                const char16_t real = CharsetChar(r.real, static_cast<unsigned char>(b));
-                (*map)[CharsetChar(r.shown, static_cast<unsigned char>(b))] = real;
-                if (b >= 0x80 && b < 0xA0 && shown[b] == b) (*map)[b] = real;  // held a byte a unit
-            }
-            (*m)[static_cast<std::size_t>(r.kind)] = std::move(map);
-        }
-        return m;
-    }();
-    return *(*maps)[static_cast<std::size_t>(kind)];
-}
+// A kBytes reading: the character every unit becomes, its byte in the code page it was shown in
+// read in the real one (0: the unit has no byte there; the text holds no NUL).
+struct ByteMap {
+    explicit ByteMap(const Recipe& r) : shown(CharsetBytes(r.shown)) {
+        for (int b = 0; b < 256; ++b) real[b] = CharsetChar(r.real, static_cast<unsigned char>(b));
+    }
+    char16_t operator[](char16_t c) const {
+        const int b = c < kCharsetUnits ? shown[c] : -1;
+        return b < 0 ? u'\0' : real[b];
+    }
+    const std::int16_t* shown;
+    std::array<char16_t, 256> real;
+};
 
 // A byte reading that reads most words as an earlier one does (KOI8-U as KOI8-R, but for its
 // Ukrainian letters), and for each unit whether the two read it differently: a word without such
 // units costs what it costs under the earlier reading. -1 where there is none.
 struct Sibling {
     int reading = -1;
-    const bool* differs = nullptr;
+    const bool* differs = nullptr;  // below kCharsetUnits: no unit above has a byte
+    bool Differs(char16_t c) const { return c < kCharsetUnits && differs[c]; }
 };
 
 Sibling SiblingOf(ReadingKind kind) {
@@ -486,11 +487,11 @@ Sibling SiblingOf(ReadingKind kind) {
         {ReadingKind::kKoi8UBytes, ReadingKind::kKoi8Bytes},
     }};
     static const auto* const tables = [] {
-        auto* t = new std::array<std::array<bool, 0x10000>, kPairs.size()>;
+        auto* t = new std::array<std::array<bool, kCharsetUnits>, kPairs.size()>;
         for (std::size_t p = 0; p < kPairs.size(); ++p) {
-            const UnitMap& a = ByteMap(kPairs[p].first);
-            const UnitMap& b = ByteMap(kPairs[p].second);
-            for (std::size_t c = 0; c < 0x10000; ++c) (*t)[p][c] = a[c] != b[c];
+            const ByteMap a(kRecipes[static_cast<std::size_t>(kPairs[p].first)]);
+            const ByteMap b(kRecipes[static_cast<std::size_t>(kPairs[p].second)]);
+            for (char16_t c = 0; c < kCharsetUnits; ++c) (*t)[p][c] = a[c] != b[c];
         }
         return t;
     }();
@@ -511,12 +512,11 @@ struct Scratch {
 // How a reading reads a word: its recipe and its tables, looked up once.
 struct Reader {
     explicit Reader(const Recipe& r)
-        : recipe(r),
-          map(r.op == Op::kBytes ? &ByteMap(r.kind) : nullptr),
-          shown(CharsetBytes(r.shown)) {}
+        : recipe(r), map(r), shown(CharsetBytes(r.shown)) {}
     const Recipe& recipe;
-    const UnitMap* map;
-    const std::int16_t* shown;  // the byte of each unit in the code page it was shown in
+    ByteMap map;                // for kBytes
+    const std::int16_t* shown;  // the byte of each unit (below kCharsetUnits) in the code page it
+                                // was shown in
 };
 
 // `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
@@ -524,7 +524,7 @@ struct Reader {
 bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std::u16string& out) {
     s.bytes.resize(word.size());
     for (std::size_t i = 0; i < word.size(); ++i) {
-        const int b = shown[word[i]];
+        const int b = word[i] < kCharsetUnits ? shown[word[i]] : -1;
         if (b < 0) return false;
         s.bytes[i] = static_cast<char>(b);
     }
@@ -574,7 +574,7 @@ bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u
             out.assign(word);
             return true;
         case Op::kBytes: {
-            const UnitMap& map = *reader.map;
+            const ByteMap& map = reader.map;
             out.resize(word.size());
             for (std::size_t i = 0; i < word.size(); ++i) {
                 out[i] = map[word[i]];
@@ -847,7 +847,7 @@ class Scoring {
     std::int64_t SpaceCost(const Span& s) const {
         const CharInfo& info = Info();
         std::int64_t space = 0;
-        for (std::uint32_t c = s.end; c < s.next; ++c) space += kKindCost[info.at[body_[c]].kind];
+        for (std::uint32_t c = s.end; c < s.next; ++c) space += kKindCost[info[body_[c]].kind];
         return space;
     }
 
@@ -1097,7 +1097,7 @@ class Scoring {
             const Sibling& sibling = siblings_[r];
             if (sibling.reading >= 0) {
                 if (std::none_of(word.begin(), word.end(),
-                                 [&](char16_t c) { return sibling.differs[c]; })) {
+                                 [&](char16_t c) { return sibling.Differs(c); })) {
                     same(r, sibling.reading);  // reads as its sibling does
                     continue;
                 }
@@ -1108,7 +1108,7 @@ class Scoring {
             if (op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
                 if (buffer_.size() < word.size()) buffer_.resize(word.size());
-                const UnitMap& map = *readers_[r].map;
+                const ByteMap& map = readers_[r].map;
                 std::size_t i = 0;
                 for (; i < word.size(); ++i) {
                     const char16_t c = map[word[i]];
@@ -1547,7 +1547,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto letters = [](std::u16string_view t) {
         const CharInfo& info = Info();
         return std::count_if(t.begin(), t.end(),
-                             [&](char16_t c) { return info.at[c].kind <= kEnUpper; });
+                             [&](char16_t c) { return info[c].kind <= kEnUpper; });
     };
     const auto clean = [&](std::size_t i) {
         const Reading& r = whole[i];
@@ -1682,7 +1682,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const CharInfo& info = Info();
         const auto spaceCost = [&](std::size_t from, std::size_t to) {
             std::int64_t cost = 0;
-            for (std::size_t c = from; c < to; ++c) cost += kKindCost[info.at[body[c]].kind];
+            for (std::size_t c = from; c < to; ++c) cost += kKindCost[info[body[c]].kind];
             return cost;
         };
         std::size_t written = 0;
