@@ -224,6 +224,14 @@ class Scorer {
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
     }
+    // Adds `text` as far as the cost so far stays within `limit`: false where it went beyond.
+    bool AddWithin(std::u16string_view text, std::int64_t limit) {
+        for (const char16_t c : text) {
+            Add(c);
+            if (Running() > limit) return false;
+        }
+        return true;
+    }
 
     // The cost so far. Ends the word being read: call it after white space or at the end.
     std::int64_t Cost() {
@@ -1165,15 +1173,7 @@ class Scoring {
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = asIs + kHopeless;
             scorer.Restart(0, 0);
-            bool hopeless = false;
-            for (const char16_t c : read) {
-                scorer.Add(c);
-                if (scorer.Running() > limit) {
-                    hopeless = true;
-                    break;
-                }
-            }
-            if (hopeless) {
+            if (!scorer.AddWithin(read, limit)) {
                 slot.cost[r] = static_cast<std::int32_t>(limit);
                 slot.junk[r] = slot.junk[0];
                 slot.bound |= 1u << r;
@@ -1233,16 +1233,13 @@ class Scoring {
         if constexpr (!kSpelled) {
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = before + asIsCost_[k] + kHopeless;
-            for (const char16_t c : word) {
-                scorer.Add(c);
-                if (scorer.Running() > limit) {
-                    translitCost_[k] = asIsCost_[k] + kHopeless;
-                    translitJunk_[k] = asIsJunk_[k];
-                    translitBound_[k] = true;
-                    scorer.Restart(limit, junkBefore);
-                    before = limit;
-                    return;
-                }
+            if (!scorer.AddWithin(word, limit)) {
+                translitCost_[k] = asIsCost_[k] + kHopeless;
+                translitJunk_[k] = asIsJunk_[k];
+                translitBound_[k] = true;
+                scorer.Restart(limit, junkBefore);
+                before = limit;
+                return;
             }
         } else {
             scorer.Add(word);
