@@ -933,7 +933,7 @@ class Scoring {
                 here_[j] = kNever;
                 unread |= 1u << j;
             }
-            Step(s, unread);
+            Step(s, touched, unread);
             for (std::uint32_t m = touched | unread; m != 0; m &= m - 1) {
                 const int j = std::countr_zero(m);
                 here_[j] = 0;
@@ -945,27 +945,40 @@ class Scoring {
     // The Viterbi step over the word `s`, whose cost in each state beyond the text as it is
     // `here_` holds, and what entering each state there costs `enter_`: best_[j] is the cost of
     // the best reading in pieces of the words so far that reads the last of them as live_[j],
-    // less what the text as it is costs in them. The states `unread` cannot read the word.
-    void Step(const Span& s, std::uint32_t unread) {
+    // less what the text as it is costs in them. The states `touched` read the word otherwise, the
+    // states `unread` cannot read it.
+    //
+    // A state that leaves the word as it is (but the text as it is, which enters at a price of
+    // its own) costs nothing here and is entered at one price: it changes only where it costs
+    // more than `clamp`, the best state's cost and that price. Every state but those of the word
+    // before is known to cost at most `ceiling_`; where that is no more than `clamp`, such states
+    // are left as they are.
+    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread) {
         const auto states = static_cast<int>(live_.size());
+        const std::uint32_t all = states == 32 ? ~0u : (1u << states) - 1;
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
         int g = 0;
         begins_.push_back(s.begin);
         if (begins_.size() == 1) {
             for (int j = 0; j < states; ++j) {
-                best_[j] = (unread >> j & 1u) != 0 ? kNever
-                                                   : here_[j] + costs_[live_[j]].first;
+                best_[j] = (unread >> j & 1u) != 0 ? kNever : here_[j] + costs_[live_[j]].first;
                 if (best_[j] < least) least = best_[j], g = j;
             }
             switched_.push_back(0);
             from_.push_back(0);
             bestState_ = g;
+            bestCost_ = least;
+            changing_ = all;
             return;
         }
         from_.push_back(static_cast<std::uint8_t>(bestState_));
-        const std::int64_t bestBefore = best_[bestState_] + (s.lineStart ? 0 : kMidLine);
+        const std::int64_t bestBefore = bestCost_ + (s.lineStart ? 0 : kMidLine);
+        const std::int64_t clamp = bestBefore + enterAsIs_[states - 1];
+        const std::uint32_t own = touched | unread | 1u;
+        std::uint32_t taken = own | changing_;
+        if (clamp < ceiling_ || 2 * std::popcount(taken) > states) taken = all;
         std::uint32_t switched = 0;
-        for (int j = 0; j < states; ++j) {
+        const auto step = [&](int j) {
             const std::int64_t stay = best_[j];
             const std::int64_t change = bestBefore + enter_[j];
             const bool enter = change < stay;
@@ -975,10 +988,32 @@ class Scoring {
             best_[j] = now;
             g = now < least ? j : g;
             least = now < least ? now : least;
+        };
+        if (taken == all) {
+            for (int j = 0; j < states; ++j) step(j);
+        } else {
+            for (std::uint32_t m = taken; m != 0; m &= m - 1) step(std::countr_zero(m));
         }
         for (std::uint32_t m = unread; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
         switched_.push_back(switched & ~unread);
+        // The states left as they are cost at least what the best state cost: the best state is
+        // still the best where it was left, and where it was taken and none costs less now.
+        const bool left = (taken >> bestState_ & 1u) == 0;
+        if (left) {
+            if (bestCost_ < least || (bestCost_ == least && bestState_ < g)) {
+                least = bestCost_, g = bestState_;
+            }
+        } else if (taken != all &&
+                   (least > bestCost_ || (least == bestCost_ && g > bestState_))) {
+            least = std::numeric_limits<std::int64_t>::max();
+            for (int j = 0; j < states; ++j) {
+                if (best_[j] < least) least = best_[j], g = j;
+            }
+        }
         bestState_ = g;
+        bestCost_ = least;
+        ceiling_ = clamp;
+        changing_ = own;
     }
 
     // What each reading makes of the whole text: the text as it is and what each reading adds.
@@ -1371,7 +1406,11 @@ class Scoring {
     // what the word costs beyond the text as it is, and what entering it there costs; entering
     // where it leaves the word as it is costs `enterAsIs_`.
     std::array<std::int64_t, kRecipeCount> best_{}, here_{}, enter_{}, enterAsIs_{};
-    int bestState_ = 0;  // the best of them
+    int bestState_ = 0;        // the best of them
+    std::int64_t bestCost_ = 0;  // and its cost
+    // The states whose cost may be more than `ceiling_`: those the last word changed.
+    std::uint32_t changing_ = 0;
+    std::int64_t ceiling_ = 0;
     std::vector<Stretch> stretches_;
     // The whole text: the text as it is, what each reading adds, and which readings changed a
     // word, could not read one, or did not read one to its end.
