@@ -632,9 +632,44 @@ std::u16string FromFormat(TextFormat source, std::u16string_view body) {
     return text;
 }
 
-// `text` as `recipe` reads it, word by word (Translit whole): nothing where it cannot apply.
+// `text` as `recipe` reads it, word by word (Translit whole): nothing where it cannot apply. The
+// byte mix-ups and the layouts read each character on its own, and leave white space as it is (no
+// UTF-8 sequence spans ASCII, and a word read twice has characters beyond ASCII after the first
+// reading): they read the whole text at once.
 std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view text) {
-    if (recipe.op == Op::kTranslit) return FromFormat(kTranslit, text);
+    switch (recipe.op) {
+        case Op::kTranslit:
+            return FromFormat(kTranslit, text);
+        case Op::kBytes: {
+            const ByteMap map(recipe);
+            std::u16string out(text.size(), u'\0');
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                out[i] = map[text[i]];
+                if (out[i] == u'\0') return std::nullopt;
+            }
+            return out;
+        }
+        case Op::kUtf8:
+        case Op::kUtf8Twice: {
+            const std::int16_t* const shown = CharsetBytes(recipe.shown);
+            Scratch s;
+            std::u16string out;
+            if (!Utf8Of(shown, text, s, out)) return std::nullopt;
+            if (recipe.op == Op::kUtf8Twice && !Utf8Of(shown, std::u16string(out), s, out)) {
+                return std::nullopt;
+            }
+            return out;
+        }
+        case Op::kToRussian:
+        case Op::kToEnglish: {
+            const bool russian = recipe.op == Op::kToRussian;
+            // No word may have letters of the layout's own script.
+            if (russian ? HasCyrillic(text) : HasLatinLetter(text)) return std::nullopt;
+            return SwapLayout(text, russian);
+        }
+        default:
+            break;
+    }
     std::u16string out;
     out.reserve(text.size());
     Scratch s;
