@@ -827,6 +827,34 @@ class Scoring {
     }
 
     const Whole& WholeOf(int r) const { return whole_[r]; }
+
+    // What the text's units [begin, end), from a word's beginning to a word's end, cost as reading
+    // `r` (a reading read, and no Translit) reads them, where it reads every word: each word's
+    // cost as it was scored (read again where it was not read to its end), and the white space's.
+    std::int64_t CostOf(int r, std::size_t begin, std::size_t end) {
+        const CharInfo& info = Info();
+        std::int64_t cost = 0;
+        for (std::size_t i = begin; i < end;) {
+            if (IsWhiteSpace(body_[i])) {
+                cost += kKindCost[info[body_[i++]].kind];
+                continue;
+            }
+            std::size_t e = i;
+            while (e < end && !IsWhiteSpace(body_[e])) ++e;
+            const std::u16string_view word = body_.substr(i, e - i);
+            const WordScores& w = ScoresOf(static_cast<std::uint32_t>(i), word);
+            // A word this long might cost more than its score holds.
+            constexpr std::size_t kLong = 1 << 20;
+            if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
+                ReadWord(readers_[r], word, scratch_, out_);
+                cost += Cost(out_);
+            } else {
+                cost += w.cost[r];
+            }
+            i = e;
+        }
+        return cost;
+    }
     bool LatinOnly() const { return latinOnly_; }
     // The best reading in pieces: runs of words, the text's units [begin, end) from the first
     // word's beginning to the last one's end, and the reading of each.
@@ -1762,7 +1790,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             const std::u16string& text = partText(part);
             pieces.text += body.substr(written, part.begin - written);
             pieces.text += text;
-            const std::int64_t cost = Cost(text);
+            const auto kind = static_cast<int>(part.kind);
+            const std::int64_t cost = kRecipes[kind].op == Op::kTranslit
+                                          ? Cost(text)
+                                          : scoring->CostOf(kind, part.begin, part.end);
             piecesCost += spaceCost(written, part.begin) + cost;
             written = part.end;
             Piece piece;
