@@ -148,7 +148,9 @@ const CharInfo& Info() {
     return *info;
 }
 
-bool IsWhiteSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+constexpr bool IsWhiteSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
 
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
 // letter or all capitals cost a little, anything else (wHAT, оПХБЕР) much more.
@@ -365,8 +367,10 @@ constexpr std::u16string_view kLatinLookAlikes = u"aceopxykABCEHKMOPTXëË";
 constexpr std::u16string_view kCyrillicLookAlikes = u"асеорхукАВСЕНКМОРТХёЁ";
 static_assert(kLatinLookAlikes.size() == kCyrillicLookAlikes.size());
 
-bool IsLatinLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
+constexpr bool IsLatinLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+constexpr bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
 
 bool HasLatinLetter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsLatinLetter);
@@ -785,14 +789,23 @@ class Scoring {
   public:
     explicit Scoring(std::u16string_view body) : body_(body) {
         // Readings that cannot change the text are not read at all.
-        bool nonAscii = false, latin = false, cyrillic = false, translit = false;
+        enum : std::uint8_t { kLatin = 1, kMark = 2, kBeyond = 4, kCyrillic = 8 };
+        static constexpr std::array<std::uint8_t, 128> kAscii = [] {
+            std::array<std::uint8_t, 128> a{};
+            for (char16_t c = 0; c < 128; ++c) {
+                a[c] = static_cast<std::uint8_t>(IsLatinLetter(c) ? kLatin : 0);
+                if (std::u16string_view(u"'\"\\_<").find(c) != std::u16string_view::npos) {
+                    a[c] = kMark;
+                }
+            }
+            return a;
+        }();
+        unsigned has = 0;
         for (const char16_t c : body) {
-            nonAscii |= c >= 0x80;
-            latin |= IsLatinLetter(c);
-            cyrillic |= IsCyrillic(c);
-            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+            has |= c < 0x80 ? kAscii[c] : c >= 0x400 && c <= 0x4FF ? kBeyond | kCyrillic : kBeyond;
         }
-        translit |= latin;
+        const bool nonAscii = (has & kBeyond) != 0, latin = (has & kLatin) != 0;
+        const bool cyrillic = (has & kCyrillic) != 0, translit = (has & (kLatin | kMark)) != 0;
         latinOnly_ = !cyrillic;
         for (int r = 0; r < kRecipeCount; ++r) {
             costs_[r] = PieceCostsOf(kRecipes[r].kind, latinOnly_);
@@ -977,6 +990,7 @@ class Scoring {
             // The states the word costs more or less in than the text as it is, and those that
             // cannot read it.
             std::uint32_t touched = 0, unread = 0;
+            int own = 1;  // the text as it is, and each of those
             for (std::uint32_t m = changed; m != 0; m &= m - 1) {
                 const int r = std::countr_zero(m);
                 const std::int64_t cost = r == kTranslitIndex ? translitCost : w.cost[r];
@@ -990,13 +1004,15 @@ class Scoring {
                 here_[j] = c - asIs;
                 enter_[j] = costs_[r].follow;
                 touched |= 1u << j;
+                ++own;
             }
             for (std::uint32_t m = never; m != 0; m &= m - 1) {
                 const int j = state_[std::countr_zero(m)];
                 here_[j] = kNever;
                 unread |= 1u << j;
+                ++own;
             }
-            Step(s, touched, unread);
+            Step(s, touched, unread, own);
             for (std::uint32_t m = touched | unread; m != 0; m &= m - 1) {
                 const int j = std::countr_zero(m);
                 here_[j] = 0;
@@ -1016,7 +1032,7 @@ class Scoring {
     // more than `clamp`, the best state's cost and that price. Every state but those of the word
     // before is known to cost at most `ceiling_`; where that is no more than `clamp`, such states
     // are left as they are.
-    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread) {
+    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread, int ownCount) {
         const auto states = static_cast<int>(live_.size());
         const std::uint32_t all = states == 32 ? ~0u : (1u << states) - 1;
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
@@ -1032,6 +1048,7 @@ class Scoring {
             bestState_ = g;
             bestCost_ = least;
             changing_ = all;
+            changingCount_ = states;
             return;
         }
         from_.push_back(static_cast<std::uint8_t>(bestState_));
@@ -1039,7 +1056,8 @@ class Scoring {
         const std::int64_t clamp = bestBefore + enterAsIs_[states - 1];
         const std::uint32_t own = touched | unread | 1u;
         std::uint32_t taken = own | changing_;
-        if (clamp < ceiling_ || 2 * std::popcount(taken) > states) taken = all;
+        // Where most states are taken, all of them are, in one loop without branches.
+        if (clamp < ceiling_ || ownCount + changingCount_ > states) taken = all;
         std::uint32_t switched = 0;
         const auto step = [&](int j) {
             const std::int64_t stay = best_[j];
@@ -1077,6 +1095,7 @@ class Scoring {
         bestCost_ = least;
         ceiling_ = clamp;
         changing_ = own;
+        changingCount_ = ownCount;
     }
 
     // What each reading makes of the whole text: the text as it is and what each reading adds.
@@ -1473,6 +1492,7 @@ class Scoring {
     std::int64_t bestCost_ = 0;  // and its cost
     // The states whose cost may be more than `ceiling_`: those the last word changed.
     std::uint32_t changing_ = 0;
+    int changingCount_ = 0;
     std::int64_t ceiling_ = 0;
     std::vector<Stretch> stretches_;
     // The whole text: the text as it is, what each reading adds, and which readings changed a
