@@ -887,7 +887,6 @@ class Scoring {
     void Read() {
         // Never more words than half the text and one: the vectors grow only as they are written.
         const std::size_t most = body_.size() / 2 + 1;
-        begins_.reserve(most);
         switched_.reserve(most);
         from_.reserve(most);
         std::size_t places = 16;
@@ -1037,8 +1036,7 @@ class Scoring {
         const std::uint32_t all = states == 32 ? ~0u : (1u << states) - 1;
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
         int g = 0;
-        begins_.push_back(s.begin);
-        if (begins_.size() == 1) {
+        if (switched_.empty()) {
             for (int j = 0; j < states; ++j) {
                 best_[j] = (unread >> j & 1u) != 0 ? kNever : here_[j] + costs_[live_[j]].first;
                 if (best_[j] < least) least = best_[j], g = j;
@@ -1437,27 +1435,29 @@ class Scoring {
         }
     }
 
+    // The best reading in pieces, followed back from the end of the text, and its words found
+    // again on the way.
     void Backward() {
-        const std::size_t n = begins_.size();
+        const std::size_t n = switched_.size();
         if (n == 0) return;
         const auto states = static_cast<int>(live_.size());
         int state = 0;
         for (int j = 1; j < states; ++j) {
             if (best_[j] < best_[state]) state = j;
         }
-        // Where word i ends: the white space before the next word, or the text's end.
-        const auto endOf = [&](std::size_t i) {
-            std::size_t end = i + 1 < n ? begins_[i + 1] : body_.size();
-            while (end > begins_[i] && IsWhiteSpace(body_[end - 1])) --end;
-            return end;
-        };
-        std::size_t to = n;  // the stretch being followed back ends before word `to`
+        std::size_t at = body_.size();  // where the word after the one being read back begins
+        std::size_t end = 0;            // where the stretch being followed back ends
         for (std::size_t i = n; i-- > 0;) {
-            const int before =
-                i > 0 && (switched_[i] >> state & 1u) != 0 ? from_[i] : state;
+            while (at > 0 && IsWhiteSpace(body_[at - 1])) --at;
+            if (i + 1 == n) end = at;
+            while (at > 0 && !IsWhiteSpace(body_[at - 1])) --at;
+            const int before = i > 0 && (switched_[i] >> state & 1u) != 0 ? from_[i] : state;
             if (i == 0 || before != state) {
-                stretches_.push_back({begins_[i], endOf(to - 1), live_[state]});
-                to = i;
+                stretches_.push_back({at, end, live_[state]});
+                // The stretch before ends with the word before this one.
+                std::size_t e = at;
+                while (e > 0 && IsWhiteSpace(body_[e - 1])) --e;
+                end = e;
             }
             state = before;
         }
@@ -1481,8 +1481,8 @@ class Scoring {
     std::array<int, kRecipeCount> state_{};  // the state of each reading read
     std::array<Sibling, kRecipeCount> siblings_{};
     std::array<Span, kBlock> spans_{};  // the block's words
-    // For each word: where it begins, the states entered anew there and the state they came from.
-    std::vector<std::uint32_t> begins_, switched_;
+    // For each word: the states entered anew there and the state they came from.
+    std::vector<std::uint32_t> switched_;
     std::vector<std::uint8_t> from_;
     // For each state: the cost of the best reading in pieces so far (beyond the text as it is),
     // what the word costs beyond the text as it is, and what entering it there costs; entering
