@@ -114,21 +114,24 @@ const CharInfo& Info() {
         }
         for (char16_t c = u'0'; c <= u'9'; ++c) i->below[c].kind = kDigit;
         for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->below[c].kind = kPunctuation;
-        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->below[c].kind = kTypographic;
+        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0"))
+            i->below[c].kind = kTypographic;
         i->below[u' '].kind = kSpace;
         for (char16_t c : std::u16string_view(u"\t\n\r")) i->below[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
             i->below[u'a' + k].kind = kEnLower,
-                         i->below[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
+                            i->below[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
             i->below[u'A' + k].kind = kEnUpper,
-                         i->below[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
+                            i->below[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->below[lower].kind = kRuLower, i->below[lower].letter = static_cast<std::uint8_t>(index);
-            i->below[upper].kind = kRuUpper, i->below[upper].letter = static_cast<std::uint8_t>(index);
+            i->below[lower].kind = kRuLower,
+            i->below[lower].letter = static_cast<std::uint8_t>(index);
+            i->below[upper].kind = kRuUpper,
+            i->below[upper].letter = static_cast<std::uint8_t>(index);
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
@@ -523,8 +526,7 @@ struct Scratch {
 
 // How a reading reads a word: its recipe and its tables, looked up once.
 struct Reader {
-    explicit Reader(const Recipe& r)
-        : recipe(r), map(r), shown(CharsetBytes(r.shown)) {}
+    explicit Reader(const Recipe& r) : recipe(r), map(r), shown(CharsetBytes(r.shown)) {}
     const Recipe& recipe;
     ByteMap map;                // for kBytes
     const std::int16_t* shown;  // the byte of each unit (below kCharsetUnits) in the code page it
@@ -883,7 +885,7 @@ class Scoring {
     static constexpr std::uint32_t kTranslitBit = 1u << kTranslitIndex;
 
     // The text a block of words at a time: its words are found, read and taken by the Viterbi
-    // steps, and of each word only where it begins and how the Viterbi came to it are kept.
+    // steps, and of each word only how the Viterbi came to it is kept.
     void Read() {
         // Never more words than half the text and one: the vectors grow only as they are written.
         const std::size_t most = body_.size() / 2 + 1;
@@ -1082,8 +1084,7 @@ class Scoring {
             if (bestCost_ < least || (bestCost_ == least && bestState_ < g)) {
                 least = bestCost_, g = bestState_;
             }
-        } else if (taken != all &&
-                   (least > bestCost_ || (least == bestCost_ && g > bestState_))) {
+        } else if (taken != all && (least > bestCost_ || (least == bestCost_ && g > bestState_))) {
             least = std::numeric_limits<std::int64_t>::max();
             for (int j = 0; j < states; ++j) {
                 if (best_[j] < least) least = best_[j], g = j;
@@ -1382,10 +1383,9 @@ class Scoring {
             while (i < read.size() && IsWhiteSpace(read[i])) ++i;
             const std::size_t k = words.size();
             words.emplace_back(b, e);
-            aligned =
-                aligned && k < count &&
-                std::u16string_view(read).substr(e, i - e) ==
-                    body_.substr(spans_[k].end, spans_[k].next - spans_[k].end);
+            aligned = aligned && k < count &&
+                      std::u16string_view(read).substr(e, i - e) ==
+                          body_.substr(spans_[k].end, spans_[k].next - spans_[k].end);
         }
         aligned = aligned && words.size() == count;
         Scorer<true> spelled;
@@ -1428,7 +1428,8 @@ class Scoring {
             std::int64_t sum = 0;
             bool applies = true;
             for (std::size_t k = 0; k < count && applies; ++k) {
-                applies = translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
+                applies =
+                    translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
             if (applies) translitWholeCost_ += Cost(read, latinOnly_) - sum;
@@ -1488,7 +1489,7 @@ class Scoring {
     // what the word costs beyond the text as it is, and what entering it there costs; entering
     // where it leaves the word as it is costs `enterAsIs_`.
     std::array<std::int64_t, kRecipeCount> best_{}, here_{}, enter_{}, enterAsIs_{};
-    int bestState_ = 0;        // the best of them
+    int bestState_ = 0;          // the best of them
     std::int64_t bestCost_ = 0;  // and its cost
     // The states whose cost may be more than `ceiling_`: those the last word changed.
     std::uint32_t changing_ = 0;
