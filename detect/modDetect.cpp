@@ -80,10 +80,10 @@ struct CharInfo {
         std::uint8_t letter = 0;  // model number of a letter, 1-based
         std::uint8_t extra = 0;   // what the letter costs beyond the model's
     };
-    std::array<Unit, kCharsetUnits> below;
+    std::array<Unit, kCharsetUnits> at;
     const Unit& operator[](char16_t c) const {
         static constexpr Unit kAbove{};
-        return c < kCharsetUnits ? below[c] : kAbove;
+        return c < kCharsetUnits ? at[c] : kAbove;
     }
 };
 
@@ -110,36 +110,33 @@ const CharInfo& Info() {
             } else if (c >= 0xD800 && c <= 0xDFFF) {
                 k = kOther;
             }
-            i->below[c].kind = k;
+            i->at[c].kind = k;
         }
-        for (char16_t c = u'0'; c <= u'9'; ++c) i->below[c].kind = kDigit;
-        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->below[c].kind = kPunctuation;
-        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0"))
-            i->below[c].kind = kTypographic;
-        i->below[u' '].kind = kSpace;
-        for (char16_t c : std::u16string_view(u"\t\n\r")) i->below[c].kind = kLineBreak;
+        for (char16_t c = u'0'; c <= u'9'; ++c) i->at[c].kind = kDigit;
+        for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->at[c].kind = kPunctuation;
+        for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->at[c].kind = kTypographic;
+        i->at[u' '].kind = kSpace;
+        for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
-            i->below[u'a' + k].kind = kEnLower,
-                            i->below[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
-            i->below[u'A' + k].kind = kEnUpper,
-                            i->below[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->at[u'a' + k].kind = kEnLower,
+                         i->at[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
+            i->at[u'A' + k].kind = kEnUpper,
+                         i->at[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->below[lower].kind = kRuLower,
-            i->below[lower].letter = static_cast<std::uint8_t>(index);
-            i->below[upper].kind = kRuUpper,
-            i->below[upper].letter = static_cast<std::uint8_t>(index);
+            i->at[lower].kind = kRuLower, i->at[lower].letter = static_cast<std::uint8_t>(index);
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = static_cast<std::uint8_t>(index);
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
         const auto neighbour = [&](char16_t lower, char16_t upper, char16_t russian) {
-            const std::uint8_t index = i->below[russian].letter;
-            i->below[lower].kind = kRuLower, i->below[lower].letter = index;
-            i->below[upper].kind = kRuUpper, i->below[upper].letter = index;
-            i->below[lower].extra = i->below[upper].extra = kNeighbourLetterCost;
+            const std::uint8_t index = i->at[russian].letter;
+            i->at[lower].kind = kRuLower, i->at[lower].letter = index;
+            i->at[upper].kind = kRuUpper, i->at[upper].letter = index;
+            i->at[lower].extra = i->at[upper].extra = kNeighbourLetterCost;
         };
         neighbour(u'і', u'І', u'и');
         neighbour(u'ї', u'Ї', u'и');
