@@ -149,7 +149,7 @@ const CharInfo& Info() {
 }
 
 constexpr bool IsWhiteSpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+    return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r');
 }
 
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
@@ -920,6 +920,7 @@ class Scoring {
                                      word.find_first_not_of(u'_') == std::u16string_view::npos;
                 }
             }
+            blocks_.push_back(spans_[0].begin);
             ScoreBlock(count, translitWhole && read_[kTranslitIndex]);
         }
         Finish();
@@ -1433,8 +1434,8 @@ class Scoring {
         }
     }
 
-    // The best reading in pieces, followed back from the end of the text, and its words found
-    // again on the way.
+    // The best reading in pieces, followed back from the end of the text; then where its stretches
+    // begin and end, each found from the beginning of its first word's block.
     void Backward() {
         const std::size_t n = switched_.size();
         if (n == 0) return;
@@ -1443,23 +1444,34 @@ class Scoring {
         for (int j = 1; j < states; ++j) {
             if (best_[j] < best_[state]) state = j;
         }
-        std::size_t at = body_.size();  // where the word after the one being read back begins
-        std::size_t end = 0;            // where the stretch being followed back ends
+        std::vector<std::pair<std::size_t, int>> starts;  // each stretch's first word, its state
         for (std::size_t i = n; i-- > 0;) {
-            while (at > 0 && IsWhiteSpace(body_[at - 1])) --at;
-            if (i + 1 == n) end = at;
-            while (at > 0 && !IsWhiteSpace(body_[at - 1])) --at;
             const int before = i > 0 && (switched_[i] >> state & 1u) != 0 ? from_[i] : state;
-            if (i == 0 || before != state) {
-                stretches_.push_back({at, end, live_[state]});
-                // The stretch before ends with the word before this one.
-                std::size_t e = at;
-                while (e > 0 && IsWhiteSpace(body_[e - 1])) --e;
-                end = e;
-            }
+            if (i == 0 || before != state) starts.emplace_back(i, state);
             state = before;
         }
-        std::reverse(stretches_.begin(), stretches_.end());
+        std::reverse(starts.begin(), starts.end());
+        std::size_t word = 0, at = 0;  // a word, and where it begins
+        for (const auto& [first, reading] : starts) {
+            if (first / kBlock != word / kBlock || first < word) {
+                word = first / kBlock * kBlock;
+                at = blocks_[first / kBlock];
+            }
+            for (; word < first; ++word) {
+                while (at < body_.size() && !IsWhiteSpace(body_[at])) ++at;
+                while (at < body_.size() && IsWhiteSpace(body_[at])) ++at;
+            }
+            // The stretch before ends where this one's first word begins, white space left out.
+            if (!stretches_.empty()) {
+                std::size_t end = at;
+                while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
+                stretches_.back().end = end;
+            }
+            stretches_.push_back({at, 0, live_[reading]});
+        }
+        std::size_t end = body_.size();
+        while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
+        stretches_.back().end = end;
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
@@ -1479,8 +1491,9 @@ class Scoring {
     std::array<int, kRecipeCount> state_{};  // the state of each reading read
     std::array<Sibling, kRecipeCount> siblings_{};
     std::array<Span, kBlock> spans_{};  // the block's words
-    // For each word: the states entered anew there and the state they came from.
-    std::vector<std::uint32_t> switched_;
+    // For each word: the states entered anew there and the state they came from; where each
+    // block begins.
+    std::vector<std::uint32_t> switched_, blocks_;
     std::vector<std::uint8_t> from_;
     // For each state: the cost of the best reading in pieces so far (beyond the text as it is),
     // what the word costs beyond the text as it is, and what entering it there costs; entering
