@@ -989,7 +989,7 @@ class Scoring {
             // The states the word costs more or less in than the text as it is, and those that
             // cannot read it.
             std::uint32_t touched = 0, unread = 0;
-            int own = 1;  // the text as it is, and each of those
+            int touchedCount = 0;
             for (std::uint32_t m = changed; m != 0; m &= m - 1) {
                 const int r = std::countr_zero(m);
                 const std::int64_t cost = r == kTranslitIndex ? translitCost : w.cost[r];
@@ -1003,16 +1003,15 @@ class Scoring {
                 here_[j] = c - asIs;
                 enter_[j] = costs_[r].follow;
                 touched |= 1u << j;
-                ++own;
+                ++touchedCount;
             }
+            int unreadCount = 0;
             for (std::uint32_t m = never; m != 0; m &= m - 1) {
-                const int j = state_[std::countr_zero(m)];
-                here_[j] = kNever;
-                unread |= 1u << j;
-                ++own;
+                unread |= 1u << state_[std::countr_zero(m)];
+                ++unreadCount;
             }
-            Step(s, touched, unread, own);
-            for (std::uint32_t m = touched | unread; m != 0; m &= m - 1) {
+            Step(s, touched, unread, touchedCount, unreadCount);
+            for (std::uint32_t m = touched; m != 0; m &= m - 1) {
                 const int j = std::countr_zero(m);
                 here_[j] = 0;
                 enter_[j] = enterAsIs_[j];
@@ -1030,8 +1029,10 @@ class Scoring {
     // its own) costs nothing here and is entered at one price: it changes only where it costs
     // more than `clamp`, the best state's cost and that price. Every state but those of the word
     // before is known to cost at most `ceiling_`; where that is no more than `clamp`, such states
-    // are left as they are.
-    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread, int ownCount) {
+    // are left as they are. A state that cannot read the word costs kNever, whatever it cost
+    // before. `touchedCount` and `unreadCount` count the states of each.
+    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread, int touchedCount,
+              int unreadCount) {
         const auto states = static_cast<int>(live_.size());
         const std::uint32_t all = states == 32 ? ~0u : (1u << states) - 1;
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
@@ -1054,27 +1055,27 @@ class Scoring {
         const std::int64_t clamp = bestBefore + enterAsIs_[states - 1];
         const std::uint32_t own = touched | unread | 1u;
         std::uint32_t taken = own | changing_;
-        // Where most states are taken, all of them are, in one loop without branches.
-        if (clamp < ceiling_ || ownCount + changingCount_ > states) taken = all;
+        // Where most states are stepped, all of them are, in one loop without branches.
+        if (clamp < ceiling_ || 1 + touchedCount + changingCount_ > states) taken = all;
+        const std::uint32_t stepped = taken & ~unread;
         std::uint32_t switched = 0;
         const auto step = [&](int j) {
             const std::int64_t stay = best_[j];
             const std::int64_t change = bestBefore + enter_[j];
             const bool enter = change < stay;
             switched |= static_cast<std::uint32_t>(enter) << j;
-            // A state that cannot read the word costs kNever and more here: never the best.
             const std::int64_t now = (enter ? change : stay) + here_[j];
             best_[j] = now;
             g = now < least ? j : g;
             least = now < least ? now : least;
         };
-        if (taken == all) {
+        if (stepped == all) {
             for (int j = 0; j < states; ++j) step(j);
         } else {
-            for (std::uint32_t m = taken; m != 0; m &= m - 1) step(std::countr_zero(m));
+            for (std::uint32_t m = stepped; m != 0; m &= m - 1) step(std::countr_zero(m));
         }
         for (std::uint32_t m = unread; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
-        switched_.push_back(switched & ~unread);
+        switched_.push_back(switched);
         // The states left as they are cost at least what the best state cost: the best state is
         // still the best where it was left, and where it was taken and none costs less now.
         const bool left = (taken >> bestState_ & 1u) == 0;
@@ -1092,7 +1093,7 @@ class Scoring {
         bestCost_ = least;
         ceiling_ = clamp;
         changing_ = own;
-        changingCount_ = ownCount;
+        changingCount_ = 1 + touchedCount + unreadCount;
     }
 
     // What each reading makes of the whole text: the text as it is and what each reading adds.
