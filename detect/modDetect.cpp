@@ -744,7 +744,7 @@ bool ChangesFewWords(ReadingKind kind) {
 }
 
 // The decision's numbers, in eighths of a bit.
-std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
+constexpr std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
 
 // What a reading pays in the reading in pieces: to be the first piece's (its margin's fixed part),
 // to follow another piece, and per eighth of a bit the text as it is costs in the words it
@@ -821,18 +821,16 @@ class Scoring {
             whole_[r].applies = read;
         }
         read_[0] = true;
-        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
         for (int r = 0; r < kRecipeCount; ++r) {
             readers_.emplace_back(kRecipes[r]);
             siblings_[r] = SiblingOf(kRecipes[r].kind);
+            // A reading that begins a piece on a word it leaves as it is pays as much as any.
+            enterAsIs_[r] = enter_[r] = r == 0 ? costs_[r].follow : kSwitchCost;
+            // The Viterbi's states are the readings; those not read never read a word.
+            here_[r] = read_[r] ? 0 : kNever;
             if (!read_[r]) continue;
-            // The Viterbi's states are the readings read, in the order of their kinds.
-            const int j = static_cast<int>(live_.size());
             live_.push_back(r);
             liveMask_ |= 1u << r;
-            state_[r] = j;
-            // A reading that begins a piece on a word it leaves as it is pays as much as any.
-            enterAsIs_[j] = enter_[j] = r == 0 ? costs_[r].follow : switchCost;
         }
         if (read_[kTranslitIndex]) translitReader_.emplace(kUnicode);
         Read();
@@ -880,6 +878,8 @@ class Scoring {
     static constexpr std::size_t kBlock = 1024;
     static constexpr int kTranslitIndex = static_cast<int>(ReadingKind::kTranslitText);
     static constexpr std::uint32_t kTranslitBit = 1u << kTranslitIndex;
+    static constexpr std::uint32_t kAllReadings = (1u << kRecipeCount) - 1;
+    static constexpr std::int64_t kSwitchCost = Eighths(kPieceSwitchBits);
 
     // The text a block of words at a time: its words are found, read and taken by the Viterbi
     // steps, and of each word only how the Viterbi came to it is kept.
@@ -895,7 +895,6 @@ class Scoring {
         hashes_.assign(places, 0);
         used_.assign(places, 0);
         best_.fill(kNever);
-        here_.fill(0);
         for (std::size_t i = 0; i < body_.size();) {
             // The block's words, and whether the Translit reader must read it whole: a verbatim
             // section may span white space, and a word of separators alone reads as nothing and
@@ -986,9 +985,7 @@ class Scoring {
             changedSeen_ |= changed;
             boundSeen_ |= bound;
             unlikeSiblingSeen_ |= w.unlikeSibling;
-            // The states the word costs more or less in than the text as it is, and those that
-            // cannot read it.
-            std::uint32_t touched = 0, unread = 0;
+            // The states the word costs more or less in than the text as it is.
             int touchedCount = 0;
             for (std::uint32_t m = changed; m != 0; m &= m - 1) {
                 const int r = std::countr_zero(m);
@@ -999,29 +996,24 @@ class Scoring {
                 changedCost_[r] += asIs;
                 std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
                 if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
-                const int j = state_[r];
-                here_[j] = c - asIs;
-                enter_[j] = costs_[r].follow;
-                touched |= 1u << j;
+                here_[r] = c - asIs;
+                enter_[r] = costs_[r].follow;
                 ++touchedCount;
             }
             int unreadCount = 0;
-            for (std::uint32_t m = never; m != 0; m &= m - 1) {
-                unread |= 1u << state_[std::countr_zero(m)];
-                ++unreadCount;
-            }
-            Step(s, touched, unread, touchedCount, unreadCount);
-            for (std::uint32_t m = touched; m != 0; m &= m - 1) {
-                const int j = std::countr_zero(m);
-                here_[j] = 0;
-                enter_[j] = enterAsIs_[j];
+            for (std::uint32_t m = never; m != 0; m &= m - 1) ++unreadCount;
+            Step(s, changed, never, touchedCount, unreadCount);
+            for (std::uint32_t m = changed; m != 0; m &= m - 1) {
+                const int r = std::countr_zero(m);
+                here_[r] = 0;
+                enter_[r] = enterAsIs_[r];
             }
         }
     }
 
     // The Viterbi step over the word `s`, whose cost in each state beyond the text as it is
-    // `here_` holds, and what entering each state there costs `enter_`: best_[j] is the cost of
-    // the best reading in pieces of the words so far that reads the last of them as live_[j],
+    // `here_` holds, and what entering each state there costs `enter_`: best_[r] is the cost of
+    // the best reading in pieces of the words so far that reads the last of them as reading r,
     // less what the text as it is costs in them. The states `touched` read the word otherwise, the
     // states `unread` cannot read it.
     //
@@ -1034,13 +1026,14 @@ class Scoring {
     void Step(const Span& s, std::uint32_t touched, std::uint32_t unread, int touchedCount,
               int unreadCount) {
         const auto states = static_cast<int>(live_.size());
-        const std::uint32_t all = states == 32 ? ~0u : (1u << states) - 1;
+        const std::uint32_t all = liveMask_;
         std::int64_t least = std::numeric_limits<std::int64_t>::max();
         int g = 0;
         if (switched_.empty()) {
-            for (int j = 0; j < states; ++j) {
-                best_[j] = (unread >> j & 1u) != 0 ? kNever : here_[j] + costs_[live_[j]].first;
-                if (best_[j] < least) least = best_[j], g = j;
+            for (int r = 0; r < kRecipeCount; ++r) {
+                const bool reads = ((all & ~unread) >> r & 1u) != 0;
+                best_[r] = reads ? here_[r] + costs_[r].first : kNever;
+                if (best_[r] < least) least = best_[r], g = r;
             }
             switched_.push_back(0);
             from_.push_back(0);
@@ -1052,30 +1045,34 @@ class Scoring {
         }
         from_.push_back(static_cast<std::uint8_t>(bestState_));
         const std::int64_t bestBefore = bestCost_ + (s.lineStart ? 0 : kMidLine);
-        const std::int64_t clamp = bestBefore + enterAsIs_[states - 1];
+        const std::int64_t clamp = bestBefore + kSwitchCost;
         const std::uint32_t own = touched | unread | 1u;
         std::uint32_t taken = own | changing_;
-        // Where most states are stepped, all of them are, in one loop without branches.
+        // Where most states are stepped, all of them are, in one loop without branches (the
+        // readings not read too, which cost kNever and more there, and are set back after).
         if (clamp < ceiling_ || 1 + touchedCount + changingCount_ > states) taken = all;
         const std::uint32_t stepped = taken & ~unread;
         std::uint32_t switched = 0;
-        const auto step = [&](int j) {
-            const std::int64_t stay = best_[j];
-            const std::int64_t change = bestBefore + enter_[j];
+        const auto step = [&](int r) {
+            const std::int64_t stay = best_[r];
+            const std::int64_t change = bestBefore + enter_[r];
             const bool enter = change < stay;
-            switched |= static_cast<std::uint32_t>(enter) << j;
-            const std::int64_t now = (enter ? change : stay) + here_[j];
-            best_[j] = now;
-            g = now < least ? j : g;
+            switched |= static_cast<std::uint32_t>(enter) << r;
+            const std::int64_t now = (enter ? change : stay) + here_[r];
+            best_[r] = now;
+            g = now < least ? r : g;
             least = now < least ? now : least;
         };
         if (stepped == all) {
-            for (int j = 0; j < states; ++j) step(j);
+            for (int r = 0; r < kRecipeCount; ++r) step(r);
+            for (std::uint32_t m = ~all & kAllReadings; m != 0; m &= m - 1) {
+                best_[std::countr_zero(m)] = kNever;
+            }
         } else {
             for (std::uint32_t m = stepped; m != 0; m &= m - 1) step(std::countr_zero(m));
         }
         for (std::uint32_t m = unread; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
-        switched_.push_back(switched);
+        switched_.push_back(switched & stepped);
         // The states left as they are cost at least what the best state cost: the best state is
         // still the best where it was left, and where it was taken and none costs less now.
         const bool left = (taken >> bestState_ & 1u) == 0;
@@ -1085,8 +1082,8 @@ class Scoring {
             }
         } else if (taken != all && (least > bestCost_ || (least == bestCost_ && g > bestState_))) {
             least = std::numeric_limits<std::int64_t>::max();
-            for (int j = 0; j < states; ++j) {
-                if (best_[j] < least) least = best_[j], g = j;
+            for (int r = 0; r < kRecipeCount; ++r) {
+                if (best_[r] < least) least = best_[r], g = r;
             }
         }
         bestState_ = g;
@@ -1440,10 +1437,9 @@ class Scoring {
     void Backward() {
         const std::size_t n = switched_.size();
         if (n == 0) return;
-        const auto states = static_cast<int>(live_.size());
         int state = 0;
-        for (int j = 1; j < states; ++j) {
-            if (best_[j] < best_[state]) state = j;
+        for (int r = 1; r < kRecipeCount; ++r) {
+            if (best_[r] < best_[state]) state = r;
         }
         std::vector<std::pair<std::size_t, int>> starts;  // each stretch's first word, its state
         for (std::size_t i = n; i-- > 0;) {
@@ -1468,7 +1464,7 @@ class Scoring {
                 while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
                 stretches_.back().end = end;
             }
-            stretches_.push_back({at, 0, live_[reading]});
+            stretches_.push_back({at, 0, reading});
         }
         std::size_t end = body_.size();
         while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
@@ -1489,7 +1485,6 @@ class Scoring {
     std::array<bool, kRecipeCount> read_{};
     std::vector<int> live_;  // the readings read: the Viterbi's states
     std::uint32_t liveMask_ = 0;
-    std::array<int, kRecipeCount> state_{};  // the state of each reading read
     std::array<Sibling, kRecipeCount> siblings_{};
     std::array<Span, kBlock> spans_{};  // the block's words
     // For each word: the states entered anew there and the state they came from; where each
