@@ -1169,9 +1169,27 @@ class Scoring {
         const std::int64_t asIs = scorer.Cost();
         slot.cost[0] = static_cast<std::int32_t>(asIs);
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
-        // What the word has, which tells many readings that they leave it alone or cannot read it.
+        // What the word has, which tells many readings that they leave it alone or cannot read it:
+        // the code pages that have every character of it among them.
+        static const std::array<std::uint8_t, kCharsetUnits>* const kCovers = [] {
+            auto* covers = new std::array<std::uint8_t, kCharsetUnits>{};
+            for (int set = 0; set < kCharsets; ++set) {
+                for (int b = 0; b < 256; ++b) {
+                    const char16_t c =
+                        CharsetChar(static_cast<Charset>(set), static_cast<unsigned char>(b));
+                    (*covers)[c] |= static_cast<std::uint8_t>(1u << set);
+                }
+                if (static_cast<Charset>(set) == Charset::kWindows1252) {
+                    for (int b = 0x80; b < 0xA0; ++b)
+                        (*covers)[b] |= static_cast<std::uint8_t>(1u << set);
+                }
+            }
+            return covers;
+        }();
+        unsigned covered = 0xFF;
         bool ascii = true, latin = false, latinE = false, cyrillic = false, translit = false;
         for (const char16_t c : word) {
+            covered &= c < kCharsetUnits ? (*kCovers)[c] : 0u;
             ascii &= c < 0x80;
             latin |= IsLatinLetter(c);
             latinE |= c == u'ë' || c == u'Ë';  // a look-alike of ё
@@ -1212,6 +1230,11 @@ class Scoring {
             // Look-alikes change only words with letters of both scripts.
             if ((op == Op::kToCyrillic || op == Op::kToLatin) && !((latin || latinE) && cyrillic)) {
                 same(r, 0);
+                continue;
+            }
+            // A character the code page it was shown in lacks: no byte mix-up through it.
+            if (ReadsBytes(op) && (covered >> static_cast<int>(recipe.shown) & 1u) == 0) {
+                never(r);
                 continue;
             }
             const Sibling& sibling = siblings_[r];
