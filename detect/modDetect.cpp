@@ -723,8 +723,13 @@ bool ReadsAlike(const Recipe& a, const Recipe& b, std::u16string_view text) {
 // its own, with no letters).
 struct Span {
     std::uint32_t begin, end, next;  // the word [begin, end), its white space [end, next)
+    std::uint32_t hash;              // the word's WordHash
     bool lineStart;                  // the word begins a line
 };
+
+// The hash of a word for the cache of words met before (FNV-1a), fed a unit at a time.
+constexpr std::uint32_t kWordHash = 2166136261u;
+constexpr std::uint32_t WordHash(std::uint32_t hash, char16_t c) { return (hash ^ c) * 16777619u; }
 
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -852,7 +857,9 @@ class Scoring {
             std::size_t e = i;
             while (e < end && !IsWhiteSpace(body_[e])) ++e;
             const std::u16string_view word = body_.substr(i, e - i);
-            const WordScores& w = ScoresOf(static_cast<std::uint32_t>(i), word);
+            std::uint32_t hash = kWordHash;
+            for (const char16_t c : word) hash = WordHash(hash, c);
+            const WordScores& w = ScoresOf(static_cast<std::uint32_t>(i), word, hash);
             // A word this long might cost more than its score holds.
             constexpr std::size_t kLong = 1 << 20;
             if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
@@ -906,10 +913,12 @@ class Scoring {
                 s.begin = static_cast<std::uint32_t>(i);
                 s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
                 bool marks = false;
+                std::uint32_t hash = kWordHash;
                 while (i < body_.size() && !IsWhiteSpace(body_[i])) {
                     marks |= body_[i] == u'<' || body_[i] == u'_';
-                    ++i;
+                    hash = WordHash(hash, body_[i++]);
                 }
+                s.hash = hash;
                 s.end = static_cast<std::uint32_t>(i);
                 while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
                 s.next = static_cast<std::uint32_t>(i);
@@ -939,7 +948,8 @@ class Scoring {
         if (translitWhole) {
             for (std::size_t k = 0; k < count; ++k) {
                 const Span& s = spans_[k];
-                const WordScores& w = ScoresOf(s.begin, body_.substr(s.begin, s.end - s.begin));
+                const WordScores& w =
+                    ScoresOf(s.begin, body_.substr(s.begin, s.end - s.begin), s.hash);
                 asIsCost_[k] = w.cost[0] + SpaceCost(s);
                 asIsJunk_[k] = w.junk[0];
             }
@@ -951,7 +961,7 @@ class Scoring {
             // White space costs the same in every reading; the word's own cost does not depend
             // on what came before it, so a word met before is not read again.
             const std::int64_t space = SpaceCost(s);
-            const WordScores& w = ScoresOf(s.begin, word);
+            const WordScores& w = ScoresOf(s.begin, word, s.hash);
             const std::int64_t asIs = w.cost[0] + space;
             std::uint32_t changed = w.changed & liveMask_;
             std::uint32_t never = w.never & liveMask_;
@@ -1127,12 +1137,10 @@ class Scoring {
         std::array<std::int16_t, kRecipeCount> junk;
     };
 
-    // The scores of `word` (at `begin` in the text), from the cache of words met before or read
-    // now. The cache is a fixed number of sets of kWays places, each set keeping the words of its
-    // hashes used last, so that its memory stays fixed.
-    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
-        std::uint32_t hash = 2166136261u;
-        for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
+    // The scores of `word` (at `begin` in the text, its WordHash `hash`), from the cache of words
+    // met before or read now. The cache is a fixed number of sets of kWays places, each set keeping
+    // the words of its hashes used last, so that its memory stays fixed.
+    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word, std::uint32_t hash) {
         const std::size_t ways = std::min(kWays, cacheSize_);
         const std::size_t set = (hash & (cacheSize_ / ways - 1)) * ways;
         std::size_t oldest = set;
