@@ -372,6 +372,13 @@ constexpr bool IsLatinLetter(char16_t c) {
 }
 constexpr bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
 
+// How many letters of Russian or English `text` has.
+std::ptrdiff_t Letters(std::u16string_view text) {
+    const CharInfo& info = Info();
+    return std::count_if(text.begin(), text.end(),
+                         [&](char16_t c) { return info[c].kind <= kEnUpper; });
+}
+
 bool HasLatinLetter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsLatinLetter);
 }
@@ -1006,6 +1013,8 @@ class Scoring {
                 changedCost_[r] += asIs;
                 std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
                 if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
+                // MacCyrillic keeps every letter, in pieces as in the whole text.
+                if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
                 here_[r] = c - asIs;
                 enter_[r] = costs_[r].follow;
                 ++touchedCount;
@@ -1130,6 +1139,7 @@ class Scoring {
         // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
         // the sibling reads it.
         std::uint32_t changed, bound, never, unlikeSibling;
+        std::uint32_t fewerLetters;  // the word read so has fewer letters (MacCyrillic)
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
@@ -1170,7 +1180,7 @@ class Scoring {
     void Read(WordScores& slot, std::uint32_t begin, std::u16string_view word) {
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
-        slot.changed = slot.bound = slot.never = slot.unlikeSibling = 0;
+        slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
@@ -1313,6 +1323,9 @@ class Scoring {
                 continue;
             }
             slot.changed |= 1u << r;
+            if (recipe.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(read) < Letters(word)) {
+                slot.fewerLetters |= 1u << r;
+            }
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = asIs + kHopeless;
             scorer.Restart(0, 0);
@@ -1701,15 +1714,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
     // keep every letter besides.
-    const auto letters = [](std::u16string_view t) {
-        const CharInfo& info = Info();
-        return std::count_if(t.begin(), t.end(),
-                             [&](char16_t c) { return info[c].kind <= kEnUpper; });
+    std::optional<std::ptrdiff_t> lettersOfBody;
+    const auto bodyLetters = [&] {
+        if (!lettersOfBody) lettersOfBody = Letters(body);
+        return *lettersOfBody;
     };
     const auto clean = [&](std::size_t i) {
         const Reading& r = whole[i];
         if (scoring->WholeOf(static_cast<int>(r.kind)).junk > asIs.junk) return false;
-        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || letters(textOf(i)) >= letters(body);
+        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || Letters(textOf(i)) >= bodyLetters();
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no
@@ -1735,7 +1748,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                     ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
                           8.0
                     : -asIsScore;
-            return r.score - asIsScore > Margin(r.kind, cost, latinOnly);
+            double margin = Margin(r.kind, cost, latinOnly);
+            if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(textOf(i)) > bodyLetters()) {
+                margin -= kFewLettersMarginBits;  // letters for what were none: its share alone
+            }
+            return r.score - asIsScore > margin;
         };
         // A bound that does not beat the text as it is, the reading does not either.
         if (!beats()) continue;
