@@ -1,9 +1,12 @@
 // The automatic source: listing and scoring every reading of a text of a million UTF-16 units (one
 // sentence repeated): Russian as it is, the same garbled as UTF-8 read as CP 1251, English, and
-// English typed on the Russian layout; ListReadings holds every reading's text, ConvertAuto (what
-// `--from auto` does) converts with the first.
+// English typed on the Russian layout; and, as prose has them, words of which few repeat often
+// (some 14,000 words of syllables, Russian and English). ListReadings holds every reading's text,
+// ConvertAuto (what `--from auto` does) converts with the first.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "convert/modCodePage.h"
@@ -23,6 +26,29 @@ constexpr std::u16string_view kEnglish =
 std::u16string Repeat(std::u16string_view prose, std::size_t units) {
     std::u16string text;
     while (text.size() < units) text += prose;
+    text.resize(units);
+    return text;
+}
+
+// Words of one to three syllables drawn at random, with the punctuation and the lines of prose:
+// each word is read under every reading the first time it is met.
+std::u16string Words(bool russian, std::size_t units) {
+    static constexpr std::array<std::u16string_view, 24> kRussianSyllables{
+        u"по",  u"ка",   u"ст",  u"ра",  u"ни", u"ве", u"то",  u"лю", u"де", u"мо", u"за",  u"ный",
+        u"ать", u"ение", u"про", u"ско", u"жи", u"чу", u"ход", u"вы", u"ме", u"бо", u"сле", u"ить"};
+    static constexpr std::array<std::u16string_view, 24> kEnglishSyllables{
+        u"the", u"in",  u"con", u"ver",  u"sta", u"tion", u"al",  u"er",
+        u"ly",  u"pro", u"de",  u"ment", u"re",  u"ing",  u"com", u"ble",
+        u"ter", u"ous", u"an",  u"ex",   u"ty",  u"for",  u"mi",  u"ness"};
+    const auto& syllables = russian ? kRussianSyllables : kEnglishSyllables;
+    std::u16string text;
+    std::uint32_t x = 2026;
+    const auto next = [&] { return (x = x * 1664525u + 1013904223u) >> 8; };
+    while (text.size() < units) {
+        for (std::uint32_t n = next() % 3 + 1; n > 0; --n) text += syllables[next() % 24];
+        const std::uint32_t after = next() % 16;
+        text += after == 0 ? u".\n" : after == 1 ? u", " : u" ";
+    }
     text.resize(units);
     return text;
 }
@@ -58,9 +84,17 @@ std::u16string Input(benchmark::State& state) {
             input = Repeat(kEnglish, kUnits);
             state.SetLabel("English as it is");
             break;
-        default:
+        case 3:
             input = SwapLayout(Repeat(kEnglish, kUnits), true);
             state.SetLabel("English on the Russian layout");
+            break;
+        case 4:
+            input = Words(true, kUnits);
+            state.SetLabel("Russian words, few repeated often");
+            break;
+        default:
+            input = Words(false, kUnits);
+            state.SetLabel("English words, few repeated often");
             break;
     }
     input.push_back(u'\0');
@@ -77,7 +111,7 @@ void BM_ListReadings(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
 }
 
-BENCHMARK(BM_ListReadings)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ListReadings)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What `--from auto` does with an input: the readings, and the text converted with the first.
 void BM_ConvertAuto(benchmark::State& state) {
@@ -91,7 +125,7 @@ void BM_ConvertAuto(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
 }
 
-BENCHMARK(BM_ConvertAuto)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConvertAuto)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -34,14 +34,15 @@ const std::array<char16_t, 128>& HighHalf(Charset charset) {
     return codepage::kIso88595High;
 }
 
-// For each charset the byte of every UTF-16 unit, or -1 when it has none; built once.
+// For each charset the byte of every UTF-16 unit below kCharsetUnits, or -1 when it has none;
+// built once.
 using Reverse = std::vector<std::int16_t>;
 
 const Reverse& ReverseOf(Charset charset) {
     static const std::array<Reverse, kCharsets> reverse = [] {
         std::array<Reverse, kCharsets> r;
         for (int c = 0; c < kCharsets; ++c) {
-            r[c].assign(0x10000, -1);
+            r[c].assign(kCharsetUnits, -1);
             const auto set = static_cast<Charset>(c);
             // CP 1252 also takes text held one character a byte: U+0080..U+009F are bytes there,
             // and its own characters of 0x80..0x9F lie above U+00FF, so the two never clash.
@@ -49,7 +50,7 @@ const Reverse& ReverseOf(Charset charset) {
                 for (int b = 0x80; b < 0xA0; ++b) r[c][b] = static_cast<std::int16_t>(b);
             }
             for (int b = 0; b < 256; ++b) {
-                r[c][CharsetChar(set, static_cast<unsigned char>(b))] =
+                r[c].at(CharsetChar(set, static_cast<unsigned char>(b))) =
                     static_cast<std::int16_t>(b);
             }
         }
@@ -64,7 +65,9 @@ char16_t CharsetChar(Charset charset, unsigned char byte) {
     return byte < 0x80 ? byte : HighHalf(charset)[byte - 0x80];
 }
 
-int CharsetByte(Charset charset, char16_t c) { return ReverseOf(charset)[c]; }
+int CharsetByte(Charset charset, char16_t c) {
+    return c < kCharsetUnits ? ReverseOf(charset)[c] : -1;
+}
 
 const std::int16_t* CharsetBytes(Charset charset) { return ReverseOf(charset).data(); }
 
@@ -72,7 +75,7 @@ std::optional<std::string> EncodeCharset(Charset charset, std::u16string_view te
     const std::int16_t* const bytes = ReverseOf(charset).data();
     std::string out(text.size(), '\0');
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::int16_t b = bytes[text[i]];
+        const std::int16_t b = text[i] < kCharsetUnits ? bytes[text[i]] : -1;
         if (b < 0) return std::nullopt;
         out[i] = static_cast<char>(b);
     }

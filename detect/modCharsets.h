@@ -26,9 +26,13 @@ inline constexpr int kCharsets = 8;
 // The character that `byte` stands for in `charset`.
 char16_t CharsetChar(Charset charset, unsigned char byte);
 
+// Every character of the code pages lies below U+2600 (the last, ■ of KOI8-R and 437, is U+25A0):
+// no unit from here on has a byte in any of them.
+inline constexpr char16_t kCharsetUnits = 0x2600;
+
 // The byte of `c` in `charset`, or -1 when it has none there.
 int CharsetByte(Charset charset, char16_t c);
-// The same for every UTF-16 unit at once: 65,536 entries.
+// The same for every UTF-16 unit below kCharsetUnits at once.
 const std::int16_t* CharsetBytes(Charset charset);
 
 // The bytes of `text` in `charset`, or nothing when a character has no byte there.

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
 
 #include "convert/modTextRoutines.h"
+#include "convert/modTranslit.h"
 #include "detect/modCharsets.h"
 #include "detect/modLanguageModel.h"
 
@@ -71,19 +73,24 @@ constexpr int kMixedScriptCost = 12 * 8;
 constexpr int kNeighbourLetterCost = 3 * 8;
 
 // What the model knows of each UTF-16 unit, in one place so that scoring a character reads one.
+// Every unit from U+2600 on is kOther, as a unit no code page has.
 struct CharInfo {
     struct Unit {
         Kind kind = kOther;
         std::uint8_t letter = 0;  // model number of a letter, 1-based
         std::uint8_t extra = 0;   // what the letter costs beyond the model's
     };
-    std::array<Unit, 0x10000> at;
+    std::array<Unit, kCharsetUnits> at;
+    const Unit& operator[](char16_t c) const {
+        static constexpr Unit kAbove{};
+        return c < kCharsetUnits ? at[c] : kAbove;
+    }
 };
 
 const CharInfo& Info() {
     static const CharInfo* const info = [] {
         auto* i = new CharInfo;
-        for (std::size_t c = 0; c < 0x10000; ++c) {
+        for (std::size_t c = 0; c < kCharsetUnits; ++c) {
             Kind k = kOther;
             if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
                 k = kControl;
@@ -141,7 +148,9 @@ const CharInfo& Info() {
     return *info;
 }
 
-bool IsWhiteSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+constexpr bool IsWhiteSpace(char16_t c) {
+    return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r');
+}
 
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
 // letter or all capitals cost a little, anything else (wHAT, оПХБЕР) much more.
@@ -193,7 +202,7 @@ class Scorer {
     Scorer() : info_(Info()) {}
 
     void Add(char16_t c) {
-        const Kind kind = info_.at[c].kind;
+        const Kind kind = info_[c].kind;
         if (kind <= kEnUpper) {
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
@@ -216,6 +225,14 @@ class Scorer {
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
+    }
+    // Adds `text` as far as the cost so far stays within `limit`: false where it went beyond.
+    bool AddWithin(std::u16string_view text, std::int64_t limit) {
+        for (const char16_t c : text) {
+            Add(c);
+            if (Running() > limit) return false;
+        }
+        return true;
     }
 
     // The cost so far. Ends the word being read: call it after white space or at the end.
@@ -296,8 +313,8 @@ class Scorer {
             firstCapital_ = capital;
             lastCapital_ = capital;
         }
-        const int letter = info_.at[c].letter;
-        cost_ += info_.at[c].extra;
+        const int letter = info_[c].letter;
+        cost_ += info_[c].extra;
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -350,8 +367,17 @@ constexpr std::u16string_view kLatinLookAlikes = u"aceopxykABCEHKMOPTXëË";
 constexpr std::u16string_view kCyrillicLookAlikes = u"асеорхукАВСЕНКМОРТХёЁ";
 static_assert(kLatinLookAlikes.size() == kCyrillicLookAlikes.size());
 
-bool IsLatinLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
+constexpr bool IsLatinLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+constexpr bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
+
+// How many letters of Russian or English `text` has.
+std::ptrdiff_t Letters(std::u16string_view text) {
+    const CharInfo& info = Info();
+    return std::count_if(text.begin(), text.end(),
+                         [&](char16_t c) { return info[c].kind <= kEnUpper; });
+}
 
 bool HasLatinLetter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsLatinLetter);
@@ -364,7 +390,10 @@ bool HasCyrillic(std::u16string_view text) {
 // For each unit: its character on the other layout (0: English keys to Russian, 1: the other
 // way), and its look-alike in the other script (2: Latin to Cyrillic, 3: Cyrillic to Latin),
 // itself where it has none.
-using UnitMap = std::array<char16_t, 0x10000>;
+struct UnitMap {
+    std::array<char16_t, kCharsetUnits> below;  // every unit from U+2600 on is itself
+    char16_t operator[](char16_t c) const { return c < kCharsetUnits ? below[c] : c; }
+};
 const std::array<UnitMap, 4>& SwapMaps() {
     static const std::array<UnitMap, 4>* const maps = [] {
         auto* m = new std::array<UnitMap, 4>;
@@ -375,10 +404,10 @@ const std::array<UnitMap, 4>& SwapMaps() {
             {kCyrillicLookAlikes, kLatinLookAlikes},
         }};
         for (std::size_t way = 0; way < pairs.size(); ++way) {
-            UnitMap& map = (*m)[way];
+            auto& map = (*m)[way].below;
             for (std::size_t c = 0; c < map.size(); ++c) map[c] = static_cast<char16_t>(c);
             const auto [from, to] = pairs[way];
-            for (std::size_t i = 0; i < from.size(); ++i) map[from[i]] = to[i];
+            for (std::size_t i = 0; i < from.size(); ++i) map.at(from[i]) = to[i];
         }
         return m;
     }();
@@ -448,34 +477,27 @@ static_assert(RecipesInOrder());
 // The readings that change bytes: they leave ASCII as it is.
 bool ReadsBytes(Op op) { return op == Op::kBytes || op == Op::kUtf8 || op == Op::kUtf8Twice; }
 
-// For each kBytes reading, the character every unit becomes (0: the unit has no byte in the code
-// page it was shown in; the text holds no NUL).
-const UnitMap& ByteMap(ReadingKind kind) {
-    static const std::array<std::unique_ptr<UnitMap>, kRecipeCount>* const maps = [] {
-        auto* m = new std::array<std::unique_ptr<UnitMap>, kRecipeCount>;
-        for (const Recipe& r : kRecipes) {
-            if (r.op != Op::kBytes) continue;
-            auto map = std::make_unique<UnitMap>();
-            map->fill(u'\0');
-            const std::int16_t* const shown = CharsetBytes(r.shown);
-            for (int b = 0; b < 256; ++b) {
-                const char16_t real = CharsetChar(r.real, static_cast<unsigned char>(b));
-                (*map)[CharsetChar(r.shown, static_cast<unsigned char>(b))] = real;
-                if (b >= 0x80 && b < 0xA0 && shown[b] == b) (*map)[b] = real;  // held a byte a unit
-            }
-            (*m)[static_cast<std::size_t>(r.kind)] = std::move(map);
-        }
-        return m;
-    }();
-    return *(*maps)[static_cast<std::size_t>(kind)];
-}
+// A kBytes reading: the character every unit becomes, its byte in the code page it was shown in
+// read in the real one (0: the unit has no byte there; the text holds no NUL).
+struct ByteMap {
+    explicit ByteMap(const Recipe& r) : shown(CharsetBytes(r.shown)) {
+        for (int b = 0; b < 256; ++b) real[b] = CharsetChar(r.real, static_cast<unsigned char>(b));
+    }
+    char16_t operator[](char16_t c) const {
+        const int b = c < kCharsetUnits ? shown[c] : -1;
+        return b < 0 ? u'\0' : real[b];
+    }
+    const std::int16_t* shown;
+    std::array<char16_t, 256> real;
+};
 
 // A byte reading that reads most words as an earlier one does (KOI8-U as KOI8-R, but for its
 // Ukrainian letters), and for each unit whether the two read it differently: a word without such
 // units costs what it costs under the earlier reading. -1 where there is none.
 struct Sibling {
     int reading = -1;
-    const bool* differs = nullptr;
+    const bool* differs = nullptr;  // below kCharsetUnits: no unit above has a byte
+    bool Differs(char16_t c) const { return c < kCharsetUnits && differs[c]; }
 };
 
 Sibling SiblingOf(ReadingKind kind) {
@@ -484,11 +506,11 @@ Sibling SiblingOf(ReadingKind kind) {
         {ReadingKind::kKoi8UBytes, ReadingKind::kKoi8Bytes},
     }};
     static const auto* const tables = [] {
-        auto* t = new std::array<std::array<bool, 0x10000>, kPairs.size()>;
+        auto* t = new std::array<std::array<bool, kCharsetUnits>, kPairs.size()>;
         for (std::size_t p = 0; p < kPairs.size(); ++p) {
-            const UnitMap& a = ByteMap(kPairs[p].first);
-            const UnitMap& b = ByteMap(kPairs[p].second);
-            for (std::size_t c = 0; c < 0x10000; ++c) (*t)[p][c] = a[c] != b[c];
+            const ByteMap a(kRecipes[static_cast<std::size_t>(kPairs[p].first)]);
+            const ByteMap b(kRecipes[static_cast<std::size_t>(kPairs[p].second)]);
+            for (char16_t c = 0; c < kCharsetUnits; ++c) (*t)[p][c] = a[c] != b[c];
         }
         return t;
     }();
@@ -508,13 +530,11 @@ struct Scratch {
 
 // How a reading reads a word: its recipe and its tables, looked up once.
 struct Reader {
-    explicit Reader(const Recipe& r)
-        : recipe(r),
-          map(r.op == Op::kBytes ? &ByteMap(r.kind) : nullptr),
-          shown(CharsetBytes(r.shown)) {}
+    explicit Reader(const Recipe& r) : recipe(r), map(r), shown(CharsetBytes(r.shown)) {}
     const Recipe& recipe;
-    const UnitMap* map;
-    const std::int16_t* shown;  // the byte of each unit in the code page it was shown in
+    ByteMap map;                // for kBytes
+    const std::int16_t* shown;  // the byte of each unit (below kCharsetUnits) in the code page it
+                                // was shown in
 };
 
 // `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
@@ -522,7 +542,7 @@ struct Reader {
 bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std::u16string& out) {
     s.bytes.resize(word.size());
     for (std::size_t i = 0; i < word.size(); ++i) {
-        const int b = shown[word[i]];
+        const int b = word[i] < kCharsetUnits ? shown[word[i]] : -1;
         if (b < 0) return false;
         s.bytes[i] = static_cast<char>(b);
     }
@@ -572,7 +592,7 @@ bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u
             out.assign(word);
             return true;
         case Op::kBytes: {
-            const UnitMap& map = *reader.map;
+            const ByteMap& map = reader.map;
             out.resize(word.size());
             for (std::size_t i = 0; i < word.size(); ++i) {
                 out[i] = map[word[i]];
@@ -583,6 +603,11 @@ bool ReadWord(const Reader& reader, std::u16string_view word, Scratch& s, std::u
         case Op::kUtf8:
             return Utf8Of(reader.shown, word, s, out);
         case Op::kUtf8Twice:
+            // ASCII reads as itself, as under every byte mix-up (and as the scores take it).
+            if (std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; })) {
+                out.assign(word);
+                return true;
+            }
             // The second reading only where the first gave well-formed text that still has
             // characters beyond ASCII: no pair of readings is tried blindly.
             return Utf8Of(reader.shown, word, s, s.first) &&
@@ -617,9 +642,44 @@ std::u16string FromFormat(TextFormat source, std::u16string_view body) {
     return text;
 }
 
-// `text` as `recipe` reads it, word by word (Translit whole): nothing where it cannot apply.
+// `text` as `recipe` reads it, word by word (Translit whole): nothing where it cannot apply. The
+// byte mix-ups and the layouts read each character on its own, and leave white space as it is (no
+// UTF-8 sequence spans ASCII, and a word read twice has characters beyond ASCII after the first
+// reading): they read the whole text at once.
 std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view text) {
-    if (recipe.op == Op::kTranslit) return FromFormat(kTranslit, text);
+    switch (recipe.op) {
+        case Op::kTranslit:
+            return FromFormat(kTranslit, text);
+        case Op::kBytes: {
+            const ByteMap map(recipe);
+            std::u16string out(text.size(), u'\0');
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                out[i] = map[text[i]];
+                if (out[i] == u'\0') return std::nullopt;
+            }
+            return out;
+        }
+        case Op::kUtf8:
+        case Op::kUtf8Twice: {
+            const std::int16_t* const shown = CharsetBytes(recipe.shown);
+            Scratch s;
+            std::u16string out;
+            if (!Utf8Of(shown, text, s, out)) return std::nullopt;
+            if (recipe.op == Op::kUtf8Twice && !Utf8Of(shown, std::u16string(out), s, out)) {
+                return std::nullopt;
+            }
+            return out;
+        }
+        case Op::kToRussian:
+        case Op::kToEnglish: {
+            const bool russian = recipe.op == Op::kToRussian;
+            // No word may have letters of the layout's own script.
+            if (russian ? HasCyrillic(text) : HasLatinLetter(text)) return std::nullopt;
+            return SwapLayout(text, russian);
+        }
+        default:
+            break;
+    }
     std::u16string out;
     out.reserve(text.size());
     Scratch s;
@@ -639,14 +699,44 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
     return out;
 }
 
+// Whether `text` reads as `b` reads it just as `a`, which reads every word of it, reads it (not at
+// all counts as otherwise): word by word, given up at the first word read otherwise. Neither may
+// be Translit, which reads whole runs of text. The readings put no white space in a word and
+// write something for every character, so the texts are the same where every word is.
+bool ReadsAlike(const Recipe& a, const Recipe& b, std::u16string_view text) {
+    const Reader readerA(a), readerB(b);
+    Scratch s;
+    std::u16string wordA, wordB;
+    for (std::size_t i = 0; i < text.size();) {
+        if (IsWhiteSpace(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !IsWhiteSpace(text[end])) ++end;
+        const std::u16string_view word = text.substr(i, end - i);
+        if (!ReadWord(readerB, word, s, wordB) || !ReadWord(readerA, word, s, wordA) ||
+            wordA != wordB) {
+            return false;
+        }
+        i = end;
+    }
+    return true;
+}
+
 // ---- Scoring every reading, word by word ------------------------------------------------------
 
 // A word of the text and the white space after it (the text's leading white space is a word of
 // its own, with no letters).
 struct Span {
     std::uint32_t begin, end, next;  // the word [begin, end), its white space [end, next)
+    std::uint32_t hash;              // the word's WordHash
     bool lineStart;                  // the word begins a line
 };
+
+// The hash of a word for the cache of words met before (FNV-1a), fed a unit at a time.
+constexpr std::uint32_t kWordHash = 2166136261u;
+constexpr std::uint32_t WordHash(std::uint32_t hash, char16_t c) { return (hash ^ c) * 16777619u; }
 
 constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 4;
 
@@ -666,7 +756,7 @@ bool ChangesFewWords(ReadingKind kind) {
 }
 
 // The decision's numbers, in eighths of a bit.
-std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
+constexpr std::int64_t Eighths(double bits) { return static_cast<std::int64_t>(bits * 8.0 + 0.5); }
 
 // What a reading pays in the reading in pieces: to be the first piece's (its margin's fixed part),
 // to follow another piece, and per eighth of a bit the text as it is costs in the words it
@@ -700,18 +790,33 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
 // state costs what PieceCosts says, as does the text's own cost that a reading changes). The
 // text is read a block of words at a time, so that besides the text itself only a few bytes a
 // word are kept.
+//
+// A word's cost under a reading does not depend on the words around it (white space ends every
+// word the model reads), so each distinct word is read once under every reading, Translit
+// included, and what a word costs is kept as it differs from the text as it is: a word that a
+// reading leaves as it is costs nothing more to add up, and the Viterbi steps count the
+// states' costs from the text as it is.
 class Scoring {
   public:
     explicit Scoring(std::u16string_view body) : body_(body) {
         // Readings that cannot change the text are not read at all.
-        bool nonAscii = false, latin = false, cyrillic = false, translit = false;
+        enum : std::uint8_t { kLatin = 1, kMark = 2, kBeyond = 4, kCyrillic = 8 };
+        static constexpr std::array<std::uint8_t, 128> kAscii = [] {
+            std::array<std::uint8_t, 128> a{};
+            for (char16_t c = 0; c < 128; ++c) {
+                a[c] = static_cast<std::uint8_t>(IsLatinLetter(c) ? kLatin : 0);
+                if (std::u16string_view(u"'\"\\_<").find(c) != std::u16string_view::npos) {
+                    a[c] = kMark;
+                }
+            }
+            return a;
+        }();
+        unsigned has = 0;
         for (const char16_t c : body) {
-            nonAscii |= c >= 0x80;
-            latin |= IsLatinLetter(c);
-            cyrillic |= IsCyrillic(c);
-            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+            has |= c < 0x80 ? kAscii[c] : c >= 0x400 && c <= 0x4FF ? kBeyond | kCyrillic : kBeyond;
         }
-        translit |= latin;
+        const bool nonAscii = (has & kBeyond) != 0, latin = (has & kLatin) != 0;
+        const bool cyrillic = (has & kCyrillic) != 0, translit = (has & (kLatin | kMark)) != 0;
         latinOnly_ = !cyrillic;
         for (int r = 0; r < kRecipeCount; ++r) {
             costs_[r] = PieceCostsOf(kRecipes[r].kind, latinOnly_);
@@ -729,157 +834,442 @@ class Scoring {
         }
         read_[0] = true;
         for (int r = 0; r < kRecipeCount; ++r) {
-            if (read_[r]) live_.push_back(r);
             readers_.emplace_back(kRecipes[r]);
+            siblings_[r] = SiblingOf(kRecipes[r].kind);
+            // A reading that begins a piece on a word it leaves as it is pays as much as any.
+            enterAsIs_[r] = enter_[r] = r == 0 ? costs_[r].follow : kSwitchCost;
+            // The Viterbi's states are the readings; those not read never read a word.
+            here_[r] = read_[r] ? 0 : kNever;
+            if (!read_[r]) continue;
+            live_.push_back(r);
+            liveMask_ |= 1u << r;
         }
+        if (read_[kTranslitIndex]) translitReader_.emplace(kUnicode);
         Read();
     }
 
     const Whole& WholeOf(int r) const { return whole_[r]; }
+
+    // What the text's units [begin, end), from a word's beginning to a word's end, cost as reading
+    // `r` (a reading read, and no Translit) reads them, where it reads every word: each word's
+    // cost as it was scored (read again where it was not read to its end), and the white space's.
+    std::int64_t CostOf(int r, std::size_t begin, std::size_t end) {
+        const CharInfo& info = Info();
+        std::int64_t cost = 0;
+        for (std::size_t i = begin; i < end;) {
+            if (IsWhiteSpace(body_[i])) {
+                cost += kKindCost[info[body_[i++]].kind];
+                continue;
+            }
+            std::size_t e = i;
+            while (e < end && !IsWhiteSpace(body_[e])) ++e;
+            const std::u16string_view word = body_.substr(i, e - i);
+            std::uint32_t hash = kWordHash;
+            for (const char16_t c : word) hash = WordHash(hash, c);
+            const WordScores& w = ScoresOf(static_cast<std::uint32_t>(i), word, hash);
+            // A word this long might cost more than its score holds.
+            constexpr std::size_t kLong = 1 << 20;
+            if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
+                ReadWord(readers_[r], word, scratch_, out_);
+                cost += Cost(out_);
+            } else {
+                cost += w.cost[r];
+            }
+            i = e;
+        }
+        return cost;
+    }
     bool LatinOnly() const { return latinOnly_; }
-    // The states of the best reading in pieces: spans [from, to) and the reading of each.
+    // The best reading in pieces: runs of words, the text's units [begin, end) from the first
+    // word's beginning to the last one's end, and the reading of each.
     struct Stretch {
-        std::size_t from, to;
+        std::size_t begin, end;
         int reading;
     };
     const std::vector<Stretch>& Stretches() const { return stretches_; }
-    const std::vector<Span>& Spans() const { return spans_; }
 
   private:
     static constexpr std::size_t kBlock = 1024;
+    static constexpr int kTranslitIndex = static_cast<int>(ReadingKind::kTranslitText);
+    static constexpr std::uint32_t kTranslitBit = 1u << kTranslitIndex;
+    static constexpr std::uint32_t kAllReadings = (1u << kRecipeCount) - 1;
+    static constexpr std::int64_t kSwitchCost = Eighths(kPieceSwitchBits);
 
+    // The text a block of words at a time: its words are found, read and taken by the Viterbi
+    // steps, and of each word only how the Viterbi came to it is kept.
     void Read() {
-        // The words.
-        for (std::size_t i = 0; i < body_.size();) {
-            Span s{};
-            s.begin = static_cast<std::uint32_t>(i);
-            s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
-            while (i < body_.size() && !IsWhiteSpace(body_[i])) ++i;
-            s.end = static_cast<std::uint32_t>(i);
-            while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
-            s.next = static_cast<std::uint32_t>(i);
-            spans_.push_back(s);
-        }
-        const std::size_t n = spans_.size();
+        // Never more words than half the text and one: the vectors grow only as they are written.
+        const std::size_t most = body_.size() / 2 + 1;
+        switched_.reserve(most);
+        from_.reserve(most);
         std::size_t places = 16;
-        while (places < n && places < kCacheSize) places *= 2;
-        cache_.resize(places);
-        switched_.assign(n, 0);
-        from_.assign(n, 0);
+        while (places < most && places < kCacheSize) places *= 2;
+        cache_.reset(new WordScores[places]);  // filled as words are met
+        cacheSize_ = places;
+        hashes_.assign(places, 0);
+        used_.assign(places, 0);
         best_.fill(kNever);
-        for (std::size_t at = 0; at < n; at += kBlock) {
-            const std::size_t count = std::min(kBlock, n - at);
-            ScoreBlock(at, count);
-            Forward(at, count);
+        for (std::size_t i = 0; i < body_.size();) {
+            // The block's words, and whether the Translit reader must read it whole: a verbatim
+            // section may span white space, and a word of separators alone reads as nothing and
+            // runs the white space around it together.
+            std::size_t count = 0;
+            bool translitWhole = false;
+            for (; count < kBlock && i < body_.size(); ++count) {
+                Span& s = spans_[count];
+                s.begin = static_cast<std::uint32_t>(i);
+                s.lineStart = i == 0 || body_[i - 1] == u'\n' || body_[i - 1] == u'\r';
+                bool marks = false;
+                std::uint32_t hash = kWordHash;
+                while (i < body_.size() && !IsWhiteSpace(body_[i])) {
+                    marks |= body_[i] == u'<' || body_[i] == u'_';
+                    hash = WordHash(hash, body_[i++]);
+                }
+                s.hash = hash;
+                s.end = static_cast<std::uint32_t>(i);
+                while (i < body_.size() && IsWhiteSpace(body_[i])) ++i;
+                s.next = static_cast<std::uint32_t>(i);
+                if (marks) {
+                    const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+                    translitWhole |= word.find(u"<*") != std::u16string_view::npos ||
+                                     word.find_first_not_of(u'_') == std::u16string_view::npos;
+                }
+            }
+            blocks_.push_back(spans_[0].begin);
+            ScoreBlock(count, translitWhole && read_[kTranslitIndex]);
         }
+        Finish();
         Backward();
     }
 
-    // Each reading's cost and junk for the words [at, at + count).
-    void ScoreBlock(std::size_t at, std::size_t count) {
+    std::int64_t SpaceCost(const Span& s) const {
         const CharInfo& info = Info();
+        std::int64_t space = 0;
+        for (std::uint32_t c = s.end; c < s.next; ++c) space += kKindCost[info[body_[c]].kind];
+        return space;
+    }
+
+    // Each reading's cost for the block's words, added to the whole text's and taken by the
+    // Viterbi step of each word.
+    void ScoreBlock(std::size_t count, bool translitWhole) {
+        if (translitWhole) {
+            for (std::size_t k = 0; k < count; ++k) {
+                const Span& s = spans_[k];
+                const WordScores& w =
+                    ScoresOf(s.begin, body_.substr(s.begin, s.end - s.begin), s.hash);
+                asIsCost_[k] = w.cost[0] + SpaceCost(s);
+                asIsJunk_[k] = w.junk[0];
+            }
+            ScoreTranslit(count);
+        }
         for (std::size_t k = 0; k < count; ++k) {
-            const Span& s = spans_[at + k];
+            const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
             // White space costs the same in every reading; the word's own cost does not depend
             // on what came before it, so a word met before is not read again.
-            std::int64_t space = 0;
-            for (std::uint32_t c = s.end; c < s.next; ++c)
-                space += kKindCost[info.at[body_[c]].kind];
-            const WordScores& w = ScoresOf(s.begin, word);
-            for (const int r : live_) {
-                if (kRecipes[r].op == Op::kTranslit) continue;
-                if (w.cost[r] == kNeverWord) {
-                    cost_[r][k] = kNever;
-                    continue;
+            const std::int64_t space = SpaceCost(s);
+            const WordScores& w = ScoresOf(s.begin, word, s.hash);
+            const std::int64_t asIs = w.cost[0] + space;
+            std::uint32_t changed = w.changed & liveMask_;
+            std::uint32_t never = w.never & liveMask_;
+            std::uint32_t bound = w.bound & liveMask_;
+            std::int64_t translitCost = 0, translitJunk = 0;
+            if (translitWhole) {
+                changed &= ~kTranslitBit;
+                never &= ~kTranslitBit;
+                if (translitCost_[k] >= kNever) {
+                    never |= kTranslitBit;
+                } else if (translitChanged_[k]) {
+                    changed |= kTranslitBit;
+                    translitCost = translitCost_[k] - space;
+                    translitJunk = translitJunk_[k];
+                    if (translitBound_[k]) bound |= kTranslitBit;
                 }
-                cost_[r][k] = w.cost[r] + space;
-                junk_[r][k] = w.junk[r];
-                changed_[r][k] = (w.changed >> r & 1u) != 0;
-                if ((w.bound >> r & 1u) != 0) whole_[r].bound = true;
-                if ((w.unlikeSibling >> r & 1u) != 0) whole_[r].likeSibling = false;
+            } else if ((changed & kTranslitBit) != 0) {
+                translitCost = w.cost[kTranslitIndex];
+                translitJunk = w.junk[kTranslitIndex];
+                if (!latinOnly_ && w.translitRunning > asIs + kHopeless) {
+                    // A word that falls far behind the text as it is is not read to its end.
+                    translitCost = w.cost[0] + kHopeless;
+                    translitJunk = w.junk[0];
+                    bound |= kTranslitBit;
+                }
             }
-        }
-        for (const int r : live_) {
-            if (kRecipes[r].op == Op::kTranslit) ScoreTranslit(at, count, r);
-        }
-        for (int r = 0; r < kRecipeCount; ++r) {
-            Whole& w = whole_[r];
-            if (!w.applies) continue;
-            for (std::size_t k = 0; k < count; ++k) {
-                if (cost_[r][k] >= kNever) {
-                    w.applies = false;
-                    break;
-                }
-                w.cost += cost_[r][k];
-                w.junk += junk_[r][k];
-                w.changes |= changed_[r][k];
-                if (changed_[r][k]) w.changedCost += cost_[0][k];
+
+            asIsTotal_ += asIs;
+            asIsJunkTotal_ += w.junk[0];
+            neverSeen_ |= never;
+            changedSeen_ |= changed;
+            boundSeen_ |= bound;
+            unlikeSiblingSeen_ |= w.unlikeSibling;
+            // The states the word costs more or less in than the text as it is.
+            int touchedCount = 0;
+            for (std::uint32_t m = changed; m != 0; m &= m - 1) {
+                const int r = std::countr_zero(m);
+                const std::int64_t cost = r == kTranslitIndex ? translitCost : w.cost[r];
+                const std::int64_t junk = r == kTranslitIndex ? translitJunk : w.junk[r];
+                moreCost_[r] += cost - w.cost[0];
+                moreJunk_[r] += junk - w.junk[0];
+                changedCost_[r] += asIs;
+                std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
+                if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
+                // MacCyrillic keeps every letter, in pieces as in the whole text.
+                if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
+                here_[r] = c - asIs;
+                enter_[r] = costs_[r].follow;
+                ++touchedCount;
+            }
+            int unreadCount = 0;
+            for (std::uint32_t m = never; m != 0; m &= m - 1) ++unreadCount;
+            Step(s, changed, never, touchedCount, unreadCount);
+            for (std::uint32_t m = changed; m != 0; m &= m - 1) {
+                const int r = std::countr_zero(m);
+                here_[r] = 0;
+                enter_[r] = enterAsIs_[r];
             }
         }
     }
 
-    // What every reading but Translit makes of one word, white space left out.
+    // The Viterbi step over the word `s`, whose cost in each state beyond the text as it is
+    // `here_` holds, and what entering each state there costs `enter_`: best_[r] is the cost of
+    // the best reading in pieces of the words so far that reads the last of them as reading r,
+    // less what the text as it is costs in them. The states `touched` read the word otherwise, the
+    // states `unread` cannot read it.
+    //
+    // A state that leaves the word as it is (but the text as it is, which enters at a price of
+    // its own) costs nothing here and is entered at one price: it changes only where it costs
+    // more than `clamp`, the best state's cost and that price. Every state but those of the word
+    // before is known to cost at most `ceiling_`; where that is no more than `clamp`, such states
+    // are left as they are. A state that cannot read the word costs kNever, whatever it cost
+    // before. `touchedCount` and `unreadCount` count the states of each.
+    void Step(const Span& s, std::uint32_t touched, std::uint32_t unread, int touchedCount,
+              int unreadCount) {
+        const auto states = static_cast<int>(live_.size());
+        const std::uint32_t all = liveMask_;
+        std::int64_t least = std::numeric_limits<std::int64_t>::max();
+        int g = 0;
+        if (switched_.empty()) {
+            for (int r = 0; r < kRecipeCount; ++r) {
+                const bool reads = ((all & ~unread) >> r & 1u) != 0;
+                best_[r] = reads ? here_[r] + costs_[r].first : kNever;
+                if (best_[r] < least) least = best_[r], g = r;
+            }
+            switched_.push_back(0);
+            from_.push_back(0);
+            bestState_ = g;
+            bestCost_ = least;
+            changing_ = all;
+            changingCount_ = states;
+            return;
+        }
+        from_.push_back(static_cast<std::uint8_t>(bestState_));
+        const std::int64_t bestBefore = bestCost_ + (s.lineStart ? 0 : kMidLine);
+        const std::int64_t clamp = bestBefore + kSwitchCost;
+        const std::uint32_t own = touched | unread | 1u;
+        std::uint32_t taken = own | changing_;
+        // Where most states are stepped, all of them are, in one loop without branches (the
+        // readings not read too, which cost kNever and more there, and are set back after).
+        if (clamp < ceiling_ || 1 + touchedCount + changingCount_ > states) taken = all;
+        const std::uint32_t stepped = taken & ~unread;
+        std::uint32_t switched = 0;
+        const auto step = [&](int r) {
+            const std::int64_t stay = best_[r];
+            const std::int64_t change = bestBefore + enter_[r];
+            const bool enter = change < stay;
+            switched |= static_cast<std::uint32_t>(enter) << r;
+            const std::int64_t now = (enter ? change : stay) + here_[r];
+            best_[r] = now;
+            g = now < least ? r : g;
+            least = now < least ? now : least;
+        };
+        if (stepped == all) {
+            for (int r = 0; r < kRecipeCount; ++r) step(r);
+            for (std::uint32_t m = ~all & kAllReadings; m != 0; m &= m - 1) {
+                best_[std::countr_zero(m)] = kNever;
+            }
+        } else {
+            for (std::uint32_t m = stepped; m != 0; m &= m - 1) step(std::countr_zero(m));
+        }
+        for (std::uint32_t m = unread; m != 0; m &= m - 1) best_[std::countr_zero(m)] = kNever;
+        switched_.push_back(switched & stepped);
+        // The states left as they are cost at least what the best state cost: the best state is
+        // still the best where it was left, and where it was taken and none costs less now.
+        const bool left = (taken >> bestState_ & 1u) == 0;
+        if (left) {
+            if (bestCost_ < least || (bestCost_ == least && bestState_ < g)) {
+                least = bestCost_, g = bestState_;
+            }
+        } else if (taken != all && (least > bestCost_ || (least == bestCost_ && g > bestState_))) {
+            least = std::numeric_limits<std::int64_t>::max();
+            for (int r = 0; r < kRecipeCount; ++r) {
+                if (best_[r] < least) least = best_[r], g = r;
+            }
+        }
+        bestState_ = g;
+        bestCost_ = least;
+        ceiling_ = clamp;
+        changing_ = own;
+        changingCount_ = 1 + touchedCount + unreadCount;
+    }
+
+    // What each reading makes of the whole text: the text as it is and what each reading adds.
+    void Finish() {
+        whole_[0].cost = asIsTotal_;
+        whole_[0].junk = asIsJunkTotal_;
+        for (int r = 1; r < kRecipeCount; ++r) {
+            if (!read_[r]) continue;
+            Whole& w = whole_[r];
+            const auto bit = [&](std::uint32_t mask) { return (mask >> r & 1u) != 0; };
+            w.applies = !bit(neverSeen_);
+            w.cost = asIsTotal_ + moreCost_[r];
+            w.junk = asIsJunkTotal_ + moreJunk_[r];
+            w.changes = bit(changedSeen_);
+            w.changedCost = changedCost_[r];
+            w.bound = bit(boundSeen_);
+            w.likeSibling = !bit(unlikeSiblingSeen_);
+        }
+        whole_[kTranslitIndex].cost += translitWholeCost_;
+    }
+
+    // What every reading makes of one word, white space left out.
     static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
+    // Left unset until the word is read: the cache is not written before it is used.
     struct WordScores {
-        std::uint32_t begin = 0, length = 0;  // where the word was first met
-        bool used = false;
-        std::uint32_t changed = 0, bound = 0, unlikeSibling = 0;  // a bit a reading
-        std::array<std::int32_t, kRecipeCount> cost{};
-        std::array<std::int16_t, kRecipeCount> junk{};
+        std::uint32_t begin, length;  // where the word was first met
+        // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
+        // the sibling reads it.
+        std::uint32_t changed, bound, never, unlikeSibling;
+        std::uint32_t fewerLetters;  // the word read so has fewer letters (MacCyrillic)
+        // In a text with Cyrillic letters, what the Translit reading costs as far as its end
+        // (before the word ends there): the word falls far behind by this.
+        std::int32_t translitRunning;
+        std::array<std::int32_t, kRecipeCount> cost;  // for the readings read
+        std::array<std::int16_t, kRecipeCount> junk;
     };
 
-    // The scores of `word` (at `begin` in the text), from the cache of words met before or read
-    // now. The cache keeps the last word of each hash, so that its memory stays fixed.
-    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word) {
-        std::uint32_t hash = 2166136261u;
-        for (const char16_t c : word) hash = (hash ^ c) * 16777619u;
-        WordScores& slot = cache_[hash & (cache_.size() - 1)];
-        if (slot.used && slot.length == word.size() &&
-            body_.substr(slot.begin, slot.length) == word) {
-            return slot;
+    // The scores of `word` (at `begin` in the text, its WordHash `hash`), from the cache of words
+    // met before or read now. The cache is a fixed number of sets of kWays places, each set keeping
+    // the words of its hashes used last, so that its memory stays fixed.
+    const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word, std::uint32_t hash) {
+        const std::size_t ways = std::min(kWays, cacheSize_);
+        const std::size_t set = (hash & (cacheSize_ / ways - 1)) * ways;
+        std::size_t oldest = set;
+        for (std::size_t p = set; p < set + ways; ++p) {
+            if (used_[p] != 0 && hashes_[p] == hash) {
+                WordScores& slot = cache_[p];
+                if (slot.length == word.size() && body_.substr(slot.begin, slot.length) == word) {
+                    used_[p] = ++clock_;
+                    return slot;
+                }
+            }
+            if (used_[p] < used_[oldest]) oldest = p;
         }
-        slot.used = true;
+        if (clock_ == std::numeric_limits<std::uint32_t>::max()) {
+            // Once in four billion words: the order of use starts afresh.
+            std::fill(used_.begin(), used_.end(), 0);
+            clock_ = 0;
+        }
+        used_[oldest] = ++clock_;
+        hashes_[oldest] = hash;
+        WordScores& slot = cache_[oldest];
+        Read(slot, begin, word);
+        return slot;
+    }
+
+    // What every reading makes of `word`, into `slot`.
+    void Read(WordScores& slot, std::uint32_t begin, std::u16string_view word) {
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
-        slot.changed = slot.bound = slot.unlikeSibling = 0;
+        slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
         const std::int64_t asIs = scorer.Cost();
         slot.cost[0] = static_cast<std::int32_t>(asIs);
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
-        const bool ascii =
-            std::all_of(word.begin(), word.end(), [](char16_t c) { return c < 0x80; });
+        // What the word has, which tells many readings that they leave it alone or cannot read it:
+        // the code pages that have every character of it among them.
+        static const std::array<std::uint8_t, kCharsetUnits>* const kCovers = [] {
+            auto* covers = new std::array<std::uint8_t, kCharsetUnits>{};
+            for (int set = 0; set < kCharsets; ++set) {
+                for (int b = 0; b < 256; ++b) {
+                    const char16_t c =
+                        CharsetChar(static_cast<Charset>(set), static_cast<unsigned char>(b));
+                    (*covers)[c] |= static_cast<std::uint8_t>(1u << set);
+                }
+                if (static_cast<Charset>(set) == Charset::kWindows1252) {
+                    for (int b = 0x80; b < 0xA0; ++b)
+                        (*covers)[b] |= static_cast<std::uint8_t>(1u << set);
+                }
+            }
+            return covers;
+        }();
+        unsigned covered = 0xFF;
+        bool ascii = true, latin = false, latinE = false, cyrillic = false, translit = false;
+        for (const char16_t c : word) {
+            covered &= c < kCharsetUnits ? (*kCovers)[c] : 0u;
+            ascii &= c < 0x80;
+            latin |= IsLatinLetter(c);
+            latinE |= c == u'ë' || c == u'Ë';  // a look-alike of ё
+            cyrillic |= IsCyrillic(c);
+            translit |= c == u'\'' || c == u'"' || c == u'\\' || c == u'_' || c == u'<';
+        }
+        const auto same = [&](int r, int as) {
+            slot.cost[r] = slot.cost[as];
+            slot.junk[r] = slot.junk[as];
+            const std::uint32_t bit = 1u << r;
+            if ((slot.changed >> as & 1u) != 0) slot.changed |= bit;
+            if ((slot.bound >> as & 1u) != 0) slot.bound |= bit;
+            if ((slot.never >> as & 1u) != 0) slot.never |= bit;
+        };
+        const auto never = [&](int r) {
+            slot.cost[r] = kNeverWord;
+            slot.never |= 1u << r;
+        };
+        // UTF-8 read once, for each code page it was shown in: reading it twice reads this again.
+        std::array<std::int8_t, kCharsets> once{};  // 0 not read, 1 read, -1 no UTF-8
         for (const int r : live_) {
             const Recipe& recipe = kRecipes[r];
-            if (r == 0 || recipe.op == Op::kTranslit) continue;
-            const auto same = [&](int as) {
-                slot.cost[r] = slot.cost[as];
-                slot.junk[r] = slot.junk[as];
-                if ((slot.changed >> as & 1u) != 0) slot.changed |= 1u << r;
-                if ((slot.bound >> as & 1u) != 0) slot.bound |= 1u << r;
-            };
-            if (ascii && (ReadsBytes(recipe.op) || recipe.op == Op::kToCyrillic ||
-                          recipe.op == Op::kToLatin)) {
-                same(0);  // ASCII reads as itself
+            const Op op = recipe.op;
+            if (r == 0) continue;
+            if (op == Op::kTranslit) {
+                // Only Latin letters and the marks of Translit are read otherwise.
+                if (latin || translit) {
+                    ReadTranslitWord(slot, word);
+                } else {
+                    same(r, 0);
+                }
                 continue;
             }
-            const Sibling sibling = SiblingOf(recipe.kind);
+            if (ascii && (ReadsBytes(op) || op == Op::kToCyrillic || op == Op::kToLatin)) {
+                same(r, 0);  // ASCII reads as itself
+                continue;
+            }
+            // Look-alikes change only words with letters of both scripts.
+            if ((op == Op::kToCyrillic || op == Op::kToLatin) && !((latin || latinE) && cyrillic)) {
+                same(r, 0);
+                continue;
+            }
+            // A character the code page it was shown in lacks: no byte mix-up through it.
+            if (ReadsBytes(op) && (covered >> static_cast<int>(recipe.shown) & 1u) == 0) {
+                never(r);
+                continue;
+            }
+            const Sibling& sibling = siblings_[r];
             if (sibling.reading >= 0) {
                 if (std::none_of(word.begin(), word.end(),
-                                 [&](char16_t c) { return sibling.differs[c]; })) {
-                    same(sibling.reading);  // reads as its sibling does
+                                 [&](char16_t c) { return sibling.Differs(c); })) {
+                    same(r, sibling.reading);  // reads as its sibling does
                     continue;
                 }
                 slot.unlikeSibling |= 1u << r;
             }
             std::u16string_view read;
             bool changed = false;
-            if (recipe.op == Op::kBytes) {
+            if (op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
                 if (buffer_.size() < word.size()) buffer_.resize(word.size());
-                const UnitMap& map = ByteMap(recipe.kind);
+                const ByteMap& map = readers_[r].map;
                 std::size_t i = 0;
                 for (; i < word.size(); ++i) {
                     const char16_t c = map[word[i]];
@@ -888,35 +1278,58 @@ class Scoring {
                     buffer_[i] = c;
                 }
                 if (i < word.size()) {
-                    slot.cost[r] = kNeverWord;
+                    never(r);
                     continue;
                 }
                 read = std::u16string_view(buffer_.data(), word.size());
+            } else if (op == Op::kUtf8 || op == Op::kUtf8Twice) {
+                const auto shown = static_cast<std::size_t>(recipe.shown);
+                std::u16string& first = utf8Once_[shown];
+                if (once[shown] == 0) {
+                    once[shown] = Utf8Of(readers_[r].shown, word, scratch_, first) ? 1 : -1;
+                }
+                if (once[shown] < 0) {
+                    never(r);
+                    continue;
+                }
+                if (op == Op::kUtf8) {
+                    read = first;
+                } else {
+                    // The second reading only where the first gave well-formed text that still
+                    // has characters beyond ASCII: no pair of readings is tried blindly.
+                    if (std::none_of(first.begin(), first.end(),
+                                     [](char16_t c) { return c >= 0x80; }) ||
+                        !Utf8Of(readers_[r].shown, first, scratch_, out_)) {
+                        never(r);
+                        continue;
+                    }
+                    read = out_;
+                }
+                changed = read != word;
+            } else if ((op == Op::kToRussian && cyrillic) || (op == Op::kToEnglish && latin)) {
+                // A word with letters of the layout's own script was not typed on the other one.
+                never(r);
+                continue;
             } else {
                 if (!ReadWord(readers_[r], word, scratch_, out_)) {
-                    slot.cost[r] = kNeverWord;
+                    never(r);
                     continue;
                 }
                 changed = out_ != word;
                 read = out_;
             }
             if (!changed) {
-                same(0);
+                same(r, 0);
                 continue;
             }
             slot.changed |= 1u << r;
+            if (recipe.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(read) < Letters(word)) {
+                slot.fewerLetters |= 1u << r;
+            }
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = asIs + kHopeless;
             scorer.Restart(0, 0);
-            bool hopeless = false;
-            for (const char16_t c : read) {
-                scorer.Add(c);
-                if (scorer.Running() > limit) {
-                    hopeless = true;
-                    break;
-                }
-            }
-            if (hopeless) {
+            if (!scorer.AddWithin(read, limit)) {
                 slot.cost[r] = static_cast<std::int32_t>(limit);
                 slot.junk[r] = slot.junk[0];
                 slot.bound |= 1u << r;
@@ -926,42 +1339,79 @@ class Scoring {
                 static_cast<std::int32_t>(std::min<std::int64_t>(scorer.Cost(), kNeverWord - 1));
             slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
         }
-        return slot;
+    }
+
+    // The word as Translit reads it alone, which is how the reader reads it in a block that it
+    // need not read whole: the word's cost as the likeliest Russian written so (in a text without
+    // Cyrillic letters) or by its letters, and how far its reading runs before it ends.
+    void ReadTranslitWord(WordScores& slot, std::u16string_view word) {
+        constexpr int r = kTranslitIndex;
+        slot.cost[r] = slot.cost[0];
+        slot.junk[r] = slot.junk[0];
+        if (word.empty()) return;
+        translitIn_.assign(word);
+        translitIn_.push_back(u'\0');  // the reader never reads a text's last character
+        translitOut_.clear();
+        translitReader_->Reset();
+        translitReader_->ReadWhole(translitIn_, translitOut_);
+        if (translitOut_ == word) return;
+        // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
+        if (HasCyrillic(word)) {
+            slot.cost[r] = kNeverWord;
+            slot.never |= 1u << r;
+            return;
+        }
+        slot.changed |= 1u << r;
+        std::int64_t cost = 0, junk = 0;
+        if (latinOnly_) {
+            Scorer<true>& spelled = spelled_;
+            spelled.Restart(0, 0);
+            spelled.Add(translitOut_);
+            cost = spelled.Cost();
+            junk = spelled.Junk();
+        } else {
+            Scorer<false>& plain = scorer_;
+            plain.Restart(0, 0);
+            plain.Add(translitOut_);
+            slot.translitRunning =
+                static_cast<std::int32_t>(std::min<std::int64_t>(plain.Running(), kNeverWord - 1));
+            cost = plain.Cost();
+            junk = plain.Junk();
+        }
+        slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
+        slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));
     }
 
     template <bool kSpelled>
     void ScoreOne(Scorer<kSpelled>& scorer, std::int64_t& before, std::size_t k,
-                  std::u16string_view word, std::u16string_view space, int r) {
+                  std::u16string_view word, std::u16string_view space) {
         const std::int64_t junkBefore = scorer.Junk();
         if constexpr (!kSpelled) {
             // A word that falls far behind the text as it is is not read to its end.
-            const std::int64_t limit = before + cost_[0][k] + kHopeless;
-            for (const char16_t c : word) {
-                scorer.Add(c);
-                if (scorer.Running() > limit) {
-                    cost_[r][k] = cost_[0][k] + kHopeless;
-                    junk_[r][k] = junk_[0][k];
-                    whole_[r].bound = true;
-                    scorer.Restart(limit, junkBefore);
-                    before = limit;
-                    return;
-                }
+            const std::int64_t limit = before + asIsCost_[k] + kHopeless;
+            if (!scorer.AddWithin(word, limit)) {
+                translitCost_[k] = asIsCost_[k] + kHopeless;
+                translitJunk_[k] = asIsJunk_[k];
+                translitBound_[k] = true;
+                scorer.Restart(limit, junkBefore);
+                before = limit;
+                return;
             }
         } else {
             scorer.Add(word);
         }
         scorer.Add(space);
         const std::int64_t now = scorer.Cost();
-        cost_[r][k] = now - before;
-        junk_[r][k] = scorer.Junk() - junkBefore;
+        translitCost_[k] = now - before;
+        translitJunk_[k] = scorer.Junk() - junkBefore;
         before = now;
     }
 
-    // Translit reads the block whole (a verbatim section may hold white space); its words are
-    // where the white space of the text is, which the reader keeps.
-    void ScoreTranslit(std::size_t at, std::size_t count, int r) {
-        const Span& first = spans_[at];
-        const Span& last = spans_[at + count - 1];
+    // Translit in a block the reader must read whole (a verbatim section may hold white space);
+    // its words are where the white space of the text is, which the reader keeps.
+    void ScoreTranslit(std::size_t count) {
+        const Span& first = spans_[0];
+        const Span& last = spans_[count - 1];
         const std::u16string_view block = body_.substr(first.begin, last.next - first.begin);
         const std::u16string read = FromFormat(kTranslit, block);
         std::vector<std::pair<std::size_t, std::size_t>> words;  // [begin, end) in `read`
@@ -973,17 +1423,16 @@ class Scoring {
             while (i < read.size() && IsWhiteSpace(read[i])) ++i;
             const std::size_t k = words.size();
             words.emplace_back(b, e);
-            aligned =
-                aligned && k < count &&
-                std::u16string_view(read).substr(e, i - e) ==
-                    body_.substr(spans_[at + k].end, spans_[at + k].next - spans_[at + k].end);
+            aligned = aligned && k < count &&
+                      std::u16string_view(read).substr(e, i - e) ==
+                          body_.substr(spans_[k].end, spans_[k].next - spans_[k].end);
         }
         aligned = aligned && words.size() == count;
         Scorer<true> spelled;
         Scorer<false> plain;
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
-            const Span& s = spans_[at + k];
+            const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
             std::u16string_view got;
             std::u16string own;
@@ -994,22 +1443,23 @@ class Scoring {
                 own = FromFormat(kTranslit, word);
                 got = own;
             }
-            changed_[r][k] = got != word;
-            if (!changed_[r][k]) {
-                cost_[r][k] = cost_[0][k];
-                junk_[r][k] = junk_[0][k];
+            translitChanged_[k] = got != word;
+            translitBound_[k] = false;
+            if (!translitChanged_[k]) {
+                translitCost_[k] = asIsCost_[k];
+                translitJunk_[k] = asIsJunk_[k];
                 continue;
             }
             // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
             if (HasCyrillic(word)) {
-                cost_[r][k] = kNever;
+                translitCost_[k] = kNever;
                 continue;
             }
             const std::u16string_view space = body_.substr(s.end, s.next - s.end);
             if (latinOnly_) {
-                ScoreOne(spelled, before, k, got, space, r);
+                ScoreOne(spelled, before, k, got, space);
             } else {
-                ScoreOne(plain, before, k, got, space, r);
+                ScoreOne(plain, before, k, got, space);
             }
         }
         if (!aligned) {
@@ -1018,75 +1468,51 @@ class Scoring {
             std::int64_t sum = 0;
             bool applies = true;
             for (std::size_t k = 0; k < count && applies; ++k) {
-                applies = cost_[r][k] < kNever;  // where Translit cannot read the text, nothing
-                sum += applies ? cost_[r][k] : 0;
+                applies =
+                    translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
+                sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) whole_[r].cost += Cost(read, latinOnly_) - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_) - sum;
         }
     }
 
-    // The Viterbi step over the block's words: best_[r] is the cost of the best reading in pieces
-    // of the words so far that reads the last of them as r.
-    void Forward(std::size_t at, std::size_t count) {
-        const std::int64_t switchCost = Eighths(kPieceSwitchBits);
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::size_t i = at + k;
-            std::array<std::int64_t, kRecipeCount> here;
-            for (const int r : live_) {
-                std::int64_t c = cost_[r][k];
-                if (c < kNever) {
-                    if (changed_[r][k]) c += cost_[0][k] * costs_[r].share / 1024;
-                    if (junk_[r][k] > junk_[0][k]) c += kJunkCost * (junk_[r][k] - junk_[0][k]);
-                }
-                here[r] = c;
-            }
-            if (i == 0) {
-                for (const int r : live_) {
-                    best_[r] = here[r] >= kNever ? kNever : here[r] + costs_[r].first;
-                }
-                continue;
-            }
-            int g = 0;
-            for (const int r : live_) {
-                if (best_[r] < best_[g]) g = r;
-            }
-            from_[i] = static_cast<std::uint8_t>(g);
-            const std::int64_t bestBefore = best_[g] + (spans_[i].lineStart ? 0 : kMidLine);
-            std::uint32_t switched = 0;
-            for (const int r : live_) {
-                if (here[r] >= kNever) {
-                    best_[r] = kNever;
-                    continue;
-                }
-                const std::int64_t stay = best_[r];
-                // A reading that begins a piece on a word it leaves as it is pays as much as any.
-                const std::int64_t change =
-                    bestBefore + (r == 0 || changed_[r][k] ? costs_[r].follow : switchCost);
-                if (change < stay) switched |= 1u << r;
-                best_[r] = std::min(stay, change) + here[r];
-            }
-            switched_[i] = switched;
-        }
-    }
-
+    // The best reading in pieces, followed back from the end of the text; then where its stretches
+    // begin and end, each found from the beginning of its first word's block.
     void Backward() {
-        const std::size_t n = spans_.size();
+        const std::size_t n = switched_.size();
         if (n == 0) return;
         int state = 0;
         for (int r = 1; r < kRecipeCount; ++r) {
             if (best_[r] < best_[state]) state = r;
         }
-        std::vector<int> states(n);
+        std::vector<std::pair<std::size_t, int>> starts;  // each stretch's first word, its state
         for (std::size_t i = n; i-- > 0;) {
-            states[i] = state;
-            if (i > 0 && (switched_[i] >> state & 1u) != 0) state = from_[i];
+            const int before = i > 0 && (switched_[i] >> state & 1u) != 0 ? from_[i] : state;
+            if (i == 0 || before != state) starts.emplace_back(i, state);
+            state = before;
         }
-        for (std::size_t i = 0; i < n;) {
-            std::size_t end = i;
-            while (end < n && states[end] == states[i]) ++end;
-            stretches_.push_back({i, end, states[i]});
-            i = end;
+        std::reverse(starts.begin(), starts.end());
+        std::size_t word = 0, at = 0;  // a word, and where it begins
+        for (const auto& [first, reading] : starts) {
+            if (first / kBlock != word / kBlock || first < word) {
+                word = first / kBlock * kBlock;
+                at = blocks_[first / kBlock];
+            }
+            for (; word < first; ++word) {
+                while (at < body_.size() && !IsWhiteSpace(body_[at])) ++at;
+                while (at < body_.size() && IsWhiteSpace(body_[at])) ++at;
+            }
+            // The stretch before ends where this one's first word begins, white space left out.
+            if (!stretches_.empty()) {
+                std::size_t end = at;
+                while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
+                stretches_.back().end = end;
+            }
+            stretches_.push_back({at, 0, reading});
         }
+        std::size_t end = body_.size();
+        while (end > stretches_.back().begin && IsWhiteSpace(body_[end - 1])) --end;
+        stretches_.back().end = end;
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
@@ -1101,23 +1527,51 @@ class Scoring {
     std::array<PieceCosts, kRecipeCount> costs_{};
     std::array<Whole, kRecipeCount> whole_{};
     std::array<bool, kRecipeCount> read_{};
-    std::vector<int> live_;  // the readings read
-    std::vector<Span> spans_;
-    std::vector<std::uint32_t> switched_;  // for each word, the states entered anew there
-    std::vector<std::uint8_t> from_;       // and the state they came from
-    std::array<std::int64_t, kRecipeCount> best_{};
+    std::vector<int> live_;  // the readings read: the Viterbi's states
+    std::uint32_t liveMask_ = 0;
+    std::array<Sibling, kRecipeCount> siblings_{};
+    std::array<Span, kBlock> spans_{};  // the block's words
+    // For each word: the states entered anew there and the state they came from; where each
+    // block begins.
+    std::vector<std::uint32_t> switched_, blocks_;
+    std::vector<std::uint8_t> from_;
+    // For each state: the cost of the best reading in pieces so far (beyond the text as it is),
+    // what the word costs beyond the text as it is, and what entering it there costs; entering
+    // where it leaves the word as it is costs `enterAsIs_`.
+    std::array<std::int64_t, kRecipeCount> best_{}, here_{}, enter_{}, enterAsIs_{};
+    int bestState_ = 0;          // the best of them
+    std::int64_t bestCost_ = 0;  // and its cost
+    // The states whose cost may be more than `ceiling_`: those the last word changed.
+    std::uint32_t changing_ = 0;
+    int changingCount_ = 0;
+    std::int64_t ceiling_ = 0;
     std::vector<Stretch> stretches_;
-    // The block's numbers.
-    std::array<std::array<std::int64_t, kBlock>, kRecipeCount> cost_{}, junk_{};
-    std::array<std::array<bool, kBlock>, kRecipeCount> changed_{};
+    // The whole text: the text as it is, what each reading adds, and which readings changed a
+    // word, could not read one, or did not read one to its end.
+    std::int64_t asIsTotal_ = 0, asIsJunkTotal_ = 0, translitWholeCost_ = 0;
+    std::array<std::int64_t, kRecipeCount> moreCost_{}, moreJunk_{}, changedCost_{};
+    std::uint32_t neverSeen_ = 0, changedSeen_ = 0, boundSeen_ = 0, unlikeSiblingSeen_ = 0;
+    // A block that Translit reads whole: each word's cost as it is and under Translit.
+    std::array<std::int64_t, kBlock> asIsCost_{}, asIsJunk_{}, translitCost_{}, translitJunk_{};
+    std::array<bool, kBlock> translitChanged_{}, translitBound_{};
     Scratch scratch_;
     std::u16string out_;
     std::vector<char16_t> buffer_;
     Scorer<false> scorer_;
+    Scorer<true> spelled_;
     std::vector<Reader> readers_;
-    // As many places as the text has words, a power of two from 16 to 16,384 (2.6 MB).
+    std::optional<TranslitReader> translitReader_;
+    std::u16string translitIn_, translitOut_;
+    // As many places as the text may have words, a power of two from 16 to 16,384 (2.9 MB), in
+    // sets of kWays; for each place the hash of its word and when it was used last (0: never, and
+    // then nothing in the place is read).
     static constexpr std::size_t kCacheSize = 16384;
-    std::vector<WordScores> cache_;
+    static constexpr std::size_t kWays = 8;
+    std::unique_ptr<WordScores[]> cache_;
+    std::size_t cacheSize_ = 0;
+    std::vector<std::uint32_t> hashes_, used_;
+    std::uint32_t clock_ = 0;
+    std::array<std::u16string, kCharsets> utf8Once_;
 };
 
 }  // namespace
@@ -1260,15 +1714,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
     // keep every letter besides.
-    const auto letters = [](std::u16string_view t) {
-        const CharInfo& info = Info();
-        return std::count_if(t.begin(), t.end(),
-                             [&](char16_t c) { return info.at[c].kind <= kEnUpper; });
+    std::optional<std::ptrdiff_t> lettersOfBody;
+    const auto bodyLetters = [&] {
+        if (!lettersOfBody) lettersOfBody = Letters(body);
+        return *lettersOfBody;
     };
     const auto clean = [&](std::size_t i) {
         const Reading& r = whole[i];
         if (scoring->WholeOf(static_cast<int>(r.kind)).junk > asIs.junk) return false;
-        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || letters(textOf(i)) >= letters(body);
+        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || Letters(textOf(i)) >= bodyLetters();
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no
@@ -1294,7 +1748,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                     ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
                           8.0
                     : -asIsScore;
-            return r.score - asIsScore > Margin(r.kind, cost, latinOnly);
+            double margin = Margin(r.kind, cost, latinOnly);
+            if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(textOf(i)) > bodyLetters()) {
+                margin -= kFewLettersMarginBits;  // letters for what were none: its share alone
+            }
+            return r.score - asIsScore > margin;
         };
         // A bound that does not beat the text as it is, the reading does not either.
         if (!beats()) continue;
@@ -1306,35 +1764,36 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     }
 
     // The best reading in pieces, its pieces read whole where one reading gives the same text.
-    const std::vector<Span>& spans = scoring->Spans();
     struct Part {
         std::size_t begin, end;  // in `body`
         ReadingKind kind;
-        std::u16string text;
+        ReadingKind read;                    // a reading that gives its text
+        std::optional<std::u16string> text;  // held once it is needed
     };
     std::vector<Part> parts;
     for (const auto& stretch : scoring->Stretches()) {
-        Part part{spans[stretch.from].begin,
-                  spans[stretch.to - 1].end,
-                  kRecipes[stretch.reading].kind,
-                  {}};
-        // One stretch is the whole text read one way: its text is not needed.
-        if (scoring->Stretches().size() > 1) {
-            const auto read =
-                ReadText(kRecipes[stretch.reading], body.substr(part.begin, part.end - part.begin));
-            if (!read) {  // cannot happen: the reading read every word of it
-                parts.clear();
-                break;
-            }
-            part.text = *read;
-        }
-        parts.push_back(std::move(part));
+        const ReadingKind kind = kRecipes[stretch.reading].kind;
+        parts.push_back({stretch.begin, stretch.end, kind, kind, {}});
     }
-    const auto sameAs = [&](const Part& part, ReadingKind kind) {
+    const auto partText = [&](Part& part) -> const std::u16string& {
+        if (!part.text) {
+            // The reading read every word of it.
+            const std::u16string_view range = body.substr(part.begin, part.end - part.begin);
+            part.text = ReadText(kRecipes[static_cast<std::size_t>(part.read)], range)
+                            .value_or(std::u16string(range));
+        }
+        return *part.text;
+    };
+    const auto sameAs = [&](Part& part, ReadingKind kind) {
         if (part.kind == kind) return true;
-        const auto read = ReadText(kRecipes[static_cast<std::size_t>(kind)],
-                                   body.substr(part.begin, part.end - part.begin));
-        return read && *read == part.text;
+        const Recipe& mine = kRecipes[static_cast<std::size_t>(part.read)];
+        const Recipe& other = kRecipes[static_cast<std::size_t>(kind)];
+        const std::u16string_view range = body.substr(part.begin, part.end - part.begin);
+        if (mine.op != Op::kTranslit && other.op != Op::kTranslit) {
+            return ReadsAlike(mine, other, range);
+        }
+        const auto read = ReadText(other, range);
+        return read && *read == partText(part);
     };
     if (parts.size() > 1) {
         for (Part& part : parts) {
@@ -1348,14 +1807,24 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
         std::vector<Part> merged;
         for (Part& part : parts) {
-            if (!merged.empty() && merged.back().kind == part.kind) {
-                Part& back = merged.back();
-                back.text += body.substr(back.end, part.begin - back.end);
-                back.text += part.text;
-                back.end = part.end;
-            } else {
+            if (merged.empty() || merged.back().kind != part.kind) {
                 merged.push_back(std::move(part));
+                continue;
             }
+            Part& back = merged.back();
+            if (kRecipes[static_cast<std::size_t>(part.kind)].op == Op::kTranslit) {
+                // Translit reads a run of text whole: the pieces' own texts, and the white space
+                // between them.
+                std::u16string text = partText(back);
+                text += body.substr(back.end, part.begin - back.end);
+                text += partText(part);
+                back.text = std::move(text);
+            } else {
+                // Each piece reads as `kind` reads it, a word at a time.
+                back.read = part.kind;
+                back.text.reset();
+            }
+            back.end = part.end;
         }
         parts = std::move(merged);
     }
@@ -1382,10 +1851,25 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             at = position;
             return line;
         };
+        // The text in pieces costs what its pieces and the white space between them cost: the
+        // model reads no word across white space.
+        const CharInfo& info = Info();
+        const auto spaceCost = [&](std::size_t from, std::size_t to) {
+            std::int64_t cost = 0;
+            for (std::size_t c = from; c < to; ++c) cost += kKindCost[info[body[c]].kind];
+            return cost;
+        };
         std::size_t written = 0;
-        for (const Part& part : parts) {
+        std::int64_t piecesCost = 0;
+        for (Part& part : parts) {
+            const std::u16string& text = partText(part);
             pieces.text += body.substr(written, part.begin - written);
-            pieces.text += part.text;
+            pieces.text += text;
+            const auto kind = static_cast<int>(part.kind);
+            const std::int64_t cost = kRecipes[kind].op == Op::kTranslit
+                                          ? Cost(text)
+                                          : scoring->CostOf(kind, part.begin, part.end);
+            piecesCost += spaceCost(written, part.begin) + cost;
             written = part.end;
             Piece piece;
             piece.begin = part.begin;
@@ -1393,11 +1877,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             piece.firstLine = lineAt(part.begin);
             piece.lastLine = lineAt(part.end);
             piece.kind = part.kind;
-            piece.score = -TextCost(part.text);
+            piece.score = -static_cast<double>(cost) / 8.0;
             pieces.pieces.push_back(piece);
         }
         pieces.text += body.substr(written);
-        const std::int64_t piecesCost = Cost(pieces.text);
+        piecesCost += spaceCost(written, body.size());
         pieces.score = -static_cast<double>(piecesCost) / 8.0;
         // A reading of the whole text that gives the same is that reading. The same text costs
         // the same: only such readings (and those scored as a bound) are compared.

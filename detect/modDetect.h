@@ -109,8 +109,10 @@ inline constexpr double kMixedTranslitMarginShare = 0.03;
 // Look-alike letters in a word of the other script are rarely meant: a mixed word costs the model
 // much, and its repair needs the least. MacCyrillic shown as CP 1251 changes only the capitals and
 // я («Џривет», «имЯ»), and turns a good text's capitals into symbols and foreign letters, which
-// no reading may add: it needs little too. The share of these is of the cost of the words they
-// change, not of the whole text.
+// no reading may add: it needs little too, and where it gives letters for what were none
+// («—тобы» to «Чтобы», the capital that begins a sentence), only its share (a good text loses
+// letters to it, and the share keeps it from a text whose only change is «Я» to «я»). The share
+// of these is of the cost of the words they change, not of the whole text.
 inline constexpr double kLookAlikeMarginBits = 4.0;
 inline constexpr double kFewLettersMarginBits = 3.0;
 inline constexpr double kLookAlikeMarginShare = 0.03;

@@ -327,6 +327,14 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
     for (std::string_view word : {"╨Я╤А╨╕╨▓╨╡╤В", "ЏаЁўҐв", "╧ЁштхЄ", "Åα¿óÑΓ"}) {
         EXPECT_EQ(Auto(word), "Привет") << word;
     }
+    // MacCyrillic turns the capital that begins a sentence into a dash or a quote, which the
+    // letter model finds about as likely; giving a letter back for it, it needs no more than its
+    // share. A good text's «Я», which it makes «я», is no such letter.
+    for (std::string_view sentence : {"Чтобы создать", "Далее вам предложат выбрать"}) {
+        const std::string garbled = Garble(sentence, Charset::kMacCyrillic, Charset::kWindows1251);
+        EXPECT_EQ(Auto(garbled), sentence) << garbled;
+    }
+    for (std::string_view good : {"Ядро", "Я помню исходную"}) EXPECT_EQ(Auto(good), good);
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
@@ -343,6 +351,12 @@ TEST_F(DetectTest, DoubleMojibakeComesBack) {
     }
     // As the issue shows it, its no-break spaces (0xA0 of CP 1251) kept.
     EXPECT_EQ(Auto("Р\u00A0СџРЎР‚Р\u00A0С‘Р\u00A0Р†Р\u00A0ВµРЎвЂљ"), "Привет");
+    // ASCII words read as themselves, whole or in pieces (they once left the text as it was).
+    const std::string ascii = "Установка LVM 2.4.1 на диск";
+    const std::string twice = Garble(Garble(ascii, std::nullopt, Charset::kWindows1251),
+                                     std::nullopt, Charset::kWindows1251);
+    EXPECT_EQ(Auto(twice), ascii);
+    EXPECT_EQ(Auto("Всё хорошо.\n" + twice), "Всё хорошо.\n" + ascii);
 }
 
 // Ukrainian letters count as the Russian letters nearest them, so a KOI8-U text does not read as
@@ -425,6 +439,11 @@ TEST_F(DetectTest, PartlyGarbledTextsComeBackInPieces) {
     std::u16string koi = Terminated(inLine);
     ConvertAuto(kTranslit, koi);
     EXPECT_EQ(koi.substr(0, koi.find(u'\0')), u"Fail ne naiden: oshibka chteniia diska");
+    // A byte mix-up read into a good line does not make its capital a dash (MacCyrillic's «С» is
+    // «—»): MacCyrillic keeps every letter in pieces too.
+    const std::string withCapital = "С помощью этого";
+    const std::string koi8 = Garble("Присвоение этому", Charset::kKoi8R, Charset::kWindows1251);
+    EXPECT_EQ(Auto(withCapital + "\n" + koi8), withCapital + "\nПрисвоение этому");
     // A part the whole text's reading explains as well (ASCII, which UTF-8 leaves alone) keeps it
     // whole.
     const std::string ascii = Garble("Привет, мир!", std::nullopt, Charset::kWindows1251) +
