@@ -204,12 +204,22 @@ class Scorer {
     void Add(char16_t c) {
         const Kind kind = info_[c].kind;
         if (kind <= kEnUpper) {
+            quoted_ |= kind <= kRuUpper && beforeCyrillic_;
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
+            beforeCyrillic_ = false;
             Letter(c, kind);
             return;
         }
-        if (script_ >= 0) {
+        // An opening quote that opens nothing: white space (or the end) right after it.
+        if (opening_ && (kind == kSpace || kind == kLineBreak)) cost_ += kMisplacedCost;
+        opening_ = c == u'‘' || c == u'“' || c == u'„' || c == u'‚';
+        const bool afterLetter = script_ >= 0;
+        // A Russian word after an English opening quote pays for it where it ends, unless the
+        // quote closes there: «‘так’» is a word in quotes.
+        if (afterLetter && quoted_ && c != u'’' && c != u'”') cost_ += kMisplacedCost;
+        quoted_ = false;
+        if (afterLetter) {
             EndWord();
             if (kGlues[kind]) cost_ += kGluedJunkCost;
             if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
@@ -222,6 +232,10 @@ class Scorer {
         // dash, an ellipsis or a closing guillemet run into one («…сли», «—тобы»).
         beforeLetter_ = kGlues[kind] ? kGluedJunkCost : 0;
         if (c == u'—' || c == u'–' || c == u'…' || c == u'»') beforeLetter_ += kMisplacedCost;
+        // A closing quote that follows no word, run into one («’ак», «”рагменты»); the English
+        // opening quotes before a Russian word, which Russian opens with «, „ (and closes with “).
+        if (!afterLetter && (c == u'’' || c == u'”')) beforeLetter_ += kMisplacedCost;
+        beforeCyrillic_ = c == u'‘' || c == u'“';
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
@@ -238,6 +252,8 @@ class Scorer {
     // The cost so far. Ends the word being read: call it after white space or at the end.
     std::int64_t Cost() {
         if (script_ >= 0) EndWord();
+        if (opening_ || quoted_) cost_ += kMisplacedCost;
+        opening_ = quoted_ = false;
         return cost_;
     }
     std::int64_t Junk() const { return junk_; }
@@ -252,6 +268,7 @@ class Scorer {
         word_ = 0;
         count_ = 1;
         beforeLetter_ = 0;
+        beforeCyrillic_ = opening_ = quoted_ = false;
     }
 
   private:
@@ -330,7 +347,10 @@ class Scorer {
     const CharInfo& info_;
     std::int64_t cost_ = 0, junk_ = 0;
     int beforeLetter_ = 0;
-    int script_ = -1;  // -1 no word; 0 Russian; 1 English
+    bool beforeCyrillic_ = false;  // the last character was an English opening quote
+    bool opening_ = false;         // the last character was an opening quote
+    bool quoted_ = false;          // the word being read follows an English opening quote
+    int script_ = -1;              // -1 no word; 0 Russian; 1 English
     // The word's one state; with several (count_ > 1) they are in `states_`.
     int a_ = 0, b_ = 0;
     std::int64_t word_ = 0;

@@ -335,6 +335,18 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
         EXPECT_EQ(Auto(garbled), sentence) << garbled;
     }
     for (std::string_view good : {"Ядро", "Я помню исходную"}) EXPECT_EQ(Auto(good), good);
+    // Its capitals С Т У Ф Д В are the quotes ‘ ’ “ ” „ ‚ of CP 1251: a closing quote run into
+    // a word, an English opening quote before a Russian one and a quote that opens nothing are
+    // out of their place. Quotes where they belong are left alone.
+    for (std::string_view sentence : {"Так", "Фрагменты конфигурации,", "Убедитесь, что создали,",
+                                      "Сначала вам", "В этом случае", "Данные части могут"}) {
+        const std::string garbled = Garble(sentence, Charset::kMacCyrillic, Charset::kWindows1251);
+        EXPECT_EQ(Auto(garbled), sentence) << garbled;
+    }
+    for (std::string_view good : {"He said “hello” and don’t", "‘Hello’ and “goodbye”",
+                                  "Он сказал „привет“ и ушёл", "Нажмите “Далее”", "это ‘так’ и"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
