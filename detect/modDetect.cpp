@@ -1032,7 +1032,8 @@ class Scoring {
                 moreJunk_[r] += junk - w.junk[0];
                 changedCost_[r] += asIs;
                 std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
-                if (junk > w.junk[0]) c += kJunkCost * (junk - w.junk[0]);
+                const std::int64_t moreJunk = junk - w.junk[0];
+                c += moreJunk * (moreJunk > 0 ? kJunkCost : kTakenJunkCost);
                 // MacCyrillic keeps every letter, in pieces as in the whole text.
                 if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
                 here_[r] = c - asIs;
@@ -1536,6 +1537,11 @@ class Scoring {
     }
 
     static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
+    // What a piece gains for each character of junk it takes away: junk is what garbled text
+    // leaves, and the model charges it no more than a letter («É» and «и» cost about the same).
+    // Without it a word of junk at the edge of a garbled stretch was left out of the stretch, and
+    // a short garbled word beside good ones was left as it was.
+    static constexpr std::int64_t kTakenJunkCost = 6 * 8;
     // A word this far behind the text as it is costs this much under a reading: more than leaving
     // the reading's piece and coming back to it.
     static constexpr std::int64_t kHopeless = 48 * 8;
@@ -1914,7 +1920,16 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         for (std::size_t i = 0; i < whole.size() && same == whole.size(); ++i) {
             if (sameText(i)) same = i;
         }
-        if (same == whole.size()) {
+        // The junk a piece takes away counts for it beyond the model (kTakenJunkCost), which
+        // tells where its stretch ends, but the text in pieces is used only where the model finds
+        // it no less likely than the text as it is (or Translit, whose margin lets a text score a
+        // little below its letters read as English, reads a piece of it).
+        const bool translit = std::any_of(parts.begin(), parts.end(), [](const Part& part) {
+            return part.kind == ReadingKind::kTranslitText;
+        });
+        if (pieces.score < asIsScore && !translit) {
+            // The readings of the whole text decide.
+        } else if (same == whole.size()) {
             readings.push_back(std::move(pieces));
         } else {
             chosen = same;

@@ -122,7 +122,8 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 // reading's first piece pays its margin's fixed part, Margin(kind, 0); Translit and the layouts,
 // which read English-looking words and names too, pay more), and what a piece pays to be the
 // text as it is again. Each piece pays the margin's share of the text's own cost in the
-// words it changes, and 12 bits for each character of junk it adds.
+// words it changes and 12 bits for each character of junk it adds, and gains 6 bits for each
+// it takes away (so a reading of the whole text that takes junk away needs less margin).
 inline constexpr double kPieceSwitchBits = 16.0;
 inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
 inline constexpr double kPieceBackBits = 12.0;

@@ -463,6 +463,28 @@ TEST_F(DetectTest, PartlyGarbledTextsComeBackInPieces) {
     EXPECT_EQ(Chosen(ascii), ReadingKind::kUtf8AsCp1251);
 }
 
+// A garbled stretch leaves junk (accented letters, box drawing), which the letter model charges
+// no more than a letter: the junk word at its edge («×» for «в», «É» for «и») once stayed as it
+// was, and so did short garbled words beside good ones. Good texts keep their own symbols.
+TEST_F(DetectTest, JunkATextHoldsCountsForTheReadingThatTakesItAway) {
+    const auto koi8 = [](std::string_view text) {
+        return Garble(text, Charset::kKoi8R, Charset::kWindows1252);
+    };
+    EXPECT_EQ(Auto("Не удалось разобрать " + koi8("в каталог базы данных")),
+              "Не удалось разобрать в каталог базы данных");
+    EXPECT_EQ(Auto(koi8("чтобы перейти в главное меню, и") + " Таким образом"),
+              "чтобы перейти в главное меню, и Таким образом");
+    const std::string cp1251 = Garble("Тем", Charset::kWindows1251, Charset::kWindows1252);
+    EXPECT_EQ(Auto(cp1251), "Тем");
+    EXPECT_EQ(Auto("Избегайте " + cp1251), "Избегайте Тем");
+    EXPECT_EQ(Auto(Garble("Ваша", Charset::kWindows1251, Charset::kWindows1252) + " Выбрать"),
+              "Ваша Выбрать");
+    for (std::string_view good : {"Müller", "Привет, José!", "Hello world ¬", "Dušan", "2 × 3",
+                                  "© 2024 Иван", "Файл [Enter]", "[options]"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
 // A reading that adds characters no Russian or English text has is never used, whatever the
 // model makes of them: CP 1251 shown as 866 once came back from the keyboard layout as «`.n[Єє[m».
 TEST_F(DetectTest, NoReadingMakesATextWorse) {
