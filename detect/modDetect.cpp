@@ -68,6 +68,10 @@ constexpr std::array<bool, kKinds> kGlues{false, false, false, false, false, fal
 constexpr int kMisplacedCost = 6 * 8;
 // A word that changes script in its middle (Latin and Cyrillic letters run together).
 constexpr int kMixedScriptCost = 12 * 8;
+// A letter of neither alphabet run into a Russian word, on either side, costs as much: Russian
+// writes no such letter, and code pages mixed up leave them at the start of words («Њогут»,
+// «Ћсновным», «Ќа» for «Могут», «Основным», «На»).
+constexpr int kForeignInWordCost = kMixedScriptCost;
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
 // (и и е г у), for this much more.
 constexpr int kNeighbourLetterCost = 3 * 8;
@@ -207,6 +211,8 @@ class Scorer {
             quoted_ |= kind <= kRuUpper && beforeCyrillic_;
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
+            if (foreignBefore_ && kind <= kRuUpper) cost_ += kForeignInWordCost;
+            foreignBefore_ = false;
             beforeCyrillic_ = false;
             Letter(c, kind);
             return;
@@ -215,6 +221,10 @@ class Scorer {
         if (opening_ && (kind == kSpace || kind == kLineBreak)) cost_ += kMisplacedCost;
         opening_ = c == u'‘' || c == u'“' || c == u'„' || c == u'‚';
         const bool afterLetter = script_ >= 0;
+        // A letter of neither alphabet pays once, after a Russian letter or before one.
+        const bool afterRussian = script_ == 0;
+        if (kind == kForeignLetter && afterRussian) cost_ += kForeignInWordCost;
+        foreignBefore_ = kind == kForeignLetter && !afterRussian;
         // A Russian word after an English opening quote pays for it where it ends, unless the
         // quote closes there: «‘так’» is a word in quotes.
         if (afterLetter && quoted_ && c != u'’' && c != u'”') cost_ += kMisplacedCost;
@@ -268,7 +278,7 @@ class Scorer {
         word_ = 0;
         count_ = 1;
         beforeLetter_ = 0;
-        beforeCyrillic_ = opening_ = quoted_ = false;
+        beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = false;
     }
 
   private:
@@ -347,6 +357,7 @@ class Scorer {
     const CharInfo& info_;
     std::int64_t cost_ = 0, junk_ = 0;
     int beforeLetter_ = 0;
+    bool foreignBefore_ = false;   // the character before was a letter of neither alphabet
     bool beforeCyrillic_ = false;  // the last character was an English opening quote
     bool opening_ = false;         // the last character was an opening quote
     bool quoted_ = false;          // the word being read follows an English opening quote

@@ -485,6 +485,27 @@ TEST_F(DetectTest, JunkATextHoldsCountsForTheReadingThatTakesItAway) {
     }
 }
 
+// MacCyrillic's capitals К М Н О П are letters of Serbian and Macedonian in CP 1251 («Њогут»,
+// «Ћсновным»), which a Russian word never holds: run into one they cost as a change of script.
+// The garbled stretch before a good word with a capital, which MacCyrillic would spoil, was left
+// as it was. Accented Latin letters beside Latin ones, and Ukrainian and Belarusian letters,
+// stay as they are.
+TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
+    const auto mac = [](std::string_view text) {
+        return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
+    };
+    EXPECT_EQ(Auto(mac("На следующем экране вы увидите") + " Далее отформатирует разделы"),
+              "На следующем экране вы увидите Далее отформатирует разделы");
+    EXPECT_EQ(Auto(mac("Могут быть автоматически настроены пароль суперпользователя") +
+                   " вы должны увидеть все созданные логические тома, как обычные разделы"),
+              "Могут быть автоматически настроены пароль суперпользователя вы должны увидеть все "
+              "созданные логические тома, как обычные разделы");
+    for (std::string_view good : {"Müller", "Dušan Ćirić", "Привет, José!", "праўда і воля",
+                                  "Прывітанне, як справы ў цябе", "Ґанок", "crème brûlée"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
 // A reading that adds characters no Russian or English text has is never used, whatever the
 // model makes of them: CP 1251 shown as 866 once came back from the keyboard layout as «`.n[Єє[m».
 TEST_F(DetectTest, NoReadingMakesATextWorse) {
