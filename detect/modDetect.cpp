@@ -72,6 +72,10 @@ constexpr int kMixedScriptCost = 12 * 8;
 // writes no such letter, and code pages mixed up leave them at the start of words («Њогут»,
 // «Ћсновным», «Ќа» for «Могут», «Основным», «На»).
 constexpr int kForeignInWordCost = kMixedScriptCost;
+// «Я», «Ю» or «Э» ending a Russian word of small letters, beyond the word's change of case: no
+// abbreviation or unit ends so («мкФ», «кВ» do), but MacCyrillic's «я» and «ё» are CP 1251's «Я»
+// and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
+constexpr int kCapitalLastCost = 16 * 8;
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
 // (и и е г у), for this much more.
 constexpr int kNeighbourLetterCost = 3 * 8;
@@ -293,6 +297,12 @@ class Scorer {
             }
         }
         cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
+        // A Russian word of small letters that ends in a capital «Я», «Ю» or «Э» alone («длЯ»,
+        // «конечнаЯ»): a word in parts begins each part with a capital («МойОфис»).
+        if (script_ == 0 && length_ >= 3 && !firstCapital_ && !capitalBefore_ &&
+            (last_ == u'Я' || last_ == u'Ю' || last_ == u'Э')) {
+            cost_ += kCapitalLastCost;
+        }
         script_ = -1;
         word_ = 0;  // so that Running() counts the word once
     }
@@ -349,6 +359,8 @@ class Scorer {
             a_ = b_, b_ = letter;
         }
         switches_ += length_ > 0 && capital != lastCapital_;
+        capitalBefore_ = lastCapital_;
+        last_ = c;
         capitals_ += capital;
         lastCapital_ = capital;
         ++length_;
@@ -368,7 +380,8 @@ class Scorer {
     std::array<WordState, kMaxStates> states_{}, next_{};
     int count_ = 1;
     int length_ = 0, capitals_ = 0, switches_ = 0;
-    bool firstCapital_ = false, lastCapital_ = false;
+    bool firstCapital_ = false, lastCapital_ = false, capitalBefore_ = false;
+    char16_t last_ = 0;  // the word's last letter
     const std::uint8_t* table_ = model::kRussian;
     int n_ = model::kRussianSymbols;
 };

@@ -506,6 +506,23 @@ TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
     }
 }
 
+// MacCyrillic's «я» and «ё» are CP 1251's «Я» and «Ю», left at the end of small-letter words
+// («длЯ», «конечнаЯ»), which once cost too little to begin a stretch of MacCyrillic in a line.
+// Units and abbreviations that end in a capital of their own stay as they are.
+TEST_F(DetectTest, ACapitalYaEndingASmallLetterWordIsGarbled) {
+    const auto mac = [](std::string_view text) {
+        return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
+    };
+    EXPECT_EQ(Auto(mac("для очистки") + " Пропускается распаковка уже распакованного"),
+              "для очистки Пропускается распаковка уже распакованного");
+    EXPECT_EQ(Auto("Нельзя использовать " + mac("конечная последовательность")),
+              "Нельзя использовать конечная последовательность");
+    for (std::string_view good : {"мкВ", "10 мкФ", "кВ", "МиГ", "ИнфоТВ", "МойОфис", "ЯндексДеньги",
+                                  "LaTeX", "iOS", "Я помню исходную"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
 // A reading that adds characters no Russian or English text has is never used, whatever the
 // model makes of them: CP 1251 shown as 866 once came back from the keyboard layout as «`.n[Єє[m».
 TEST_F(DetectTest, NoReadingMakesATextWorse) {
