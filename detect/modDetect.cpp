@@ -68,9 +68,9 @@ constexpr std::array<bool, kKinds> kGlues{false, false, false, false, false, fal
 constexpr int kMisplacedCost = 6 * 8;
 // A word that changes script in its middle (Latin and Cyrillic letters run together).
 constexpr int kMixedScriptCost = 12 * 8;
-// A letter of neither alphabet run into a Russian word, on either side, costs as much: Russian
-// writes no such letter, and code pages mixed up leave them at the start of words («Њогут»,
-// «Ћсновным», «Ќа» for «Могут», «Основным», «На»).
+// A Cyrillic capital of neither alphabet (Ђ Љ Њ Ћ Џ...) run into a Russian word, on either side,
+// costs as much: Russian writes no such letter, and MacCyrillic read as CP 1251 leaves them at
+// the start of words («Њогут», «Ћсновным», «Ќа» for «Могут», «Основным», «На»).
 constexpr int kForeignInWordCost = kMixedScriptCost;
 // «Я», «Ю» or «Э» ending a Russian word of small letters, beyond the word's change of case: no
 // abbreviation or unit ends so («мкФ», «кВ» do), but MacCyrillic's «я» and «ё» are CP 1251's «Я»
@@ -225,10 +225,12 @@ class Scorer {
         if (opening_ && (kind == kSpace || kind == kLineBreak)) cost_ += kMisplacedCost;
         opening_ = c == u'‘' || c == u'“' || c == u'„' || c == u'‚';
         const bool afterLetter = script_ >= 0;
-        // A letter of neither alphabet pays once, after a Russian letter or before one.
+        // A capital of neither alphabet pays once, after a Russian letter or before one. The small
+        // letters are left alone: Serbian and Macedonian words are written with them («његова»).
         const bool afterRussian = script_ == 0;
-        if (kind == kForeignLetter && afterRussian) cost_ += kForeignInWordCost;
-        foreignBefore_ = kind == kForeignLetter && !afterRussian;
+        const bool foreignCapital = kind == kForeignLetter && c >= u'\u0400' && c <= u'\u040F';
+        if (foreignCapital && afterRussian) cost_ += kForeignInWordCost;
+        foreignBefore_ = foreignCapital && !afterRussian;
         // A Russian word after an English opening quote pays for it where it ends, unless the
         // quote closes there: «‘так’» is a word in quotes.
         if (afterLetter && quoted_ && c != u'’' && c != u'”') cost_ += kMisplacedCost;

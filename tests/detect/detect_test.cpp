@@ -488,8 +488,8 @@ TEST_F(DetectTest, JunkATextHoldsCountsForTheReadingThatTakesItAway) {
 // MacCyrillic's capitals К М Н О П are letters of Serbian and Macedonian in CP 1251 («Њогут»,
 // «Ћсновным»), which a Russian word never holds: run into one they cost as a change of script.
 // The garbled stretch before a good word with a capital, which MacCyrillic would spoil, was left
-// as it was. Accented Latin letters beside Latin ones, and Ukrainian and Belarusian letters,
-// stay as they are.
+// as it was. Accented Latin letters beside Latin ones, Ukrainian and Belarusian letters, and
+// Serbian words of small letters stay as they are.
 TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
     const auto mac = [](std::string_view text) {
         return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
@@ -500,8 +500,10 @@ TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
                    " вы должны увидеть все созданные логические тома, как обычные разделы"),
               "Могут быть автоматически настроены пароль суперпользователя вы должны увидеть все "
               "созданные логические тома, как обычные разделы");
-    for (std::string_view good : {"Müller", "Dušan Ćirić", "Привет, José!", "праўда і воля",
-                                  "Прывітанне, як справы ў цябе", "Ґанок", "crème brûlée"}) {
+    for (std::string_view good :
+         {"Müller", "Dušan Ćirić", "Привет, José!", "праўда і воля", "Прывітанне, як справы ў цябе",
+          "Ґанок", "crème brûlée", "Ово је његова књига, а она чита њу сваког дана.",
+          "Приватни подаци се неће објављивати."}) {
         EXPECT_EQ(Auto(good), good);
     }
 }
