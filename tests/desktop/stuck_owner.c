@@ -41,12 +41,9 @@ int main(int argc, char** argv) {
             fflush(stdout);
         } else if (type == XCB_SELECTION_REQUEST) {
             const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
-            xcb_get_atom_name_reply_t* name =
-                xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request->target), NULL);
-            printf("request %.*s %lld\n", name ? xcb_get_atom_name_name_length(name) : 0,
-                   name ? xcb_get_atom_name_name(name) : "", NowMs() - start);
-            fflush(stdout);
-            free(name);
+            char elapsed[32];
+            snprintf(elapsed, sizeof elapsed, " %lld", NowMs() - start);
+            PrintRequest(c, request, elapsed);
             if (answerTargets && request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8};
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,

@@ -80,12 +80,7 @@ int main(int argc, char** argv) {
             fflush(stdout);
         } else if (type == XCB_SELECTION_REQUEST) {
             const xcb_selection_request_event_t* request = (xcb_selection_request_event_t*)event;
-            xcb_get_atom_name_reply_t* name =
-                xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request->target), NULL);
-            printf("request %.*s\n", name ? xcb_get_atom_name_name_length(name) : 0,
-                   name ? xcb_get_atom_name_name(name) : "");
-            fflush(stdout);
-            free(name);
+            PrintRequest(c, request, "");
             xcb_atom_t answer = XCB_ATOM_NONE;
             if (request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8, hint};

@@ -15,6 +15,18 @@ static inline xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
     return atom;
 }
 
+/* Prints "request TARGET" and then SUFFIX (which begins with its own space, or is empty) for a
+ * selection request, as the owners tell the tests what was asked of them. */
+static inline void PrintRequest(xcb_connection_t* c, const xcb_selection_request_event_t* request,
+                                const char* suffix) {
+    xcb_get_atom_name_reply_t* name =
+        xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request->target), NULL);
+    printf("request %.*s%s\n", name ? xcb_get_atom_name_name_length(name) : 0,
+           name ? xcb_get_atom_name_name(name) : "", suffix);
+    fflush(stdout);
+    free(name);
+}
+
 /* Answers a selection request: PROPERTY holds the answer, XCB_ATOM_NONE refuses it. */
 static inline void ReplySelectionRequest(xcb_connection_t* c,
                                          const xcb_selection_request_event_t* request,

@@ -14,6 +14,7 @@
 
 #include "FakeClipboard.h"
 #include "FakeHotKey.h"
+#include "QuietPlatform.h"
 #include "TempDir.h"
 #include "detect/modDetect.h"
 #include "shell/frmSplashBase.h"
@@ -83,9 +84,8 @@ class ScriptedClipboard : public test::FakeClipboard {
     }
 };
 
-class QueuePlatform : public Platform {
+class QueuePlatform : public test::QuietPlatform {
   public:
-    std::vector<std::string> log;
     ScriptedClipboard clipboard;
     test::FakeHotKey hotKey;
     std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> timers;
@@ -93,21 +93,9 @@ class QueuePlatform : public Platform {
     QueuePlatform() { clipboard.log = &log; }
     Clipboard& AppClipboard() override { return clipboard; }
     HotKey& AppHotKey() override { return hotKey; }
-    void ShowSplash() override {}
-    void HideSplash() override {}
-    void Pause(int) override {}
-    void AddTrayIcon(std::string_view) override {}
-    void RemoveTrayIcon() override {}
-    void SetMenuItemChecked(const MenuItem&, bool) override {}
     void SetMenuItemEnabled(const MenuItem& item, bool on) override {
         if (item.command == MenuCommand::Undo) undoEnabled = on;
     }
-    void OpenStatusDialog(TextFormat, TextFormat, const std::string& reading) override {
-        log.push_back("status " + reading);
-    }
-    void OpenWindow(AppWindow) override {}
-    void SettingsFileChosen(const fs::path&, bool) override {}
-    void CloseMainWindow() override {}
     void EndProgram() override { log.push_back("end"); }
     void ShowMessage(std::string_view text) override {
         log.push_back("message " + std::string(text));

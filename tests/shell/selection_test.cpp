@@ -13,6 +13,7 @@
 
 #include "FakeClipboard.h"
 #include "FakeHotKey.h"
+#include "QuietPlatform.h"
 #include "TempDir.h"
 #include "shell/frmSplashBase.h"
 #include "shell/modPlatform.h"
@@ -104,9 +105,8 @@ class FakeDesktop : public SelectionDesktop {
     std::optional<std::u16string> kept_;
 };
 
-class SelectionPlatform : public Platform {
+class SelectionPlatform : public test::QuietPlatform {
   public:
-    Log log;
     test::FakeClipboard clipboard;
     test::FakeHotKey hotKey;
     test::FakeHotKey selectionKey;
@@ -116,19 +116,6 @@ class SelectionPlatform : public Platform {
     HotKey& AppHotKey() override { return hotKey; }
     SelectionDesktop* AppSelectionDesktop() override { return &desktop; }
     HotKey* AppSelectionHotKey() override { return &selectionKey; }
-    void ShowSplash() override {}
-    void HideSplash() override {}
-    void Pause(int) override {}
-    void AddTrayIcon(std::string_view) override {}
-    void RemoveTrayIcon() override {}
-    void SetMenuItemChecked(const MenuItem&, bool) override {}
-    void SetMenuItemEnabled(const MenuItem&, bool) override {}
-    void OpenStatusDialog(TextFormat, TextFormat, const std::string& reading) override {
-        log.push_back("status " + reading);
-    }
-    void OpenWindow(AppWindow) override {}
-    void SettingsFileChosen(const fs::path&, bool) override {}
-    void CloseMainWindow() override {}
     void EndProgram() override {}
     void ShowNotice(std::string_view, std::string_view text) override {
         log.push_back("notice " + std::string(text.substr(0, text.find(':'))));
