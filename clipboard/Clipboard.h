@@ -27,6 +27,11 @@ inline constexpr std::chrono::milliseconds kClipboardTotalLimit{10000};
 // reading. Larger texts are left as they are, with a notice.
 inline constexpr std::size_t kClipboardMaxUnits = std::size_t{16} << 20;
 
+// The format (an X11 target, a Wayland MIME type) password managers add to what they copy, with
+// the value kSecretValue; clipboard managers leave such a text out of their history.
+inline constexpr char kSecretFormat[] = "x-kde-passwordManagerHint";
+inline constexpr char kSecretValue[] = "secret";
+
 struct ReadLimits {
     std::chrono::milliseconds idle = kClipboardIdleLimit;
     std::chrono::milliseconds total = kClipboardTotalLimit;

@@ -48,9 +48,6 @@ bool IsFileType(const std::string& type) {
            type == "application/x-kde-cutselection";
 }
 
-// The type password managers add to what they copy, with the value "secret".
-constexpr char kSecretType[] = "x-kde-passwordManagerHint";
-
 // Readers served at once; a program that opens more reads at a time waits for none of them.
 constexpr std::size_t kMaxSenders = 16;
 
@@ -608,7 +605,7 @@ class WaylandClipboard final : public Clipboard {
         std::vector<WaylandDataControl::Format> formats;
         for (std::size_t i = 0; i < kOfferedTypes; ++i) formats.emplace_back(kTextTypes[i], own_);
         if (secret)
-            formats.emplace_back(kSecretType, std::make_shared<const std::string>("secret"));
+            formats.emplace_back(kSecretFormat, std::make_shared<const std::string>(kSecretValue));
         return control_->Serve(Selection::kClipboard, std::move(formats));
     }
 
@@ -634,7 +631,7 @@ class WaylandClipboard final : public Clipboard {
                 read.result = ClipboardRead::Result::kFiles;
                 return done(std::move(read));
             }
-            if (type == kSecretType) read.secret = true;
+            if (type == kSecretFormat) read.secret = true;
         }
         const char* chosen = nullptr;
         for (const char* type : kTextTypes) {

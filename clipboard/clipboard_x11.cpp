@@ -28,10 +28,6 @@ namespace {
 // Silent unless asked for: QT_LOGGING_RULES="litvorot.clipboard=true".
 Q_LOGGING_CATEGORY(lcClipboard, "litvorot.clipboard", QtWarningMsg)
 
-// The format password managers add to what they copy, with the value "secret"; clipboard
-// managers leave such a text out of their history.
-constexpr char kSecretFormat[] = "x-kde-passwordManagerHint";
-
 // Offered by file managers for copied files: those are not text to convert.
 bool IsFileFormat(const QString& format) {
     return format == QLatin1String("text/uri-list") ||
@@ -446,7 +442,7 @@ bool X11Clipboard::WriteClipboardText(std::u16string_view text, bool secret) {
     if (clipboard == nullptr) return false;
     auto* data = new QMimeData;
     data->setText(QStringFrom(body));
-    if (secret) data->setData(QString::fromLatin1(kSecretFormat), QByteArrayLiteral("secret"));
+    if (secret) data->setData(QString::fromLatin1(kSecretFormat), QByteArray(kSecretValue));
     wroteSecret_ = secret;
     clipboard->setMimeData(data, QClipboard::Clipboard);
     return true;

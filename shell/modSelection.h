@@ -33,6 +33,13 @@
 
 namespace litvorot {
 
+// The most kept of the user's clipboard while the selection is replaced (all its formats
+// together: four times the largest text converted, in UTF-16, which leaves room for its other
+// forms and for a screenshot's picture); more is not kept, and the selection is not replaced.
+inline constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+// How long the clipboard's owner may take for each format when it is kept.
+inline constexpr std::chrono::milliseconds kKeepFormatLimit{2000};
+
 // The window that has the keyboard focus, as replacing its selection needs to know it.
 struct FrontWindow {
     bool exists = false;

@@ -22,15 +22,9 @@ Q_LOGGING_CATEGORY(lcWaylandSelection, "litvorot.selection", QtWarningMsg)
 using Selection = WaylandDataControl::Selection;
 using Format = WaylandDataControl::Format;
 
-// The most a kept clipboard may hold (all its formats together), and how long its owner may take
-// for each: as on X11.
-constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
-constexpr std::chrono::milliseconds kKeepFormatLimit{2000};
-
 // The converted text is offered under the text types programs ask for, all UTF-8, with the
 // password managers' mark so that clipboard managers leave it out.
 const char* const kPasteTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT"};
-constexpr char kSecretType[] = "x-kde-passwordManagerHint";
 
 // How long a window that has read the pasted text may take to put it in place: a GTK text view
 // (known by the types of what it copied) says when it has, by giving up its primary selection,
@@ -145,7 +139,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
         auto data = std::make_shared<const std::string>(QStringFrom(text).toUtf8().toStdString());
         std::vector<Format> formats;
         for (const char* type : kPasteTypes) formats.emplace_back(type, data);
-        formats.emplace_back(kSecretType, std::make_shared<const std::string>("secret"));
+        formats.emplace_back(kSecretFormat, std::make_shared<const std::string>(kSecretValue));
         pasteDone_ = std::move(done);
         pasted_ = true;
         taken_ = false;
@@ -240,7 +234,7 @@ class WaylandSelectionDesktop final : public SelectionDesktop {
             // The window has the text once it has read one of its text types whole (the mark is
             // no text: a clipboard manager reads that one to know to leave the rest).
             sent = [this](const std::string& type) {
-                if (stage_ != Stage::kPaste || type == kSecretType) return;
+                if (stage_ != Stage::kPaste || type == kSecretFormat) return;
                 qCInfo(lcWaylandSelection) << "the window read the pasted text";
                 // Read is not yet in place. GTK reads the pipe a piece at a time from its event
                 // loop, takes the text only at the pipe's end, and drops what it read if the

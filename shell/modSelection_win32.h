@@ -80,9 +80,8 @@ class ClipboardSnapshot {
 class SelectionDesktopWin32 final : public SelectionDesktop {
   public:
     struct Limits {
-        // The most kept of the user's clipboard: four times the largest text converted, in
-        // UTF-16, which leaves room for its other forms and for a screenshot's picture.
-        std::size_t keepMaxBytes = std::size_t{64} << 20;
+        // The most kept of the user's clipboard (the tests make it small).
+        std::size_t keepMaxBytes = kMaxKeptBytes;
         // How long the clipboard may stay open in another program before it is given up.
         std::chrono::milliseconds clipboardBusy{2000};
         // How long an edit control may take over WM_COPY or WM_PASTE before keys are tried.

@@ -77,15 +77,6 @@ constexpr const char* kMetaTargets[] = {
     "TARGETS",      "MULTIPLE",         "TIMESTAMP",       "DELETE",
     "SAVE_TARGETS", "INSERT_SELECTION", "INSERT_PROPERTY", "_GTK_CLIPBOARD_STATE"};
 
-// The format password managers mark their texts with; the text put on the clipboard for the
-// window to paste carries it too, so that clipboard managers do not record it.
-constexpr char kSecretFormat[] = "x-kde-passwordManagerHint";
-
-// The most a kept clipboard may hold (all its formats together); more is not kept, and then the
-// selection is not replaced.
-constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
-// How long the clipboard's owner may take for each format when it is kept.
-constexpr int kKeepFormatMs = 2000;
 // Data served by INCR beyond this size, in pieces of it.
 constexpr std::size_t kIncrPiece = std::size_t{256} << 10;
 // Modifiers are looked at this often while the sequence waits for them to be let go.
@@ -238,7 +229,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             return FinishKeep(true);
         }
         stage_ = Stage::kKeepTargets;
-        Ask(targets_, kKeepFormatMs);
+        Ask(targets_, kKeepFormatLimit);
     }
 
     void DropKeptClipboard() override {
@@ -273,7 +264,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         std::vector<Format> formats;
         formats.push_back({utf8_, utf8_, 8, data});
         for (xcb_atom_t target : textTargets_) formats.push_back({target, utf8_, 8, data});
-        formats.push_back({secret_, utf8_, 8, std::make_shared<const std::string>("secret")});
+        formats.push_back({secret_, utf8_, 8, std::make_shared<const std::string>(kSecretValue)});
         pasteDone_ = std::move(done);
         stage_ = Stage::kPaste;
         fetched_ = false;
@@ -423,11 +414,11 @@ class X11SelectionDesktop final : public SelectionDesktop {
         Drain();
     }
 
-    void Ask(xcb_atom_t target, int limitMs) {
+    void Ask(xcb_atom_t target, std::chrono::milliseconds limit) {
         xcb_delete_property(c_, window_, property_);
         xcb_convert_selection(c_, window_, clipboard_, target, property_, XCB_CURRENT_TIME);
         xcb_flush(c_);
-        wait_.start(limitMs);
+        wait_.start(limit);
     }
 
     // ---- Serving the clipboard ----
@@ -642,7 +633,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             chunked_ = Format{pendingTargets_.front(), XCB_ATOM_NONE, 8, nullptr};
             chunkData_.clear();
             stage_ = Stage::kKeepChunks;
-            wait_.start(kKeepFormatMs);
+            wait_.start(kKeepFormatLimit);
             return;
         }
         AddKept(pendingTargets_.front(), reply->type, reply->format, Value(*reply));
@@ -658,7 +649,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         chunked_.unit = reply->format;
         chunkData_ += Value(*reply);
         if (keptBytes_ + chunkData_.size() > kMaxKeptBytes) return FinishKeep(false);
-        wait_.start(kKeepFormatMs);
+        wait_.start(kKeepFormatLimit);
     }
 
     static std::string Value(xcb_get_property_reply_t& reply) {
@@ -688,7 +679,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         }
         if (pendingTargets_.empty()) return FinishKeep(true);
         stage_ = Stage::kKeepFormat;
-        Ask(pendingTargets_.front(), kKeepFormatMs);
+        Ask(pendingTargets_.front(), kKeepFormatLimit);
     }
 
     void FinishKeep(bool kept) {
