@@ -13,6 +13,10 @@ in eighths of a bit of each next letter or of the word's end: -log2 P * 8, round
 Probabilities are trigram counts interpolated with bigram and unigram estimates (fixed weights),
 so that no letter sequence has probability zero.
 
+Beside it, the lexicon: every word of both lists (of three letters or more) in a Bloom filter, so
+that a reading which gives real words is told from one which only gives likely letters (ё is kept
+as е).
+
 Usage: detect/make-model.py [OUTPUT]   (default: the file beside this script)
 The output depends only on the two word lists: running it again gives the same bytes.
 """
@@ -115,6 +119,57 @@ def model(words, alphabet):
     return table
 
 
+# The lexicon: a Bloom filter of 2^LEXICON_LOG2 bits and LEXICON_HASHES probes per word.
+LEXICON_LOG2 = 24
+LEXICON_HASHES = 8
+LEXICON_MIN_LETTERS = 3
+MASK64 = (1 << 64) - 1
+# Russian letters (model numbers) as the lexicon keeps them: ё as е.
+RU_FOLD = {7: (6,)}
+
+
+def word_hash(script, numbers):
+    """FNV-1a over the script (1 Russian, 2 English) and the letters' numbers, then mixed."""
+    h = 0xCBF29CE484222325
+    for byte in [script] + numbers:
+        h = ((h ^ byte) * 0x100000001B3) & MASK64
+    h ^= h >> 33
+    h = (h * 0xFF51AFD7ED558CCD) & MASK64
+    h ^= h >> 33
+    h = (h * 0xC4CEB9FE1A85EC53) & MASK64
+    h ^= h >> 33
+    return h
+
+
+def lexicon(ru, en):
+    bits = bytearray(1 << (LEXICON_LOG2 - 3))
+    mask = (1 << LEXICON_LOG2) - 1
+    ru_index = {c: i + 1 for i, c in enumerate(RU_ALPHABET)}
+    en_index = {c: i + 1 for i, c in enumerate(EN_ALPHABET)}
+    keys = set()
+    for word in ru:
+        if len(word) >= LEXICON_MIN_LETTERS:
+            numbers = []
+            for c in word:
+                numbers.extend(RU_FOLD.get(ru_index[c], (ru_index[c],)))
+            keys.add(word_hash(1, numbers))
+    for word in en:
+        if len(word) >= LEXICON_MIN_LETTERS:
+            keys.add(word_hash(2, [en_index[c] for c in word]))
+    for h in sorted(keys):
+        h1, h2 = h & 0xFFFFFFFF, (h >> 32) | 1
+        for i in range(LEXICON_HASHES):
+            bit = (h1 + i * h2) & mask
+            bits[bit >> 3] |= 1 << (bit & 7)
+    words = [int.from_bytes(bits[i:i + 8], "little") for i in range(0, len(bits), 8)]
+    lines = [f"// {len(keys)} words; {1 << LEXICON_LOG2} bits, {LEXICON_HASHES} probes a word.",
+             f"const std::uint64_t kLexicon[{len(words)}] = {{"]
+    for i in range(0, len(words), 6):
+        lines.append("    " + ",".join(f"0x{w:016x}" for w in words[i:i + 6]) + ",")
+    lines.append("};")
+    return "\n".join(lines)
+
+
 def emit(name, table, n):
     lines = [f"// [{n}][{n}][{n}]: letters before, letter; 0 is the word boundary.",
              f"const std::uint8_t {name}[{n * n * n}] = {{"]
@@ -140,6 +195,8 @@ def main():
         emit("kRussian", model(ru, RU_ALPHABET), len(RU_ALPHABET) + 1),
         "",
         emit("kEnglish", model(en, EN_ALPHABET), len(EN_ALPHABET) + 1),
+        "",
+        lexicon(ru, en),
         "// clang-format on",
         "",
         "}  // namespace litvorot::model",

@@ -76,6 +76,35 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 // abbreviation or unit ends so («мкФ», «кВ» do), but MacCyrillic's «я» and «ё» are CP 1251's «Я»
 // and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
 constexpr int kCapitalLastCost = 16 * 8;
+
+// A word of the lexicon (three letters or more, whole: not cut by a letter of the other script or
+// of neither alphabet) costs this much less than its letters.
+constexpr int kKnownWordBonus = 12 * 8;
+
+// The lexicon keeps ё as е.
+constexpr std::uint8_t Folded(int letter) {
+    return static_cast<std::uint8_t>(letter == 7 ? 6 : letter);
+}
+
+constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325u;
+constexpr std::uint64_t Fnv(std::uint64_t h, std::uint8_t byte) {
+    return (h ^ byte) * 0x100000001B3u;
+}
+
+bool Known(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDu;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53u;
+    h ^= h >> 33;
+    const std::uint64_t h1 = h & 0xFFFFFFFFu, h2 = (h >> 32) | 1u;
+    constexpr std::uint64_t kMask = (std::uint64_t{1} << model::kLexiconLog2) - 1;
+    for (std::uint64_t i = 0; i < model::kLexiconHashes; ++i) {
+        const std::uint64_t bit = (h1 + i * h2) & kMask;
+        if (!((model::kLexicon[bit >> 6] >> (bit & 63)) & 1u)) return false;
+    }
+    return true;
+}
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
 // (и и е г у), for this much more.
 constexpr int kNeighbourLetterCost = 3 * 8;
@@ -213,6 +242,14 @@ class Scorer {
         const Kind kind = info_[c].kind;
         if (kind <= kEnUpper) {
             quoted_ |= kind <= kRuUpper && beforeCyrillic_;
+            if (script_ < 0) {
+                // Two words run together through a character other than the hyphen («hex decimal»
+                // with a no-break space, «Dis№lay», «BOO’P»): neither is a whole word.
+                whole_ = !cutLast_ && !glued_;
+                cost_ += keptBonus_;
+            }
+            glued_ = false;
+            keptBonus_ = 0;
             cost_ += beforeLetter_;
             beforeLetter_ = 0;
             if (foreignBefore_ && kind <= kRuUpper) cost_ += kForeignInWordCost;
@@ -225,6 +262,10 @@ class Scorer {
         if (opening_ && (kind == kSpace || kind == kLineBreak)) cost_ += kMisplacedCost;
         opening_ = c == u'‘' || c == u'“' || c == u'„' || c == u'‚';
         const bool afterLetter = script_ >= 0;
+        // A word that a letter of neither alphabet or junk runs into is no whole word («Формату╓»).
+        const bool cuts = kind == kForeignLetter || kJunk[kind];
+        if (cuts) whole_ = false;
+        cutLast_ = cuts;
         // A capital of neither alphabet pays once, after a Russian letter or before one. The small
         // letters are left alone: Serbian and Macedonian words are written with them («његова»).
         const bool afterRussian = script_ == 0;
@@ -235,8 +276,12 @@ class Scorer {
         // quote closes there: «‘так’» is a word in quotes.
         if (afterLetter && quoted_ && c != u'’' && c != u'”') cost_ += kMisplacedCost;
         quoted_ = false;
+        glued_ = false;
+        keptBonus_ = 0;
         if (afterLetter) {
             EndWord();
+            glued_ = kind != kSpace && kind != kLineBreak && c != u'-';
+            keptBonus_ = glued_ && known_ ? kKnownWordBonus : 0;
             if (kGlues[kind]) cost_ += kGluedJunkCost;
             if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
         } else if (c == u'»') {
@@ -284,7 +329,8 @@ class Scorer {
         word_ = 0;
         count_ = 1;
         beforeLetter_ = 0;
-        beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = false;
+        beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = cutLast_ = glued_ = false;
+        keptBonus_ = 0;
     }
 
   private:
@@ -299,6 +345,21 @@ class Scorer {
             }
         }
         cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
+        // The bonus of a known word was taken off where the word began (so that the cost so far
+        // never falls as a word goes on); it is given back unless the word is known.
+        // Only in lower case, Capitalised or in capitals: «сыТ» is no word.
+        const bool usualCase =
+            capitals_ == 0 || (firstCapital_ && capitals_ == 1) || capitals_ == length_;
+        known_ = whole_ && usualCase && length_ >= model::kLexiconMinLetters;
+        if (known_) {
+            if (kSpelled && script_ == 0 && length_ <= kMaxSpelled) {
+                int budget = kMaxSpellings;
+                known_ = KnownSpelling(0, Fnv(kFnvOffset, 1), budget);
+            } else {
+                known_ = Known(hash_);
+            }
+        }
+        if (!known_) cost_ += kKnownWordBonus;
         // A Russian word of small letters that ends in a capital «Я», «Ю» or «Э» alone («длЯ»,
         // «конечнаЯ»): a word in parts begins each part with a capital («МойОфис»).
         if (script_ == 0 && length_ >= 3 && !firstCapital_ && !capitalBefore_ &&
@@ -307,6 +368,24 @@ class Scorer {
         }
         script_ = -1;
         word_ = 0;  // so that Running() counts the word once
+    }
+
+    // Whether some Russian word that Translit writes as the word read is known: its letters from
+    // `i` on spelled every way, as far as `budget` spellings go.
+    bool KnownSpelling(int i, std::uint64_t h, int& budget) const {
+        if (i == length_) return Known(h);
+        const Spellings& sp = kTranslitSpellings[spelled_[i]];
+        for (int v = 0; v < sp.count; ++v) {
+            const auto [x, y] = sp.letters[v];
+            if (v > 0 && Folded(x) == Folded(sp.letters[v - 1][0]) && y == sp.letters[v - 1][1]) {
+                continue;  // ё and е are one letter to the lexicon
+            }
+            if (--budget < 0) return false;
+            std::uint64_t g = Fnv(h, Folded(x));
+            if (y != 0) g = Fnv(g, Folded(y));
+            if (KnownSpelling(i + 1, g, budget)) return true;
+        }
+        return false;
     }
 
     // Each state followed by each spelling of a letter, the cheapest way to each pair kept.
@@ -339,7 +418,9 @@ class Scorer {
         const bool capital = kind == kRuUpper || kind == kEnUpper;
         if (script_ != s) {
             if (script_ >= 0) {
+                whole_ = false;
                 EndWord();
+                whole_ = false;
                 cost_ += kMixedScriptCost;
             }
             script_ = s;
@@ -351,9 +432,14 @@ class Scorer {
             length_ = capitals_ = switches_ = 0;
             firstCapital_ = capital;
             lastCapital_ = capital;
+            hash_ = Fnv(kFnvOffset, static_cast<std::uint8_t>(s + 1));
+            cost_ -= kKnownWordBonus;
         }
         const int letter = info_[c].letter;
         cost_ += info_[c].extra;
+        whole_ &= info_[c].extra == 0;
+        hash_ = Fnv(hash_, s == 0 ? Folded(letter) : static_cast<std::uint8_t>(letter));
+        if (kSpelled && s == 0 && length_ < kMaxSpelled) spelled_[length_] = static_cast<std::uint8_t>(letter);
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -384,6 +470,14 @@ class Scorer {
     int length_ = 0, capitals_ = 0, switches_ = 0;
     bool firstCapital_ = false, lastCapital_ = false, capitalBefore_ = false;
     char16_t last_ = 0;  // the word's last letter
+    std::uint64_t hash_ = 0;    // the word's letters as the lexicon keeps them
+    static constexpr int kMaxSpelled = 24, kMaxSpellings = 256;
+    std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
+    bool whole_ = false;        // the word is whole, its letters all of its own alphabet
+    bool cutLast_ = false;      // the last character was junk or a letter of neither alphabet
+    bool known_ = false;        // the last word was a known word
+    bool glued_ = false;        // the last character followed a word, and was no space or hyphen
+    int keptBonus_ = 0;         // what the word before it kept for being known
     const std::uint8_t* table_ = model::kRussian;
     int n_ = model::kRussianSymbols;
 };

@@ -3,6 +3,7 @@
 // a bit. Russian letters are numbered 1..33 in alphabetical order with ё after е, English 1..26.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace litvorot::model {
@@ -12,5 +13,13 @@ inline constexpr int kEnglishSymbols = 27;
 
 extern const std::uint8_t kRussian[kRussianSymbols * kRussianSymbols * kRussianSymbols];
 extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishSymbols];
+
+// The words of both lists of three letters or more, in a Bloom filter: a word's hash (FNV-1a over
+// its script, 1 Russian or 2 English, and its letters' numbers, then mixed) sets kLexiconHashes
+// bits. Russian words keep ё as е.
+inline constexpr int kLexiconLog2 = 24;
+inline constexpr int kLexiconHashes = 8;
+inline constexpr int kLexiconMinLetters = 3;
+extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];
 
 }  // namespace litvorot::model
