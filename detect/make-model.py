@@ -143,7 +143,6 @@ def word_hash(script, numbers):
 
 def lexicon(ru, en):
     bits = bytearray(1 << (LEXICON_LOG2 - 3))
-    mask = (1 << LEXICON_LOG2) - 1
     ru_index = {c: i + 1 for i, c in enumerate(RU_ALPHABET)}
     en_index = {c: i + 1 for i, c in enumerate(EN_ALPHABET)}
     keys = set()
@@ -156,14 +155,17 @@ def lexicon(ru, en):
     for word in en:
         if len(word) >= LEXICON_MIN_LETTERS:
             keys.add(word_hash(2, [en_index[c] for c in word]))
+    # Blocked: a word's probes all fall in one block of 512 bits (a cache line), the block chosen
+    # by the hash's top bits, the bits in it by its low and middle ones.
     for h in sorted(keys):
-        h1, h2 = h & 0xFFFFFFFF, (h >> 32) | 1
+        block = (h >> (64 - (LEXICON_LOG2 - 9))) << 9
+        h1, h2 = h & 0xFFFFFFFF, ((h >> 32) & 0xFFFF) | 1
         for i in range(LEXICON_HASHES):
-            bit = (h1 + i * h2) & mask
+            bit = block + ((h1 + i * h2) & 511)
             bits[bit >> 3] |= 1 << (bit & 7)
     words = [int.from_bytes(bits[i:i + 8], "little") for i in range(0, len(bits), 8)]
     lines = [f"// {len(keys)} words; {1 << LEXICON_LOG2} bits, {LEXICON_HASHES} probes a word.",
-             f"const std::uint64_t kLexicon[{len(words)}] = {{"]
+             f"alignas(64) const std::uint64_t kLexicon[{len(words)}] = {{"]
     for i in range(0, len(words), 6):
         lines.append("    " + ",".join(f"0x{w:016x}" for w in words[i:i + 6]) + ",")
     lines.append("};")

@@ -97,11 +97,12 @@ bool Known(std::uint64_t h) {
     h ^= h >> 33;
     h *= 0xC4CEB9FE1A85EC53u;
     h ^= h >> 33;
-    const std::uint64_t h1 = h & 0xFFFFFFFFu, h2 = (h >> 32) | 1u;
-    constexpr std::uint64_t kMask = (std::uint64_t{1} << model::kLexiconLog2) - 1;
+    // Every probe in one block of 512 bits (a cache line): one memory access a word.
+    const std::uint64_t* block = model::kLexicon + ((h >> (64 - (model::kLexiconLog2 - 9))) << 3);
+    const std::uint64_t h1 = h & 0xFFFFFFFFu, h2 = ((h >> 32) & 0xFFFFu) | 1u;
     for (std::uint64_t i = 0; i < model::kLexiconHashes; ++i) {
-        const std::uint64_t bit = (h1 + i * h2) & kMask;
-        if (!((model::kLexicon[bit >> 6] >> (bit & 63)) & 1u)) return false;
+        const std::uint64_t bit = (h1 + i * h2) & 511u;
+        if (!((block[bit >> 6] >> (bit & 63)) & 1u)) return false;
     }
     return true;
 }
@@ -347,9 +348,11 @@ class Scorer {
         cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
         // The bonus of a known word was taken off where the word began (so that the cost so far
         // never falls as a word goes on); it is given back unless the word is known.
-        // Only in lower case, Capitalised or in capitals: «сыТ» is no word.
-        const bool usualCase =
-            capitals_ == 0 || (firstCapital_ && capitals_ == 1) || capitals_ == length_;
+        // Only in lower case, Capitalised, or in capitals from five letters: «сыТ» is no word,
+        // and short words in capitals are mostly abbreviations («VEN», «JIT»), which the lists
+        // lack and some other reading may make a word of («ВЕН»).
+        const bool usualCase = capitals_ == 0 || (firstCapital_ && capitals_ == 1) ||
+                               (capitals_ == length_ && length_ > 4);
         known_ = whole_ && usualCase && length_ >= model::kLexiconMinLetters;
         if (known_) {
             if (kSpelled && script_ == 0 && length_ <= kMaxSpelled) {
@@ -471,7 +474,7 @@ class Scorer {
     bool firstCapital_ = false, lastCapital_ = false, capitalBefore_ = false;
     char16_t last_ = 0;  // the word's last letter
     std::uint64_t hash_ = 0;    // the word's letters as the lexicon keeps them
-    static constexpr int kMaxSpelled = 24, kMaxSpellings = 256;
+    static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
     bool whole_ = false;        // the word is whole, its letters all of its own alphabet
     bool cutLast_ = false;      // the last character was junk or a letter of neither alphabet
@@ -2007,6 +2010,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         };
         std::size_t written = 0;
         std::int64_t piecesCost = 0;
+        double translitLeeway = 0.0;  // what Translit's margin lets its pieces fall behind
         for (Part& part : parts) {
             const std::u16string& text = partText(part);
             pieces.text += body.substr(written, part.begin - written);
@@ -2016,6 +2020,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                                           ? Cost(text)
                                           : scoring->CostOf(kind, part.begin, part.end);
             piecesCost += spaceCost(written, part.begin) + cost;
+            if (part.kind == ReadingKind::kTranslitText) {
+                const double plain = static_cast<double>(scoring->CostOf(0, part.begin, part.end));
+                translitLeeway += std::max(0.0, -Margin(part.kind, plain / 8.0, latinOnly));
+            }
             written = part.end;
             Piece piece;
             piece.begin = part.begin;
@@ -2042,12 +2050,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
         // The junk a piece takes away counts for it beyond the model (kTakenJunkCost), which
         // tells where its stretch ends, but the text in pieces is used only where the model finds
-        // it no less likely than the text as it is (or Translit, whose margin lets a text score a
-        // little below its letters read as English, reads a piece of it).
-        const bool translit = std::any_of(parts.begin(), parts.end(), [](const Part& part) {
-            return part.kind == ReadingKind::kTranslitText;
-        });
-        if (pieces.score < asIsScore && !translit) {
+        // it no less likely than the text as it is, but for what Translit's margin lets its own
+        // pieces score below their letters read as English (never what the other pieces lose).
+        if (pieces.score < asIsScore - translitLeeway) {
             // The readings of the whole text decide.
         } else if (same == whole.size()) {
             readings.push_back(std::move(pieces));
