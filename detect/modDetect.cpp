@@ -154,6 +154,9 @@ const CharInfo& Info() {
         for (char16_t c : std::u16string_view(u".,-:;!?()\"'")) i->at[c].kind = kPunctuation;
         for (char16_t c : std::u16string_view(u"«»—–…№„“”‘’\u00A0")) i->at[c].kind = kTypographic;
         i->at[u' '].kind = kSpace;
+        // The underscore joins the words of names (file_name) and separates letters in Translit
+        // (t_s): it costs what a space does, so that no reading gains by taking it away.
+        i->at[u'_'].kind = kSpace;
         for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
             i->at[u'a' + k].kind = kEnLower,
@@ -243,6 +246,8 @@ class Scorer {
         const Kind kind = info_[c].kind;
         if (kind <= kEnUpper) {
             quoted_ |= kind <= kRuUpper && beforeCyrillic_;
+            rare_ += asciiBefore_;
+            asciiBefore_ = false;
             if (script_ < 0) {
                 // Two words run together through a character other than the hyphen («hex decimal»
                 // with a no-break space, «Dis№lay», «BOO’P»): neither is a whole word.
@@ -290,6 +295,9 @@ class Scorer {
         }
         cost_ += kKindCost[kind];
         junk_ += kJunk[kind];
+        // An ASCII symbol counts where it touches a letter («d[jl»), not standing alone («###»).
+        rare_ += kJunk[kind] && (kind != kAsciiSymbol || afterLetter);
+        asciiBefore_ = kind == kAsciiSymbol && !afterLetter;
         // What a letter right after it costs more: box drawing and the like glued to a word, a
         // dash, an ellipsis or a closing guillemet run into one («…сли», «—тобы»).
         beforeLetter_ = kGlues[kind] ? kGluedJunkCost : 0;
@@ -319,6 +327,8 @@ class Scorer {
         return cost_;
     }
     std::int64_t Junk() const { return junk_; }
+    // The junk but ASCII symbols that touch no letter («#», «@» stand in good text too).
+    std::int64_t Rare() const { return rare_; }
 
     // The cost so far with the word being read, as far as it has been read.
     std::int64_t Running() const { return cost_ + word_; }
@@ -326,6 +336,8 @@ class Scorer {
     void Restart(std::int64_t cost, std::int64_t junk) {
         cost_ = cost;
         junk_ = junk;
+        rare_ = 0;
+        asciiBefore_ = false;
         script_ = -1;
         word_ = 0;
         count_ = 1;
@@ -442,7 +454,8 @@ class Scorer {
         cost_ += info_[c].extra;
         whole_ &= info_[c].extra == 0;
         hash_ = Fnv(hash_, s == 0 ? Folded(letter) : static_cast<std::uint8_t>(letter));
-        if (kSpelled && s == 0 && length_ < kMaxSpelled) spelled_[length_] = static_cast<std::uint8_t>(letter);
+        if (kSpelled && s == 0 && length_ < kMaxSpelled)
+            spelled_[length_] = static_cast<std::uint8_t>(letter);
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -458,7 +471,8 @@ class Scorer {
     }
 
     const CharInfo& info_;
-    std::int64_t cost_ = 0, junk_ = 0;
+    std::int64_t cost_ = 0, junk_ = 0, rare_ = 0;
+    bool asciiBefore_ = false;  // the last character was an ASCII symbol after no letter
     int beforeLetter_ = 0;
     bool foreignBefore_ = false;   // the character before was a letter of neither alphabet
     bool beforeCyrillic_ = false;  // the last character was an English opening quote
@@ -472,15 +486,15 @@ class Scorer {
     int count_ = 1;
     int length_ = 0, capitals_ = 0, switches_ = 0;
     bool firstCapital_ = false, lastCapital_ = false, capitalBefore_ = false;
-    char16_t last_ = 0;  // the word's last letter
-    std::uint64_t hash_ = 0;    // the word's letters as the lexicon keeps them
+    char16_t last_ = 0;       // the word's last letter
+    std::uint64_t hash_ = 0;  // the word's letters as the lexicon keeps them
     static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
-    bool whole_ = false;        // the word is whole, its letters all of its own alphabet
-    bool cutLast_ = false;      // the last character was junk or a letter of neither alphabet
-    bool known_ = false;        // the last word was a known word
-    bool glued_ = false;        // the last character followed a word, and was no space or hyphen
-    int keptBonus_ = 0;         // what the word before it kept for being known
+    bool whole_ = false;    // the word is whole, its letters all of its own alphabet
+    bool cutLast_ = false;  // the last character was junk or a letter of neither alphabet
+    bool known_ = false;    // the last word was a known word
+    bool glued_ = false;    // the last character followed a word, and was no space or hyphen
+    int keptBonus_ = 0;     // what the word before it kept for being known
     const std::uint8_t* table_ = model::kRussian;
     int n_ = model::kRussianSymbols;
 };
@@ -1156,7 +1170,10 @@ class Scoring {
                 changedCost_[r] += asIs;
                 std::int64_t c = cost + space + asIs * costs_[r].share / 1024;
                 const std::int64_t moreJunk = junk - w.junk[0];
-                c += moreJunk * (moreJunk > 0 ? kJunkCost : kTakenJunkCost);
+                // Junk taken away counts only where it is no ASCII symbol standing alone: a line
+                // of «#» is no garbage that the layout's «№» repairs.
+                c += moreJunk > 0 ? moreJunk * kJunkCost
+                                  : std::max<std::int64_t>(moreJunk, -w.rare) * kTakenJunkCost;
                 // MacCyrillic keeps every letter, in pieces as in the whole text.
                 if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
                 here_[r] = c - asIs;
@@ -1289,6 +1306,7 @@ class Scoring {
         std::int32_t translitRunning;
         std::array<std::int32_t, kRecipeCount> cost;  // for the readings read
         std::array<std::int16_t, kRecipeCount> junk;
+        std::int16_t rare;  // the junk of the word as it is that is no ASCII symbol
     };
 
     // The scores of `word` (at `begin` in the text, its WordHash `hash`), from the cache of words
@@ -1331,6 +1349,7 @@ class Scoring {
         const std::int64_t asIs = scorer.Cost();
         slot.cost[0] = static_cast<std::int32_t>(asIs);
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
+        slot.rare = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Rare(), 0x7FFF));
         // What the word has, which tells many readings that they leave it alone or cannot read it:
         // the code pages that have every character of it among them.
         static const std::array<std::uint8_t, kCharsetUnits>* const kCovers = [] {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "convert/modTextRoutines.h"
 #include "detect/modCharsets.h"
@@ -523,6 +524,40 @@ TEST_F(DetectTest, ACapitalYaEndingASmallLetterWordIsGarbled) {
                                   "LaTeX", "iOS", "Я помню исходную"}) {
         EXPECT_EQ(Auto(good), good);
     }
+}
+
+// A word of the word lists counts for the reading that gives it: single words that the letter
+// model found as likely in English (Translit) or under another code page, a one-letter-short
+// word in a line («удалЮн»). Words run together through another character are no words, nor are
+// short abbreviations or words of odd case, which other readings made words of («ВЕН», «сыТ»).
+TEST_F(DetectTest, KnownWordsTellReadingsApart) {
+    for (const auto& [text, expected] :
+         {std::pair{"budut", "будут"},
+          {"dlina", "длина"},
+          {"spiske", "списке"},
+          {"problemy", "проблемы"},
+          {"Propusk", "Пропуск"},
+          {"Disрlay", "Display"},
+          {"hexаdecimal", "hexadecimal"},
+          {"Файл не найден. если он был удалЮн", "Файл не найден. если он был удалён"}}) {
+        EXPECT_EQ(Auto(text), expected) << text;
+    }
+    for (std::string_view word : {"будет", "сервер", "пропуск"}) {
+        EXPECT_EQ(Auto(Garble(word, Charset::kKoi8R, Charset::kWindows1251)), word);
+        EXPECT_EQ(Auto(Garble(word, Charset::kWindows1251, Charset::kKoi8R)), word);
+    }
+    for (std::string_view good : {"csN", "JIT", "Откройте VEN_ и DEV_ в свойствах"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
+// Junk that a reading takes away counts for it, but ASCII symbols standing alone are no junk of a
+// garbled text: a line of «#» beside Translit once came back as «№» from the keyboard layout.
+TEST_F(DetectTest, AsciiSymbolsStandingAloneStay) {
+    const std::string line(70, '#');
+    EXPECT_EQ(Auto(line + "\nia vizhu tebia."), line + "\nя вижу тебя.");
+    EXPECT_EQ(Auto("Настройка сети\n" + line + "\n# /etc/network/interfaces"),
+              "Настройка сети\n" + line + "\n# /etc/network/interfaces");
 }
 
 // A reading that adds characters no Russian or English text has is never used, whatever the
