@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "convert/modTextRoutines.h"
 #include "convert/modTranslit.h"
@@ -694,6 +695,17 @@ struct Reader {
                                 // was shown in
 };
 
+// The reader of each recipe (of kRecipes), made once: the pieces of a text ask for them often.
+const Reader& ReaderOf(const Recipe& recipe) {
+    static const std::vector<Reader>* const readers = [] {
+        auto* r = new std::vector<Reader>;
+        r->reserve(kRecipes.size());
+        for (const Recipe& each : kRecipes) r->emplace_back(each);
+        return r;
+    }();
+    return (*readers)[static_cast<std::size_t>(recipe.kind)];
+}
+
 // `word`'s characters in the code page they were shown in, read as UTF-8, into `out`: false where
 // they cannot be.
 bool Utf8Of(const std::int16_t* shown, std::u16string_view word, Scratch& s, std::u16string& out) {
@@ -808,7 +820,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
         case Op::kTranslit:
             return FromFormat(kTranslit, text);
         case Op::kBytes: {
-            const ByteMap map(recipe);
+            const ByteMap& map = ReaderOf(recipe).map;
             std::u16string out(text.size(), u'\0');
             for (std::size_t i = 0; i < text.size(); ++i) {
                 out[i] = map[text[i]];
@@ -841,7 +853,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
     out.reserve(text.size());
     Scratch s;
     std::u16string word;
-    const Reader reader(recipe);
+    const Reader& reader = ReaderOf(recipe);
     for (std::size_t i = 0; i < text.size();) {
         if (IsWhiteSpace(text[i])) {
             out.push_back(text[i++]);
@@ -861,7 +873,7 @@ std::optional<std::u16string> ReadText(const Recipe& recipe, std::u16string_view
 // be Translit, which reads whole runs of text. The readings put no white space in a word and
 // write something for every character, so the texts are the same where every word is.
 bool ReadsAlike(const Recipe& a, const Recipe& b, std::u16string_view text) {
-    const Reader readerA(a), readerB(b);
+    const Reader &readerA = ReaderOf(a), &readerB = ReaderOf(b);
     Scratch s;
     std::u16string wordA, wordB;
     for (std::size_t i = 0; i < text.size();) {
