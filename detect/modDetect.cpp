@@ -1899,9 +1899,20 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         if (!lettersOfBody) lettersOfBody = Letters(body);
         return *lettersOfBody;
     };
-    const auto clean = [&](std::size_t i) {
+    // A long text typed on the other layout whose original had brackets and the like («[», «{»,
+    // «<»): the keys give them back. The layouts may add one such character in a hundred letters,
+    // where they gain what a piece pays for it (kLayoutJunkBits) beyond their margin (`excess`).
+    const auto clean = [&](std::size_t i, double excess) {
         const Reading& r = whole[i];
-        if (scoring->WholeOf(static_cast<int>(r.kind)).junk > asIs.junk) return false;
+        const std::int64_t added = scoring->WholeOf(static_cast<int>(r.kind)).junk - asIs.junk;
+        if (added > 0) {
+            const bool layout = r.kind == ReadingKind::kRussianOnEnglishKeys ||
+                                r.kind == ReadingKind::kEnglishOnRussianKeys;
+            if (!layout || added * 100 > bodyLetters() ||
+                excess < kLayoutJunkBits * static_cast<double>(added)) {
+                return false;
+            }
+        }
         return r.kind != ReadingKind::kMacCyrillicAsCp1251 || Letters(textOf(i)) >= bodyLetters();
     };
 
@@ -1921,7 +1932,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     };
     for (std::size_t k = 1; k < order.size(); ++k) {
         const std::size_t i = order[k];
-        const auto beats = [&] {
+        // How far the reading beats the text as it is beyond its margin.
+        const auto excess = [&] {
             const Reading& r = whole[i];
             const double cost =
                 ChangesFewWords(r.kind)
@@ -1932,12 +1944,12 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(textOf(i)) > bodyLetters()) {
                 margin -= kFewLettersMarginBits;  // letters for what were none: its share alone
             }
-            return r.score - asIsScore > margin;
+            return r.score - asIsScore - margin;
         };
         // A bound that does not beat the text as it is, the reading does not either.
-        if (!beats()) continue;
+        if (excess() <= 0) continue;
         scoreExactly(i);
-        if (beats() && clean(i)) {
+        if (const double by = excess(); by > 0 && clean(i, by)) {
             chosen = i;
             break;
         }
@@ -2016,7 +2028,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         for (std::size_t i = 1; i < whole.size(); ++i) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
-            if (clean(i) && whole[i].score > asIsScore) chosen = i;
+            if (whole[i].score > asIsScore && clean(i, whole[i].score - asIsScore)) chosen = i;
         }
     }
     if (parts.size() > 1) {

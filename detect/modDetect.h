@@ -127,6 +127,8 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 inline constexpr double kPieceSwitchBits = 16.0;
 inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
 inline constexpr double kPieceBackBits = 12.0;
+// What the keyboard layouts must gain for each character of junk they add (a «[» the original had).
+inline constexpr double kLayoutJunkBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.

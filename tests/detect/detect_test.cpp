@@ -560,6 +560,17 @@ TEST_F(DetectTest, AsciiSymbolsStandingAloneStay) {
               "Настройка сети\n" + line + "\n# /etc/network/interfaces");
 }
 
+// A long text typed on the other layout whose original had a bracket or two: the keys give them
+// back, and the text comes back whole (it was left as it was).
+TEST_F(DetectTest, ALongTextOnTheOtherLayoutGetsItsBracketsBack) {
+    const std::u16string english =
+        u"The installer asks a few questions and then installs the system. Choose the language, "
+        u"the country and the keyboard, then the network. Run it with [options] to change what "
+        u"it asks. The partitioner shows every disk and lets you choose how each is used. When "
+        u"the base system is installed, choose the software to add and the boot loader.";
+    EXPECT_EQ(Auto(U8(SwapLayout(english, true))), U8(english));
+}
+
 // A reading that adds characters no Russian or English text has is never used, whatever the
 // model makes of them: CP 1251 shown as 866 once came back from the keyboard layout as «`.n[Єє[m».
 TEST_F(DetectTest, NoReadingMakesATextWorse) {
