@@ -330,6 +330,8 @@ class Scorer {
     std::int64_t Junk() const { return junk_; }
     // The junk but ASCII symbols that touch no letter («#», «@» stand in good text too).
     std::int64_t Rare() const { return rare_; }
+    // Whether the last word read was a known word of the lists (after Cost()).
+    bool LastKnown() const { return known_; }
 
     // The cost so far with the word being read, as far as it has been read.
     std::int64_t Running() const { return cost_ + word_; }
@@ -1902,6 +1904,26 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // A long text typed on the other layout whose original had brackets and the like («[», «{»,
     // «<»): the keys give them back. The layouts may add one such character in a hundred letters,
     // where they gain what a piece pays for it (kLayoutJunkBits) beyond their margin (`excess`).
+    std::optional<bool> knownWord;
+    const auto singleKnownWord = [&] {
+        if (!knownWord) {
+            const bool one = std::none_of(body.begin(), body.end(), IsWhiteSpace);
+            Scorer<false> scorer;
+            if (one) {
+                scorer.Add(body);
+                scorer.Cost();
+            }
+            knownWord = one && scorer.LastKnown();
+        }
+        return *knownWord;
+    };
+    // A single English word of the lists is no Translit but by a margin as wide as what a known
+    // word gains: «Problem» is a word either way, and was written as English.
+    const auto knownWordMargin = [&](ReadingKind kind) {
+        return kind == ReadingKind::kTranslitText && latinOnly && singleKnownWord()
+                   ? static_cast<double>(kKnownWordBonus) / 8.0
+                   : 0.0;
+    };
     const auto clean = [&](std::size_t i, double excess) {
         const Reading& r = whole[i];
         const std::int64_t added = scoring->WholeOf(static_cast<int>(r.kind)).junk - asIs.junk;
@@ -1944,7 +1966,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(textOf(i)) > bodyLetters()) {
                 margin -= kFewLettersMarginBits;  // letters for what were none: its share alone
             }
-            return r.score - asIsScore - margin;
+            return r.score - asIsScore - margin - knownWordMargin(r.kind);
         };
         // A bound that does not beat the text as it is, the reading does not either.
         if (excess() <= 0) continue;
@@ -2028,7 +2050,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         for (std::size_t i = 1; i < whole.size(); ++i) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
-            if (whole[i].score > asIsScore && clean(i, whole[i].score - asIsScore)) chosen = i;
+            const double by = whole[i].score - asIsScore - knownWordMargin(whole[i].kind);
+            if (by > 0 && clean(i, by)) chosen = i;
         }
     }
     if (parts.size() > 1) {

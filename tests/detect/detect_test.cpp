@@ -171,9 +171,9 @@ TEST_F(DetectTest, ShortTranslitComesBack) {
 
 // English words that are nearly Russian once read as Translit, and short English phrases.
 TEST_F(DetectTest, EnglishNearTranslitIsLeftAlone) {
-    for (std::string_view text :
-         {"ok", "program", "provide", "obsolete", "system", "byte", "mere", "to be", "no file",
-          "assume input", "file system", "Pete TerMaat", "David M. Ihnat", "Run a program in a"}) {
+    for (std::string_view text : {"ok", "program", "provide", "obsolete", "system", "byte", "mere",
+                                  "to be", "no file", "assume input", "file system", "Pete TerMaat",
+                                  "David M. Ihnat", "Run a program in a", "Problem", "problem"}) {
         EXPECT_EQ(Auto(text), text) << text;
     }
     // Translit reads the Latin word of a Russian text only, which must gain on it as before.
