@@ -78,15 +78,16 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 // and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
 constexpr int kCapitalLastCost = 16 * 8;
 
-// A word of the lexicon (three letters or more, whole: not cut by a letter of the other script or
-// of neither alphabet) costs this much less than its letters.
+// A word of the word lists (three letters or more, whole, in the usual case: Scorer::EndWord)
+// costs this much less than its letters.
 constexpr int kKnownWordBonus = 12 * 8;
 
-// The lexicon keeps ё as е.
+// The lexicon keeps ё (model number 7) as е (6).
 constexpr std::uint8_t Folded(int letter) {
     return static_cast<std::uint8_t>(letter == 7 ? 6 : letter);
 }
 
+// Whether the lexicon holds the word of hash `h` (FNV-1a over its script and its letters).
 constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325u;
 constexpr std::uint64_t Fnv(std::uint64_t h, std::uint8_t byte) {
     return (h ^ byte) * 0x100000001B3u;
@@ -107,6 +108,7 @@ bool Known(std::uint64_t h) {
     }
     return true;
 }
+
 // The letters of Ukrainian and Belarusian (і ї є ґ ў) count as the Russian letter nearest them
 // (и и е г у), for this much more.
 constexpr int kNeighbourLetterCost = 3 * 8;
@@ -362,10 +364,10 @@ class Scorer {
         }
         cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
         // The bonus of a known word was taken off where the word began (so that the cost so far
-        // never falls as a word goes on); it is given back unless the word is known.
-        // Only in lower case, Capitalised, or in capitals from five letters: «сыТ» is no word,
-        // and short words in capitals are mostly abbreviations («VEN», «JIT»), which the lists
-        // lack and some other reading may make a word of («ВЕН»).
+        // never falls as a word goes on); it is given back unless the word is known. A word is
+        // known only in lower case, Capitalised, or in capitals from five letters: «сыТ» is no
+        // word, and short words in capitals are mostly abbreviations («VEN», «JIT»), which the
+        // lists lack and some other reading may make a word of («ВЕН»).
         const bool usualCase = capitals_ == 0 || (firstCapital_ && capitals_ == 1) ||
                                (capitals_ == length_ && length_ > 4);
         known_ = whole_ && usualCase && length_ >= model::kLexiconMinLetters;
@@ -457,8 +459,9 @@ class Scorer {
         cost_ += info_[c].extra;
         whole_ &= info_[c].extra == 0;
         hash_ = Fnv(hash_, s == 0 ? Folded(letter) : static_cast<std::uint8_t>(letter));
-        if (kSpelled && s == 0 && length_ < kMaxSpelled)
+        if (kSpelled && s == 0 && length_ < kMaxSpelled) {
             spelled_[length_] = static_cast<std::uint8_t>(letter);
+        }
         if (kSpelled && s == 0 && (count_ > 1 || kTranslitSpellings[letter].count > 1)) {
             Spell(kTranslitSpellings[letter]);
         } else {
@@ -1893,17 +1896,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
     }
-    // Whether a reading adds no characters that are no part of Russian or English text.
-    // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
-    // keep every letter besides.
-    std::optional<std::ptrdiff_t> lettersOfBody;
-    const auto bodyLetters = [&] {
-        if (!lettersOfBody) lettersOfBody = Letters(body);
-        return *lettersOfBody;
-    };
-    // A long text typed on the other layout whose original had brackets and the like («[», «{»,
-    // «<»): the keys give them back. The layouts may add one such character in a hundred letters,
-    // where they gain what a piece pays for it (kLayoutJunkBits) beyond their margin (`excess`).
+    // Whether the text is one word of the word lists.
     std::optional<bool> knownWord;
     const auto singleKnownWord = [&] {
         if (!knownWord) {
@@ -1924,6 +1917,18 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                    ? static_cast<double>(kKnownWordBonus) / 8.0
                    : 0.0;
     };
+    // Whether a reading adds no characters that are no part of Russian or English text.
+    // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
+    // keep every letter besides.
+    std::optional<std::ptrdiff_t> lettersOfBody;
+    const auto bodyLetters = [&] {
+        if (!lettersOfBody) lettersOfBody = Letters(body);
+        return *lettersOfBody;
+    };
+    // But a long text typed on the other layout whose original had brackets and the like («[»,
+    // «{», «<»): the keys give them back. The layouts may add one such character in a hundred
+    // letters, where they gain what a piece pays for it (kLayoutJunkBits) beyond their margin
+    // (`excess`).
     const auto clean = [&](std::size_t i, double excess) {
         const Reading& r = whole[i];
         const std::int64_t added = scoring->WholeOf(static_cast<int>(r.kind)).junk - asIs.junk;
