@@ -81,6 +81,7 @@ constexpr int kCapitalLastCost = 16 * 8;
 // A word of the word lists (three letters or more, whole, in the usual case: Scorer::EndWord)
 // costs this much less than its letters.
 constexpr int kKnownWordBonus = 12 * 8;
+constexpr int kLeastWordCost = 1 * 8;
 
 // The lexicon keeps ё (model number 7) as е (6).
 constexpr std::uint8_t Folded(int letter) {
@@ -362,7 +363,8 @@ class Scorer {
                 best = std::min(best, states_[k].cost + At(states_[k].a, states_[k].b, 0));
             }
         }
-        cost_ += best + CaseCost(length_, capitals_, firstCapital_, switches_);
+        const std::int64_t word = best + CaseCost(length_, capitals_, firstCapital_, switches_);
+        cost_ += word;
         // The bonus of a known word was taken off where the word began (so that the cost so far
         // never falls as a word goes on); it is given back unless the word is known. A word is
         // known only in lower case, Capitalised, or in capitals from five letters: «сыТ» is no
@@ -379,7 +381,10 @@ class Scorer {
                 known_ = Known(hash_);
             }
         }
-        if (!known_) cost_ += kKnownWordBonus;
+        // A known word still costs a bit at least: no word is likelier than one in two, and a
+        // text's cost stays a cost («for» has letters of 11.6 bits).
+        cost_ += known_ ? std::max<std::int64_t>(0, kLeastWordCost - (word - kKnownWordBonus))
+                        : kKnownWordBonus;
         // A Russian word of small letters that ends in a capital «Я», «Ю» or «Э» alone («длЯ»,
         // «конечнаЯ»): a word in parts begins each part with a capital («МойОфис»).
         if (script_ == 0 && length_ >= 3 && !firstCapital_ && !capitalBefore_ &&

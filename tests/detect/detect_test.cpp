@@ -549,6 +549,10 @@ TEST_F(DetectTest, KnownWordsTellReadingsApart) {
     for (std::string_view good : {"csN", "JIT", "Откройте VEN_ и DEV_ в свойствах"}) {
         EXPECT_EQ(Auto(good), good);
     }
+    // A known word whose letters cost less than the bonus is still no likelier than one in two.
+    for (std::u16string_view word : {u"for", u"the", u"что", u"как"}) {
+        for (const Reading& r : ListReadings(word)) EXPECT_LT(r.score, 0) << U8(word);
+    }
 }
 
 // Junk that a reading takes away counts for it, but ASCII symbols standing alone are no junk of a
