@@ -1013,7 +1013,6 @@ class Scoring {
         }
         read_[0] = true;
         for (int r = 0; r < kRecipeCount; ++r) {
-            readers_.emplace_back(kRecipes[r]);
             siblings_[r] = SiblingOf(kRecipes[r].kind);
             // A reading that begins a piece on a word it leaves as it is pays as much as any.
             enterAsIs_[r] = enter_[r] = r == 0 ? costs_[r].follow : kSwitchCost;
@@ -1049,7 +1048,7 @@ class Scoring {
             // A word this long might cost more than its score holds.
             constexpr std::size_t kLong = 1 << 20;
             if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
-                ReadWord(readers_[r], word, scratch_, out_);
+                ReadWord(ReaderOf(kRecipes[r]), word, scratch_, out_);
                 cost += Cost(out_);
             } else {
                 cost += w.cost[r];
@@ -1454,7 +1453,7 @@ class Scoring {
             if (op == Op::kBytes) {
                 // The byte mix-ups, most of the readings, read here without a copy.
                 if (buffer_.size() < word.size()) buffer_.resize(word.size());
-                const ByteMap& map = readers_[r].map;
+                const ByteMap& map = ReaderOf(kRecipes[r]).map;
                 std::size_t i = 0;
                 for (; i < word.size(); ++i) {
                     const char16_t c = map[word[i]];
@@ -1471,7 +1470,8 @@ class Scoring {
                 const auto shown = static_cast<std::size_t>(recipe.shown);
                 std::u16string& first = utf8Once_[shown];
                 if (once[shown] == 0) {
-                    once[shown] = Utf8Of(readers_[r].shown, word, scratch_, first) ? 1 : -1;
+                    once[shown] =
+                        Utf8Of(ReaderOf(kRecipes[r]).shown, word, scratch_, first) ? 1 : -1;
                 }
                 if (once[shown] < 0) {
                     never(r);
@@ -1484,7 +1484,7 @@ class Scoring {
                     // has characters beyond ASCII: no pair of readings is tried blindly.
                     if (std::none_of(first.begin(), first.end(),
                                      [](char16_t c) { return c >= 0x80; }) ||
-                        !Utf8Of(readers_[r].shown, first, scratch_, out_)) {
+                        !Utf8Of(ReaderOf(kRecipes[r]).shown, first, scratch_, out_)) {
                         never(r);
                         continue;
                     }
@@ -1496,7 +1496,7 @@ class Scoring {
                 never(r);
                 continue;
             } else {
-                if (!ReadWord(readers_[r], word, scratch_, out_)) {
+                if (!ReadWord(ReaderOf(kRecipes[r]), word, scratch_, out_)) {
                     never(r);
                     continue;
                 }
@@ -1700,7 +1700,7 @@ class Scoring {
         stretches_.back().end = end;
     }
 
-    static constexpr std::int64_t kJunkCost = 12 * 8;  // each character of junk a piece adds
+    static constexpr std::int64_t kJunkCost = Eighths(kPieceJunkBits);
     // What a piece gains for each character of junk it takes away: junk is what garbled text
     // leaves, and the model charges it no more than a letter («É» and «и» cost about the same).
     // Without it a word of junk at the edge of a garbled stretch was left out of the stretch, and
@@ -1749,7 +1749,6 @@ class Scoring {
     std::vector<char16_t> buffer_;
     Scorer<false> scorer_;
     Scorer<true> spelled_;
-    std::vector<Reader> readers_;
     std::optional<TranslitReader> translitReader_;
     std::u16string translitIn_, translitOut_;
     // As many places as the text may have words, a power of two from 16 to 16,384 (2.9 MB), in
@@ -1932,7 +1931,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     };
     // But a long text typed on the other layout whose original had brackets and the like («[»,
     // «{», «<»): the keys give them back. The layouts may add one such character in a hundred
-    // letters, where they gain what a piece pays for it (kLayoutJunkBits) beyond their margin
+    // letters, where they gain what a piece pays for it (kPieceJunkBits) beyond their margin
     // (`excess`).
     const auto clean = [&](std::size_t i, double excess) {
         const Reading& r = whole[i];
@@ -1941,7 +1940,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             const bool layout = r.kind == ReadingKind::kRussianOnEnglishKeys ||
                                 r.kind == ReadingKind::kEnglishOnRussianKeys;
             if (!layout || added * 100 > bodyLetters() ||
-                excess < kLayoutJunkBits * static_cast<double>(added)) {
+                excess < kPieceJunkBits * static_cast<double>(added)) {
                 return false;
             }
         }

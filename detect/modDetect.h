@@ -127,8 +127,9 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 inline constexpr double kPieceSwitchBits = 16.0;
 inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
 inline constexpr double kPieceBackBits = 12.0;
-// What the keyboard layouts must gain for each character of junk they add (a «[» the original had).
-inline constexpr double kLayoutJunkBits = 12.0;
+// What a piece pays for each character of junk it adds; the keyboard layouts must gain as much for
+// each they add to a whole text (a «[» the original had).
+inline constexpr double kPieceJunkBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.

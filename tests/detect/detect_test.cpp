@@ -36,6 +36,10 @@ class DetectTest : public ::testing::Test {
         if (real) bytes = *EncodeCharset(*real, U16(text));
         return U8(DecodeCharset(shown, bytes));
     }
+    // `text` in MacCyrillic shown as CP 1251.
+    static std::string Mac(std::string_view text) {
+        return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
+    }
     test::CodePageScope codePage_{1252};
 };
 
@@ -332,7 +336,7 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
     // letter model finds about as likely; giving a letter back for it, it needs no more than its
     // share. A good text's «Я», which it makes «я», is no such letter.
     for (std::string_view sentence : {"Чтобы создать", "Далее вам предложат выбрать"}) {
-        const std::string garbled = Garble(sentence, Charset::kMacCyrillic, Charset::kWindows1251);
+        const std::string garbled = Mac(sentence);
         EXPECT_EQ(Auto(garbled), sentence) << garbled;
     }
     for (std::string_view good : {"Ядро", "Я помню исходную"}) EXPECT_EQ(Auto(good), good);
@@ -341,7 +345,7 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
     // out of their place. Quotes where they belong are left alone.
     for (std::string_view sentence : {"Так", "Фрагменты конфигурации,", "Убедитесь, что создали,",
                                       "Сначала вам", "В этом случае", "Данные части могут"}) {
-        const std::string garbled = Garble(sentence, Charset::kMacCyrillic, Charset::kWindows1251);
+        const std::string garbled = Mac(sentence);
         EXPECT_EQ(Auto(garbled), sentence) << garbled;
     }
     for (std::string_view good : {"He said “hello” and don’t", "‘Hello’ and “goodbye”",
@@ -492,12 +496,9 @@ TEST_F(DetectTest, JunkATextHoldsCountsForTheReadingThatTakesItAway) {
 // as it was. Accented Latin letters beside Latin ones, Ukrainian and Belarusian letters, and
 // Serbian words of small letters stay as they are.
 TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
-    const auto mac = [](std::string_view text) {
-        return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
-    };
-    EXPECT_EQ(Auto(mac("На следующем экране вы увидите") + " Далее отформатирует разделы"),
+    EXPECT_EQ(Auto(Mac("На следующем экране вы увидите") + " Далее отформатирует разделы"),
               "На следующем экране вы увидите Далее отформатирует разделы");
-    EXPECT_EQ(Auto(mac("Могут быть автоматически настроены пароль суперпользователя") +
+    EXPECT_EQ(Auto(Mac("Могут быть автоматически настроены пароль суперпользователя") +
                    " вы должны увидеть все созданные логические тома, как обычные разделы"),
               "Могут быть автоматически настроены пароль суперпользователя вы должны увидеть все "
               "созданные логические тома, как обычные разделы");
@@ -513,12 +514,9 @@ TEST_F(DetectTest, ForeignLettersInRussianWordsAreGarbled) {
 // («длЯ», «конечнаЯ»), which once cost too little to begin a stretch of MacCyrillic in a line.
 // Units and abbreviations that end in a capital of their own stay as they are.
 TEST_F(DetectTest, ACapitalYaEndingASmallLetterWordIsGarbled) {
-    const auto mac = [](std::string_view text) {
-        return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
-    };
-    EXPECT_EQ(Auto(mac("для очистки") + " Пропускается распаковка уже распакованного"),
+    EXPECT_EQ(Auto(Mac("для очистки") + " Пропускается распаковка уже распакованного"),
               "для очистки Пропускается распаковка уже распакованного");
-    EXPECT_EQ(Auto("Нельзя использовать " + mac("конечная последовательность")),
+    EXPECT_EQ(Auto("Нельзя использовать " + Mac("конечная последовательность")),
               "Нельзя использовать конечная последовательность");
     for (std::string_view good : {"мкВ", "10 мкФ", "кВ", "МиГ", "ИнфоТВ", "МойОфис", "ЯндексДеньги",
                                   "LaTeX", "iOS", "Я помню исходную"}) {
