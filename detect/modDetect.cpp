@@ -78,9 +78,10 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 // and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
 constexpr int kCapitalLastCost = 16 * 8;
 
-// A word of the word lists (three letters or more, whole, in the usual case: Scorer::EndWord)
-// costs this much less than its letters.
+// A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
+// its letters. Of two letters, less: one pair of letters in ten is a word of either list.
 constexpr int kKnownWordBonus = 12 * 8;
+constexpr int kShortWordBonus = 6 * 8;
 constexpr int kLeastWordCost = 1 * 8;
 
 // The lexicon keeps ё (model number 7) as е (6).
@@ -291,7 +292,7 @@ class Scorer {
         if (afterLetter) {
             EndWord();
             glued_ = kind != kSpace && kind != kLineBreak && c != u'-';
-            keptBonus_ = glued_ && known_ ? kKnownWordBonus : 0;
+            keptBonus_ = glued_ ? takenBonus_ : 0;
             if (kGlues[kind]) cost_ += kGluedJunkCost;
             if (c == u'«') cost_ += kMisplacedCost;  // an opening guillemet after a letter
         } else if (c == u'»') {
@@ -335,6 +336,12 @@ class Scorer {
     std::int64_t Rare() const { return rare_; }
     // Whether the last word read was a known word of the lists (after Cost()).
     bool LastKnown() const { return known_; }
+    // What a known word of `length` letters gains.
+    static constexpr int Bonus(int length) {
+        return length >= 3 ? kKnownWordBonus : kShortWordBonus;
+    }
+    // What the last word read gained for being known (after Cost()).
+    int LastBonus() const { return known_ ? Bonus(length_) : 0; }
 
     // The cost so far with the word being read, as far as it has been read.
     std::int64_t Running() const { return cost_ + word_; }
@@ -349,7 +356,7 @@ class Scorer {
         count_ = 1;
         beforeLetter_ = 0;
         beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = cutLast_ = glued_ = false;
-        keptBonus_ = 0;
+        keptBonus_ = takenBonus_ = 0;
     }
 
   private:
@@ -383,8 +390,12 @@ class Scorer {
         }
         // A known word still costs a bit at least: no word is likelier than one in two, and a
         // text's cost stays a cost («for» has letters of 11.6 bits).
-        cost_ += known_ ? std::max<std::int64_t>(0, kLeastWordCost - (word - kKnownWordBonus))
-                        : kKnownWordBonus;
+        const int bonus = known_ ? Bonus(length_) : 0;
+        const std::int64_t back =
+            kKnownWordBonus - bonus +
+            (known_ ? std::max<std::int64_t>(0, kLeastWordCost - (word - bonus)) : 0);
+        cost_ += back;
+        takenBonus_ = kKnownWordBonus - back;
         // A Russian word of small letters that ends in a capital «Я», «Ю» or «Э» alone («длЯ»,
         // «конечнаЯ»): a word in parts begins each part with a capital («МойОфис»).
         if (script_ == 0 && length_ >= 3 && !firstCapital_ && !capitalBefore_ &&
@@ -501,11 +512,12 @@ class Scorer {
     std::uint64_t hash_ = 0;  // the word's letters as the lexicon keeps them
     static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
-    bool whole_ = false;    // the word is whole, its letters all of its own alphabet
-    bool cutLast_ = false;  // the last character was junk or a letter of neither alphabet
-    bool known_ = false;    // the last word was a known word
-    bool glued_ = false;    // the last character followed a word, and was no space or hyphen
-    int keptBonus_ = 0;     // what the word before it kept for being known
+    bool whole_ = false;           // the word is whole, its letters all of its own alphabet
+    bool cutLast_ = false;         // the last character was junk or a letter of neither alphabet
+    bool known_ = false;           // the last word was a known word
+    bool glued_ = false;           // the last character followed a word, and was no space or hyphen
+    std::int64_t keptBonus_ = 0;   // what the word before it kept for being known
+    std::int64_t takenBonus_ = 0;  // what the last word gained for being known
     const std::uint8_t* table_ = model::kRussian;
     int n_ = model::kRussianSymbols;
 };
@@ -1900,25 +1912,27 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
     }
-    // Whether the text is one word of the word lists.
-    std::optional<bool> knownWord;
+    // What the text gains for being one word of the word lists (white space around it aside: a
+    // line copied whole ends in a line break), 0 if it is not one.
+    std::optional<int> knownWord;
     const auto singleKnownWord = [&] {
         if (!knownWord) {
-            const bool one = std::none_of(body.begin(), body.end(), IsWhiteSpace);
+            const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
+            const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
             Scorer<false> scorer;
-            if (one) {
-                scorer.Add(body);
+            if (first < last && std::none_of(first, last, IsWhiteSpace)) {
+                scorer.Add(std::u16string_view(&*first, static_cast<std::size_t>(last - first)));
                 scorer.Cost();
             }
-            knownWord = one && scorer.LastKnown();
+            knownWord = scorer.LastBonus();
         }
         return *knownWord;
     };
     // A single English word of the lists is no Translit but by a margin as wide as what a known
     // word gains: «Problem» is a word either way, and was written as English.
     const auto knownWordMargin = [&](ReadingKind kind) {
-        return kind == ReadingKind::kTranslitText && latinOnly && singleKnownWord()
-                   ? static_cast<double>(kKnownWordBonus) / 8.0
+        return kind == ReadingKind::kTranslitText && latinOnly
+                   ? static_cast<double>(singleKnownWord()) / 8.0
                    : 0.0;
     };
     // Whether a reading adds no characters that are no part of Russian or English text.

@@ -553,6 +553,30 @@ TEST_F(DetectTest, KnownWordsTellReadingsApart) {
     }
 }
 
+// Words of two letters are words of the lists too, for less: the common ones come back, and the
+// lists' abbreviations (no vowel) and capitalised symbols («Na» for sodium) are no words.
+TEST_F(DetectTest, TwoLetterWordsAreKnown) {
+    for (const auto& [text, expected] : {std::pair{"Na", "На"},
+                                         {"Po", "По"},
+                                         {"Iz", "Из"},
+                                         {"Ne", "Не"},
+                                         {"Фы", "As"},
+                                         {"Na stole", "На столе"}}) {
+        EXPECT_EQ(Auto(text), expected) << text;
+    }
+    for (std::string_view good : {"in", "it", "on", "to", "no", "so", "go", "my", "by", "at", "as",
+                                  "an", "на", "не", "по", "из", "мы", "он", "да", "cd", "fc"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
+// A word copied with its line (and its line break) is still one word: «Problem» stays English.
+TEST_F(DetectTest, OneWordWithWhiteSpaceAroundIsOneWord) {
+    for (std::string_view text : {"Problem\n", " Problem ", "\tproblem\r\n"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+}
+
 // Junk that a reading takes away counts for it, but ASCII symbols standing alone are no junk of a
 // garbled text: a line of «#» beside Translit once came back as «№» from the keyboard layout.
 TEST_F(DetectTest, AsciiSymbolsStandingAloneStay) {
