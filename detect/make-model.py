@@ -13,9 +13,10 @@ in eighths of a bit of each next letter or of the word's end: -log2 P * 8, round
 Probabilities are trigram counts interpolated with bigram and unigram estimates (fixed weights),
 so that no letter sequence has probability zero.
 
-Beside it, the lexicon: every word of both lists of three letters or more, and those of two
-letters that the lists write in lower case (their capitalised ones are symbols and names: «Na»,
-«Po») and with a vowel (abbreviations have none: «кг», «ft»), in a Bloom filter, so that a reading which gives real words is told from one which only
+Beside it, the lexicon: every word of both lists of three letters or more, and the shorter ones
+that the lists write in lower case (their capitalised ones are symbols and names: «Na», «Po»),
+of two letters with a vowel (abbreviations have none: «кг», «ft»), of one letter the vowels alone
+where a list has every letter (wamerican), in a Bloom filter, so that a reading which gives real words is told from one which only
 gives likely letters (ё is kept as е).
 
 Usage: detect/make-model.py [OUTPUT]   (default: the file beside this script)
@@ -125,7 +126,7 @@ def model(words, alphabet):
 # The lexicon: a Bloom filter of 2^LEXICON_LOG2 bits and LEXICON_HASHES probes per word.
 LEXICON_LOG2 = 24
 LEXICON_HASHES = 8
-LEXICON_MIN_LETTERS = 2
+LEXICON_MIN_LETTERS = 1
 MASK64 = (1 << 64) - 1
 # Russian letters (model numbers) as the lexicon keeps them: ё as е.
 RU_FOLD = {7: (6,)}
@@ -145,12 +146,16 @@ def word_hash(script, numbers):
 
 
 def lexicon_words(words, cleaned, alphabet, vowels):
-    """The words of three letters or more, and the shorter ones that the list writes in lower case
-    and that have a vowel (those without are abbreviations: «кг», «св», «ft»)."""
+    """The words of three letters or more, and the shorter ones that the list writes in lower case:
+    of two letters those with a vowel (those without are abbreviations: «кг», «св», «ft»), of one
+    letter all, but where the list has every letter (wamerican does, hunspell-ru has «а в и к о с
+    у я») only the vowels («a», «i»)."""
     letters = set(alphabet)
     short = {part for word in words for part in word.split("-")
              if LEXICON_MIN_LETTERS <= len(part) < 3 and all(c in letters for c in part)
-             and any(c in vowels for c in part)}
+             and (len(part) == 1 or any(c in vowels for c in part))}
+    if sum(len(word) == 1 for word in short) == len(alphabet):
+        short = {word for word in short if len(word) > 1 or word in vowels}
     return sorted(short) + [word for word in cleaned if len(word) >= 3]
 
 

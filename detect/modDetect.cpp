@@ -79,7 +79,8 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 constexpr int kCapitalLastCost = 16 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
-// its letters. Of two letters, less: one pair of letters in ten is a word of either list.
+// its letters. Of one or two letters, less: one pair of letters in ten is a word of either list,
+// and the letters that are words are few but frequent («в», «a»).
 constexpr int kKnownWordBonus = 12 * 8;
 constexpr int kShortWordBonus = 6 * 8;
 constexpr int kLeastWordCost = 1 * 8;

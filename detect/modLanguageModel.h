@@ -14,13 +14,14 @@ inline constexpr int kEnglishSymbols = 27;
 extern const std::uint8_t kRussian[kRussianSymbols * kRussianSymbols * kRussianSymbols];
 extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishSymbols];
 
-// The words of both lists of three letters or more, and those of two that the lists write in lower
-// case and with a vowel, in a Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2
+// The words of both lists of three letters or more, and the shorter ones that the lists write in
+// lower case (of two letters, with a vowel; of one, the vowels alone where a list has every
+// letter), in a Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2
 // English, and its letters' numbers, then mixed) sets kLexiconHashes bits of one block of 512 (the
 // top bits of the hash choose the block). Russian words keep ё as е.
 inline constexpr int kLexiconLog2 = 24;
 inline constexpr int kLexiconHashes = 8;
-inline constexpr int kLexiconMinLetters = 2;
+inline constexpr int kLexiconMinLetters = 1;
 alignas(64) extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];
 
 }  // namespace litvorot::model

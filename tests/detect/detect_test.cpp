@@ -553,19 +553,23 @@ TEST_F(DetectTest, KnownWordsTellReadingsApart) {
     }
 }
 
-// Words of two letters are words of the lists too, for less: the common ones come back, and the
-// lists' abbreviations (no vowel) and capitalised symbols («Na» for sodium) are no words.
-TEST_F(DetectTest, TwoLetterWordsAreKnown) {
-    for (const auto& [text, expected] : {std::pair{"Na", "На"},
-                                         {"Po", "По"},
-                                         {"Iz", "Из"},
-                                         {"Ne", "Не"},
-                                         {"Фы", "As"},
-                                         {"Na stole", "На столе"}}) {
+// Words of one and two letters are words of the lists too, for less: the common ones come back,
+// also where a garbled run ends in one («d» for «в»), and the lists' abbreviations (no vowel) and
+// capitalised symbols («Na» for sodium) are no words.
+TEST_F(DetectTest, ShortWordsAreKnown) {
+    for (const auto& [text, expected] :
+         {std::pair{"Na", "На"},
+          {"Po", "По"},
+          {"Iz", "Из"},
+          {"Ne", "Не"},
+          {"Фы", "As"},
+          {"Na stole", "На столе"},
+          {"Gjckt djpdhfotybz d При установке", "После возвращения в При установке"}}) {
         EXPECT_EQ(Auto(text), expected) << text;
     }
-    for (std::string_view good : {"in", "it", "on", "to", "no", "so", "go", "my", "by", "at", "as",
-                                  "an", "на", "не", "по", "из", "мы", "он", "да", "cd", "fc"}) {
+    for (std::string_view good :
+         {"in", "it", "on", "to", "no", "so", "go", "my", "by", "at", "as", "an", "на",
+          "не", "по", "из", "мы", "он", "да", "cd", "fc", "a",  "I",  "o",  "в",  "я"}) {
         EXPECT_EQ(Auto(good), good);
     }
 }
