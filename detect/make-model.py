@@ -124,7 +124,7 @@ def model(words, alphabet):
 
 
 # The lexicon: a Bloom filter of 2^LEXICON_LOG2 bits and LEXICON_HASHES probes per word.
-LEXICON_LOG2 = 24
+LEXICON_LOG2 = 25
 LEXICON_HASHES = 8
 LEXICON_MIN_LETTERS = 1
 MASK64 = (1 << 64) - 1

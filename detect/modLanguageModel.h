@@ -19,7 +19,7 @@ extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishS
 // letter), in a Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2
 // English, and its letters' numbers, then mixed) sets kLexiconHashes bits of one block of 512 (the
 // top bits of the hash choose the block). Russian words keep ё as е.
-inline constexpr int kLexiconLog2 = 24;
+inline constexpr int kLexiconLog2 = 25;
 inline constexpr int kLexiconHashes = 8;
 inline constexpr int kLexiconMinLetters = 1;
 alignas(64) extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];
