@@ -123,6 +123,7 @@ struct CharInfo {
         Kind kind = kOther;
         std::uint8_t letter = 0;  // model number of a letter, 1-based
         std::uint8_t extra = 0;   // what the letter costs beyond the model's
+        std::uint8_t listed = 0;  // the letter as the word list keeps it (Folded, і ї є ґ ў apart)
     };
     std::array<Unit, kCharsetUnits> at;
     const Unit& operator[](char16_t c) const {
@@ -165,25 +166,27 @@ const CharInfo& Info() {
         i->at[u'_'].kind = kSpace;
         for (char16_t c : std::u16string_view(u"\t\n\r")) i->at[c].kind = kLineBreak;
         for (int k = 0; k < 26; ++k) {
-            i->at[u'a' + k].kind = kEnLower,
-                         i->at[u'a' + k].letter = static_cast<std::uint8_t>(k + 1);
-            i->at[u'A' + k].kind = kEnUpper,
-                         i->at[u'A' + k].letter = static_cast<std::uint8_t>(k + 1);
+            const auto letter = static_cast<std::uint8_t>(k + 1);
+            i->at[u'a' + k] = {kEnLower, letter, 0, letter};
+            i->at[u'A' + k] = {kEnUpper, letter, 0, letter};
         }
         // а..е, ё, ж..я: the model's order, which is the letter tables' order too. Taken from
         // no table, so that the map is right whenever it is first built.
         const auto cyrillic = [&](char16_t lower, int index) {
             const auto upper = static_cast<char16_t>(lower == u'ё' ? u'Ё' : lower - 0x20);
-            i->at[lower].kind = kRuLower, i->at[lower].letter = static_cast<std::uint8_t>(index);
-            i->at[upper].kind = kRuUpper, i->at[upper].letter = static_cast<std::uint8_t>(index);
+            const auto letter = static_cast<std::uint8_t>(index);
+            i->at[lower] = {kRuLower, letter, 0, Folded(letter)};
+            i->at[upper] = {kRuUpper, letter, 0, Folded(letter)};
         };
         for (char16_t c = u'а'; c <= u'я'; ++c) cyrillic(c, c - u'а' + 1 + (c > u'е'));
         cyrillic(u'ё', 7);
+        // The word list keeps them as letters of their own, after the Russian ones.
+        std::uint8_t listed = model::kRussianSymbols;
         const auto neighbour = [&](char16_t lower, char16_t upper, char16_t russian) {
             const std::uint8_t index = i->at[russian].letter;
-            i->at[lower].kind = kRuLower, i->at[lower].letter = index;
-            i->at[upper].kind = kRuUpper, i->at[upper].letter = index;
-            i->at[lower].extra = i->at[upper].extra = kNeighbourLetterCost;
+            i->at[lower] = {kRuLower, index, kNeighbourLetterCost, listed};
+            i->at[upper] = {kRuUpper, index, kNeighbourLetterCost, listed};
+            ++listed;
         };
         neighbour(u'і', u'І', u'и');
         neighbour(u'ї', u'Ї', u'и');
@@ -474,8 +477,7 @@ class Scorer {
         }
         const int letter = info_[c].letter;
         cost_ += info_[c].extra;
-        whole_ &= info_[c].extra == 0;
-        hash_ = Fnv(hash_, s == 0 ? Folded(letter) : static_cast<std::uint8_t>(letter));
+        hash_ = Fnv(hash_, info_[c].listed);
         if (kSpelled && s == 0 && length_ < kMaxSpelled) {
             spelled_[length_] = static_cast<std::uint8_t>(letter);
         }

@@ -27,7 +27,7 @@ test_pkgs=(
 # the prose of the installation guide and of the Debian history and compares with chardet.
 # Building does not need them: the generated files are in the repository.
 model_pkgs=(
-    hunspell-ru wamerican python3-chardet locales installation-guide-amd64 debian-history
+    hunspell-ru hunspell-uk wamerican python3-chardet locales installation-guide-amd64 debian-history
 )
 
 # The Windows program: cross compiler, resource compiler and Wine to run its tests.

@@ -385,6 +385,14 @@ TEST_F(DetectTest, Koi8UComesBackWithItsUkrainianLetters) {
     EXPECT_EQ(Chosen(Garble(text, Charset::kKoi8U, Charset::kWindows1251)),
               ReadingKind::kKoi8UAsCp1251);
     EXPECT_EQ(Auto(Garble(text, Charset::kKoi8U, Charset::kWindows1252)), text);
+    // Where the Ukrainian letters are words of their own, their short words tell KOI8-U from KOI8-R
+    // (whose box drawing «╓», «╕» stands in their place).
+    for (std::string_view words : {"не є звичайним файлом", "завантажити і показати журнал",
+                                   "Ця команда є", "те саме, що і програма"}) {
+        EXPECT_EQ(Auto(Garble(words, Charset::kKoi8U, Charset::kWindows1251)), words);
+        EXPECT_EQ(Auto(Garble(words, Charset::kKoi8U, Charset::kWindows1252)), words);
+        EXPECT_EQ(Auto(words), words);
+    }
 }
 
 // Under Auto a byte mix-up gives back the whole text, punctuation included; the KOI8 and CP 1251
