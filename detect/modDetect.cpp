@@ -262,7 +262,9 @@ class Scorer {
                 // with a no-break space, «Dis№lay», «BOO’P»): neither is a whole word.
                 whole_ = !cutLast_ && !glued_;
                 cost_ += keptBonus_;
+                quotedByApostrophe_ = apostropheBefore_;
             }
+            apostropheAfter_ = apostropheBefore_ = false;
             glued_ = false;
             keptBonus_ = 0;
             cost_ += beforeLetter_;
@@ -277,6 +279,13 @@ class Scorer {
         if (opening_ && (kind == kSpace || kind == kLineBreak)) cost_ += kMisplacedCost;
         opening_ = c == u'‘' || c == u'“' || c == u'„' || c == u'‚';
         const bool afterLetter = script_ >= 0;
+        EndApostrophe();
+        // An apostrophe that ends an English word is a plural's possessive («users'») or closes a
+        // quote it opened («'word'»); else it is out of its place, and mostly Translit's soft sign
+        // («est'», «den'»). One followed by a letter is inside a word («don't»).
+        apostropheAfter_ =
+            c == u'\'' && script_ == 1 && !quotedByApostrophe_ && last_ != u's' && last_ != u'S';
+        apostropheBefore_ = c == u'\'' && !afterLetter;
         // A word that a letter of neither alphabet or junk runs into is no whole word («Формату╓»).
         const bool cuts = kind == kForeignLetter || kJunk[kind];
         if (cuts) whole_ = false;
@@ -331,6 +340,7 @@ class Scorer {
     // The cost so far. Ends the word being read: call it after white space or at the end.
     std::int64_t Cost() {
         if (script_ >= 0) EndWord();
+        EndApostrophe();
         if (opening_ || quoted_) cost_ += kMisplacedCost;
         opening_ = quoted_ = false;
         return cost_;
@@ -360,11 +370,18 @@ class Scorer {
         count_ = 1;
         beforeLetter_ = 0;
         beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = cutLast_ = glued_ = false;
+        apostropheAfter_ = apostropheBefore_ = quotedByApostrophe_ = false;
         keptBonus_ = takenBonus_ = 0;
     }
 
   private:
     int At(int x, int y, int z) const { return table_[(x * n_ + y) * n_ + z]; }
+
+    // An apostrophe after an English word that no letter followed.
+    void EndApostrophe() {
+        if (apostropheAfter_) cost_ += kMisplacedCost;
+        apostropheAfter_ = false;
+    }
 
     void EndWord() {
         std::int64_t best = word_ + At(a_, b_, 0);
@@ -499,11 +516,14 @@ class Scorer {
     std::int64_t cost_ = 0, junk_ = 0, rare_ = 0;
     bool asciiBefore_ = false;  // the last character was an ASCII symbol after no letter
     int beforeLetter_ = 0;
-    bool foreignBefore_ = false;   // the character before was a letter of neither alphabet
-    bool beforeCyrillic_ = false;  // the last character was an English opening quote
-    bool opening_ = false;         // the last character was an opening quote
-    bool quoted_ = false;          // the word being read follows an English opening quote
-    int script_ = -1;              // -1 no word; 0 Russian; 1 English
+    bool foreignBefore_ = false;       // the character before was a letter of neither alphabet
+    bool beforeCyrillic_ = false;      // the last character was an English opening quote
+    bool opening_ = false;             // the last character was an opening quote
+    bool apostropheAfter_ = false;     // the last character was an apostrophe out of its place
+    bool apostropheBefore_ = false;    // the last character was an apostrophe after no word
+    bool quotedByApostrophe_ = false;  // the word being read (or the last) began after one
+    bool quoted_ = false;              // the word being read follows an English opening quote
+    int script_ = -1;                  // -1 no word; 0 Russian; 1 English
     // The word's one state; with several (count_ > 1) they are in `states_`.
     int a_ = 0, b_ = 0;
     std::int64_t word_ = 0;
@@ -1923,7 +1943,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
             const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
             Scorer<false> scorer;
-            if (first < last && std::none_of(first, last, IsWhiteSpace)) {
+            // An apostrophe in it is Translit's soft sign as likely as English («est'»).
+            if (first < last && std::none_of(first, last, IsWhiteSpace) &&
+                std::find(first, last, u'\'') == last) {
                 scorer.Add(std::u16string_view(&*first, static_cast<std::size_t>(last - first)));
                 scorer.Cost();
             }

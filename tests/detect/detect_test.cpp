@@ -582,6 +582,18 @@ TEST_F(DetectTest, ShortWordsAreKnown) {
     }
 }
 
+// An apostrophe that ends a word is Translit's soft sign, unless English puts it there: after a
+// plural («users'»), closing a quote, inside a word.
+TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
+    for (const auto& [text, expected] : {std::pair{"est'", "есть"}, {"den'", "день"}}) {
+        EXPECT_EQ(Auto(text), expected) << text;
+    }
+    for (std::string_view good :
+         {"users'", "'word'", "don't", "rock'n'roll", "goin'", "the users' files", "it's 'done'"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+}
+
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
 TEST_F(DetectTest, OneWordWithWhiteSpaceAroundIsOneWord) {
     for (std::string_view text : {"Problem\n", " Problem ", "\tproblem\r\n"}) {
