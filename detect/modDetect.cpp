@@ -1960,6 +1960,23 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                    ? static_cast<double>(singleKnownWord()) / 8.0
                    : 0.0;
     };
+    // Whether the text is a word of two to four capitals alone, white space around it aside: an
+    // abbreviation, mostly («XFCE», «GNU», «ПК»), of which the letter models know nothing. The
+    // readings that keep the letters' case (Translit, the layouts) would make another
+    // abbreviation of it, no likelier: they leave it.
+    const bool abbreviation = [&] {
+        const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
+        const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
+        const CharInfo& info = Info();
+        const auto capital = [&](char16_t c) {
+            return info[c].kind == kRuUpper || info[c].kind == kEnUpper;
+        };
+        return last - first >= 2 && last - first <= 4 && std::all_of(first, last, capital);
+    }();
+    const auto keepsCase = [](ReadingKind kind) {
+        return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||
+               kind == ReadingKind::kEnglishOnRussianKeys;
+    };
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
     // keep every letter besides.
@@ -2017,7 +2034,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             return r.score - asIsScore - margin - knownWordMargin(r.kind);
         };
         // A bound that does not beat the text as it is, the reading does not either.
-        if (excess() <= 0) continue;
+        if (excess() <= 0 || (abbreviation && keepsCase(whole[i].kind))) continue;
         scoreExactly(i);
         if (const double by = excess(); by > 0 && clean(i, by)) {
             chosen = i;
@@ -2099,7 +2116,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
             const double by = whole[i].score - asIsScore - knownWordMargin(whole[i].kind);
-            if (by > 0 && clean(i, by)) chosen = i;
+            if (by > 0 && clean(i, by) && !(abbreviation && keepsCase(whole[i].kind))) chosen = i;
         }
     }
     if (parts.size() > 1) {

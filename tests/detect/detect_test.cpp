@@ -594,6 +594,18 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
     }
 }
 
+// A word of two to four capitals alone is an abbreviation, which Translit and the layouts would
+// only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»); longer words in capitals still come
+// back.
+TEST_F(DetectTest, ALoneAbbreviationStays) {
+    for (std::string_view good : {"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n"}) {
+        EXPECT_EQ(Auto(good), good);
+    }
+    for (const auto& [text, expected] : {std::pair{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}}) {
+        EXPECT_EQ(Auto(text), expected) << text;
+    }
+}
+
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
 TEST_F(DetectTest, OneWordWithWhiteSpaceAroundIsOneWord) {
     for (std::string_view text : {"Problem\n", " Problem ", "\tproblem\r\n"}) {
