@@ -40,6 +40,14 @@ class DetectTest : public ::testing::Test {
     static std::string Mac(std::string_view text) {
         return Garble(text, Charset::kMacCyrillic, Charset::kWindows1251);
     }
+    // Each text comes back as what follows it; each good text is left as it is.
+    using Cases = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+    static void ExpectRepaired(Cases cases) {
+        for (const auto& [text, expected] : cases) EXPECT_EQ(Auto(text), expected) << text;
+    }
+    static void ExpectLeftAlone(std::initializer_list<std::string_view> texts) {
+        for (const std::string_view text : texts) EXPECT_EQ(Auto(text), text) << text;
+    }
     test::CodePageScope codePage_{1252};
 };
 
@@ -565,52 +573,36 @@ TEST_F(DetectTest, KnownWordsTellReadingsApart) {
 // also where a garbled run ends in one («d» for «в»), and the lists' abbreviations (no vowel) and
 // capitalised symbols («Na» for sodium) are no words.
 TEST_F(DetectTest, ShortWordsAreKnown) {
-    for (const auto& [text, expected] :
-         {std::pair{"Na", "На"},
-          {"Po", "По"},
-          {"Iz", "Из"},
-          {"Ne", "Не"},
-          {"Фы", "As"},
-          {"Na stole", "На столе"},
-          {"Gjckt djpdhfotybz d При установке", "После возвращения в При установке"}}) {
-        EXPECT_EQ(Auto(text), expected) << text;
-    }
-    for (std::string_view good :
-         {"in", "it", "on", "to", "no", "so", "go", "my", "by", "at", "as", "an", "на",
-          "не", "по", "из", "мы", "он", "да", "cd", "fc", "a",  "I",  "o",  "в",  "я"}) {
-        EXPECT_EQ(Auto(good), good);
-    }
+    ExpectRepaired({{"Na", "На"},
+                    {"Po", "По"},
+                    {"Iz", "Из"},
+                    {"Ne", "Не"},
+                    {"Фы", "As"},
+                    {"Na stole", "На столе"},
+                    {"Gjckt djpdhfotybz d При установке", "После возвращения в При установке"}});
+    ExpectLeftAlone({"in", "it", "on", "to", "no", "so", "go", "my", "by", "at", "as", "an", "на",
+                     "не", "по", "из", "мы", "он", "да", "cd", "fc", "a",  "I",  "o",  "в",  "я"});
 }
 
 // An apostrophe that ends a word is Translit's soft sign, unless English puts it there: after a
 // plural («users'»), closing a quote, inside a word.
 TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
-    for (const auto& [text, expected] : {std::pair{"est'", "есть"}, {"den'", "день"}}) {
-        EXPECT_EQ(Auto(text), expected) << text;
-    }
-    for (std::string_view good :
-         {"users'", "'word'", "don't", "rock'n'roll", "goin'", "the users' files", "it's 'done'"}) {
-        EXPECT_EQ(Auto(good), good);
-    }
+    ExpectRepaired({{"est'", "есть"}, {"den'", "день"}});
+    ExpectLeftAlone(
+        {"users'", "'word'", "don't", "rock'n'roll", "goin'", "the users' files", "it's 'done'"});
 }
 
 // A word of two to four capitals alone is an abbreviation, which Translit and the layouts would
 // only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»); longer words in capitals still come
 // back.
 TEST_F(DetectTest, ALoneAbbreviationStays) {
-    for (std::string_view good : {"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n"}) {
-        EXPECT_EQ(Auto(good), good);
-    }
-    for (const auto& [text, expected] : {std::pair{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}}) {
-        EXPECT_EQ(Auto(text), expected) << text;
-    }
+    ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n"});
+    ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
 }
 
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
 TEST_F(DetectTest, OneWordWithWhiteSpaceAroundIsOneWord) {
-    for (std::string_view text : {"Problem\n", " Problem ", "\tproblem\r\n"}) {
-        EXPECT_EQ(Auto(text), text) << text;
-    }
+    ExpectLeftAlone({"Problem\n", " Problem ", "\tproblem\r\n"});
 }
 
 // Junk that a reading takes away counts for it, but ASCII symbols standing alone are no junk of a
