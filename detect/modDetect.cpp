@@ -1963,7 +1963,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // Whether the text is a word of two to four capitals alone, white space around it aside: an
     // abbreviation, mostly («XFCE», «GNU», «ПК»), of which the letter models know nothing. The
     // readings that keep the letters' case (Translit, the layouts) would make another
-    // abbreviation of it, no likelier: they leave it.
+    // abbreviation of it, no likelier: they leave it. So they do a letter alone, which tells
+    // nothing of how it was typed («k», «z»).
     const bool abbreviation = [&] {
         const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
         const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
@@ -1971,7 +1972,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const auto capital = [&](char16_t c) {
             return info[c].kind == kRuUpper || info[c].kind == kEnUpper;
         };
-        return last - first >= 2 && last - first <= 4 && std::all_of(first, last, capital);
+        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
+        return (last - first == 1 && letter(*first)) ||
+               (last - first >= 2 && last - first <= 4 && std::all_of(first, last, capital));
     }();
     const auto keepsCase = [](ReadingKind kind) {
         return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||

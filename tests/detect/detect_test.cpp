@@ -593,10 +593,10 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
 }
 
 // A word of two to four capitals alone is an abbreviation, which Translit and the layouts would
-// only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»); longer words in capitals still come
-// back.
+// only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»), and a letter alone tells nothing of
+// how it was typed («z» was «я»); longer words in capitals still come back.
 TEST_F(DetectTest, ALoneAbbreviationStays) {
-    ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n"});
+    ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n", "j", "k", "z"});
     ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
 }
 
