@@ -2003,7 +2003,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                 return false;
             }
         }
-        return r.kind != ReadingKind::kMacCyrillicAsCp1251 || Letters(textOf(i)) >= bodyLetters();
+        if (r.kind != ReadingKind::kMacCyrillicAsCp1251) return true;
+        // Guillemets may take the place of letters: MacCyrillic's «» are CP 1251's «З», «И»
+        // («ЗтолькоИ»); where they stand out of their place the model charges them.
+        const auto guillemets = [](std::u16string_view t) {
+            return std::count_if(t.begin(), t.end(),
+                                 [](char16_t c) { return c == u'«' || c == u'»'; });
+        };
+        const std::u16string& text = textOf(i);
+        return Letters(text) + guillemets(text) - guillemets(body) >= bodyLetters();
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no

@@ -360,6 +360,10 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
                                   "Он сказал „привет“ и ушёл", "Нажмите “Далее”", "это ‘так’ и"}) {
         EXPECT_EQ(Auto(good), good);
     }
+    // Its guillemets are CP 1251's «З» and «И»: letters that it may take away for them.
+    const std::string quoted = "невозможно печатать «только» более";
+    EXPECT_EQ(Auto(Mac(quoted)), quoted) << Mac(quoted);
+    ExpectLeftAlone({"Зима И лето", "Знание И сила"});
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
