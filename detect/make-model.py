@@ -92,8 +92,7 @@ def russian_words():
 def ukrainian_words():
     """Ukrainian words of one and two letters with a letter Russian lacks («і», «є», «ці»), which
     tell KOI8-U from KOI8-R by the commonest words: written in lower case, of Ukrainian letters."""
-    letters = set(RU_ALPHABET.replace("ё", "").replace("ъ", "").replace("ы", "")
-                  .replace("э", "") + "іїєґ")
+    letters = set(RU_ALPHABET) - set("ёъыэ") | set("іїєґ")
     return sorted({part for word in hunspell_words(UK_DIC, UK_AFF, 2) for part in word.split("-")
                    if part and all(c in letters for c in part)
                    and any(c in NEIGHBOUR_LETTERS for c in part)})
@@ -152,7 +151,6 @@ def model(words, alphabet):
 # The lexicon: a Bloom filter of 2^LEXICON_LOG2 bits and LEXICON_HASHES probes per word.
 LEXICON_LOG2 = 25
 LEXICON_HASHES = 8
-LEXICON_MIN_LETTERS = 1
 MASK64 = (1 << 64) - 1
 # Russian letters (model numbers) as the lexicon keeps them: ё as е.
 RU_FOLD = {7: (6,)}
@@ -178,7 +176,7 @@ def lexicon_words(words, cleaned, alphabet, vowels):
     у я») only the vowels («a», «i»)."""
     letters = set(alphabet)
     short = {part for word in words for part in word.split("-")
-             if LEXICON_MIN_LETTERS <= len(part) < 3 and all(c in letters for c in part)
+             if 0 < len(part) < 3 and all(c in letters for c in part)
              and (len(part) == 1 or any(c in vowels for c in part))}
     if sum(len(word) == 1 for word in short) == len(alphabet):
         short = {word for word in short if len(word) > 1 or word in vowels}

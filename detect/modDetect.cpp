@@ -348,8 +348,6 @@ class Scorer {
     std::int64_t Junk() const { return junk_; }
     // The junk but ASCII symbols that touch no letter («#», «@» stand in good text too).
     std::int64_t Rare() const { return rare_; }
-    // Whether the last word read was a known word of the lists (after Cost()).
-    bool LastKnown() const { return known_; }
     // What a known word of `length` letters gains.
     static constexpr int Bonus(int length) {
         return length >= 3 ? kKnownWordBonus : kShortWordBonus;
@@ -400,7 +398,7 @@ class Scorer {
         // lists lack and some other reading may make a word of («ВЕН»).
         const bool usualCase = capitals_ == 0 || (firstCapital_ && capitals_ == 1) ||
                                (capitals_ == length_ && length_ > 4);
-        known_ = whole_ && usualCase && length_ >= model::kLexiconMinLetters;
+        known_ = whole_ && usualCase;
         if (known_) {
             if (kSpelled && script_ == 0 && length_ <= kMaxSpelled) {
                 int budget = kMaxSpellings;
@@ -1935,18 +1933,21 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
     }
-    // What the text gains for being one word of the word lists (white space around it aside: a
-    // line copied whole ends in a line break), 0 if it is not one.
+    // The text without the white space around it: a line copied whole ends in a line break.
+    const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
+    const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
+    const std::u16string_view trimmed =
+        first < last ? std::u16string_view(&*first, static_cast<std::size_t>(last - first))
+                     : std::u16string_view();
+    // What the text gains for being one word of the word lists, 0 if it is not one.
     std::optional<int> knownWord;
     const auto singleKnownWord = [&] {
         if (!knownWord) {
-            const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
-            const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
             Scorer<false> scorer;
             // An apostrophe in it is Translit's soft sign as likely as English («est'»).
-            if (first < last && std::none_of(first, last, IsWhiteSpace) &&
-                std::find(first, last, u'\'') == last) {
-                scorer.Add(std::u16string_view(&*first, static_cast<std::size_t>(last - first)));
+            if (!trimmed.empty() && std::none_of(trimmed.begin(), trimmed.end(), IsWhiteSpace) &&
+                trimmed.find(u'\'') == std::u16string_view::npos) {
+                scorer.Add(trimmed);
                 scorer.Cost();
             }
             knownWord = scorer.LastBonus();
@@ -1966,15 +1967,13 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // abbreviation of it, no likelier: they leave it. So they do a letter alone, which tells
     // nothing of how it was typed («k», «z»).
     const bool abbreviation = [&] {
-        const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
-        const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
         const CharInfo& info = Info();
         const auto capital = [&](char16_t c) {
             return info[c].kind == kRuUpper || info[c].kind == kEnUpper;
         };
-        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
-        return (last - first == 1 && letter(*first)) ||
-               (last - first >= 2 && last - first <= 4 && std::all_of(first, last, capital));
+        const std::size_t n = trimmed.size();
+        return (n == 1 && info[trimmed[0]].kind <= kEnUpper) ||
+               (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), capital));
     }();
     const auto keepsCase = [](ReadingKind kind) {
         return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||

@@ -21,7 +21,6 @@ extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishS
 // top bits of the hash choose the block). Russian words keep ё as е.
 inline constexpr int kLexiconLog2 = 25;
 inline constexpr int kLexiconHashes = 8;
-inline constexpr int kLexiconMinLetters = 1;
 alignas(64) extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];
 
 }  // namespace litvorot::model
