@@ -144,11 +144,13 @@ wait_until 5 second_differs || fail "a second press left '$(text)'"
 wait_until 5 clip_is "the user's text" ||
     fail "the clipboard holds '$(clip_get)' after the second press"
 
-# The watcher saw the pasted texts only as marked, and never got them (what it got unmarked is the
-# user's text and the selections notepad copied, the last one a result of the first press).
-grep -q '^marked$' "$DESKTOP_DIR/watch.log" || fail "no marked text was seen: $(cat "$DESKTOP_DIR/watch.log")"
-grep -q '^marked text' "$DESKTOP_DIR/watch.log" &&
-    fail "a clipboard manager got the pasted text: $(cat "$DESKTOP_DIR/watch.log")"
+# The watcher saw the pasted texts only as marked, and was refused them (what it got unmarked is
+# the user's text and the selections notepad copied, the last one a result of the first press).
+# A watcher that reads only after notepad has fetched the text finds it rendered, as any reader
+# would until the clipboard goes back (Wine runs it late now and then): such a read is no
+# refusal, but a program that gave the text to every reader would never have refused one.
+grep -q '^marked$' "$DESKTOP_DIR/watch.log" ||
+    fail "no reader was refused the pasted text: $(cat "$DESKTOP_DIR/watch.log")"
 unmarked=$(grep '^text ' "$DESKTOP_DIR/watch.log" | tr -d '\r' | grep -v -x -e "text the user's text" \
     -e 'text privet' -e 'text den' -e "text $line3" -e "text $line4" -e 'text ghbdtn vbh' \
     -e 'text привет мир')
