@@ -85,6 +85,10 @@ constexpr int kKnownWordBonus = 12 * 8;
 constexpr int kShortWordBonus = 6 * 8;
 constexpr int kLeastWordCost = 1 * 8;
 
+// How much likelier as first letters of English words English typed on the Russian layout must
+// make the letters of a lone abbreviation that is no word of the lists, to read it.
+constexpr int kAbbreviationMarginBits = 6;
+
 // The lexicon keeps ё (model number 7) as е (6).
 constexpr std::uint8_t Folded(int letter) {
     return static_cast<std::uint8_t>(letter == 7 ? 6 : letter);
@@ -200,6 +204,14 @@ const CharInfo& Info() {
 
 constexpr bool IsWhiteSpace(char16_t c) {
     return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r');
+}
+
+// The text without the white space around it: a line copied whole ends in a line break.
+std::u16string_view Trimmed(std::u16string_view text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), IsWhiteSpace);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsWhiteSpace).base();
+    return first < last ? std::u16string_view(&*first, static_cast<std::size_t>(last - first))
+                        : std::u16string_view();
 }
 
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
@@ -552,6 +564,72 @@ std::int64_t Cost(std::u16string_view text, bool translit = false) {
     Scorer<false> s;
     s.Add(text);
     return s.Cost();
+}
+
+// The text with its capitals, Russian and English, in small letters.
+std::u16string LowerCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out) {
+        if ((c >= u'A' && c <= u'Z') || (c >= u'А' && c <= u'Я')) {
+            c = static_cast<char16_t>(c + 0x20);
+        } else if (c >= 0x400 && c <= 0x40F) {
+            c = static_cast<char16_t>(c + 0x50);  // Ё, І, Ї, Є, Ў and the rest of the row
+        } else if (c == u'Ґ') {
+            c = u'ґ';
+        }
+    }
+    return out;
+}
+
+// What a text that is one word and no more gains for being a word of the lists, 0 if it is not
+// one. An apostrophe in it is Translit's soft sign as likely as English («est'»).
+int KnownWordGain(std::u16string_view word) {
+    Scorer<false> scorer;
+    if (!word.empty() && std::none_of(word.begin(), word.end(), IsWhiteSpace) &&
+        word.find(u'\'') == std::u16string_view::npos) {
+        scorer.Add(word);
+        scorer.Cost();
+    }
+    return scorer.LastBonus();
+}
+
+// Whether `read`, a reading of `word`, gives for the mark that begins it a capital that makes a
+// word of the lists of the small letters after it, which are none without it, and changes
+// nothing else: «…сли» as «Если», «’акже,» as «Также,». A good text's quotes and dashes before a
+// word («“слово”», «—как») make no word so.
+bool MarkForCapital(std::u16string_view word, std::u16string_view read) {
+    const CharInfo& info = Info();
+    if (word.size() < 3 || read.size() != word.size() || info[read[0]].kind != kRuUpper ||
+        info[word[0]].kind == kRuUpper || info[word[0]].kind == kRuLower ||
+        read.substr(1) != word.substr(1)) {
+        return false;
+    }
+    std::size_t end = 1;
+    while (end < word.size() && info[word[end]].kind == kRuLower) ++end;
+    if (end < 3 || std::any_of(word.begin() + static_cast<std::ptrdiff_t>(end), word.end(),
+                               [&](char16_t c) { return info[c].kind <= kEnUpper; })) {
+        return false;
+    }
+    return KnownWordGain(read.substr(0, end)) != 0 && KnownWordGain(word.substr(1, end - 1)) == 0;
+}
+
+// What the letters of a word cost as the first letters of words of their languages, in eighths of
+// a bit: an abbreviation's, which are its words' first letters. Anything but a letter counts as
+// the costliest letter.
+std::int64_t InitialsCost(std::u16string_view word) {
+    const CharInfo& info = Info();
+    std::int64_t cost = 0;
+    for (char16_t c : word) {
+        const CharInfo::Unit& u = info[c];
+        if (u.kind == kRuUpper || u.kind == kRuLower) {
+            cost += model::kRussian[u.letter] + u.extra;
+        } else if (u.kind == kEnUpper || u.kind == kEnLower) {
+            cost += model::kEnglish[u.letter];
+        } else {
+            cost += 255;
+        }
+    }
+    return cost;
 }
 
 // ---- Keyboard layouts and look-alike letters ---------------------------------------------------
@@ -1230,8 +1308,15 @@ class Scoring {
                                   : std::max<std::int64_t>(moreJunk, -w.rare) * kTakenJunkCost;
                 // MacCyrillic keeps every letter, in pieces as in the whole text.
                 if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
-                here_[r] = c - asIs;
                 enter_[r] = costs_[r].follow;
+                // A mark that MacCyrillic makes the capital of a word tells a MacCyrillic piece
+                // alone, wherever it stands: it begins at a first piece's price and goes back to
+                // the text as it is for nothing.
+                if (w.macCapital && kRecipes[r].kind == ReadingKind::kMacCyrillicAsCp1251) {
+                    c -= Eighths(kPieceBackBits);
+                    enter_[r] = costs_[r].first;
+                }
+                here_[r] = c - asIs;
                 ++touchedCount;
             }
             int unreadCount = 0;
@@ -1355,6 +1440,9 @@ class Scoring {
         // the sibling reads it.
         std::uint32_t changed, bound, never, unlikeSibling;
         std::uint32_t fewerLetters;  // the word read so has fewer letters (MacCyrillic)
+        // MacCyrillic reads the word's first character, a mark, as the capital that makes a word
+        // of the lists of it: CP 1251's «…сли», «’акже» are «Если», «Также».
+        bool macCapital;
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
@@ -1397,6 +1485,7 @@ class Scoring {
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
+        slot.macCapital = false;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
@@ -1541,8 +1630,9 @@ class Scoring {
                 continue;
             }
             slot.changed |= 1u << r;
-            if (recipe.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(read) < Letters(word)) {
-                slot.fewerLetters |= 1u << r;
+            if (recipe.kind == ReadingKind::kMacCyrillicAsCp1251) {
+                if (Letters(read) < Letters(word)) slot.fewerLetters |= 1u << r;
+                slot.macCapital = MarkForCapital(word, read);
             }
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = asIs + kHopeless;
@@ -1933,25 +2023,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
     }
-    // The text without the white space around it: a line copied whole ends in a line break.
-    const auto first = std::find_if_not(body.begin(), body.end(), IsWhiteSpace);
-    const auto last = std::find_if_not(body.rbegin(), body.rend(), IsWhiteSpace).base();
-    const std::u16string_view trimmed =
-        first < last ? std::u16string_view(&*first, static_cast<std::size_t>(last - first))
-                     : std::u16string_view();
+    const std::u16string_view trimmed = Trimmed(body);
     // What the text gains for being one word of the word lists, 0 if it is not one.
     std::optional<int> knownWord;
     const auto singleKnownWord = [&] {
-        if (!knownWord) {
-            Scorer<false> scorer;
-            // An apostrophe in it is Translit's soft sign as likely as English («est'»).
-            if (!trimmed.empty() && std::none_of(trimmed.begin(), trimmed.end(), IsWhiteSpace) &&
-                trimmed.find(u'\'') == std::u16string_view::npos) {
-                scorer.Add(trimmed);
-                scorer.Cost();
-            }
-            knownWord = scorer.LastBonus();
-        }
+        if (!knownWord) knownWord = KnownWordGain(trimmed);
         return *knownWord;
     };
     // A single English word of the lists is no Translit but by a margin as wide as what a known
@@ -1978,6 +2054,24 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto keepsCase = [](ReadingKind kind) {
         return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||
                kind == ReadingKind::kEnglishOnRussianKeys;
+    };
+    // But an abbreviation is made of words' first letters, and some letters seldom begin a Russian
+    // word while their keys' letters often begin English ones: «ЕШЬУ», «ГЫИ» are TIME and USB
+    // typed on the Russian layout, no Russian abbreviation. English typed on the Russian layout
+    // reads one that is no word of the lists where its letters are likelier first letters by
+    // kAbbreviationMarginBits. (Not the other way: Latin capitals in Russian text are mostly what
+    // they are, Roman numerals among them, «XX» no less than «VII».)
+    // So does it where it gives an English word of the lists of three letters or more («ДШТУ»,
+    // LINE), as no Russian abbreviation of the Russian list does. Whether a word in capitals is
+    // one of the lists is asked in small letters («ВЫ» is «вы», no DS).
+    const auto readsAbbreviation = [&](std::size_t i) {
+        if (whole[i].kind != ReadingKind::kEnglishOnRussianKeys || trimmed.size() < 2 ||
+            KnownWordGain(LowerCase(trimmed)) != 0) {
+            return false;
+        }
+        const std::u16string read = LowerCase(Trimmed(textOf(i)));
+        return InitialsCost(trimmed) - InitialsCost(read) >= kAbbreviationMarginBits * 8 ||
+               (read.size() >= 3 && KnownWordGain(read) != 0);
     };
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
@@ -2044,7 +2138,12 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             return r.score - asIsScore - margin - knownWordMargin(r.kind);
         };
         // A bound that does not beat the text as it is, the reading does not either.
-        if (excess() <= 0 || (abbreviation && keepsCase(whole[i].kind))) continue;
+        if (abbreviation && keepsCase(whole[i].kind)) {
+            if (!readsAbbreviation(i)) continue;
+            chosen = i;
+            break;
+        }
+        if (excess() <= 0) continue;
         scoreExactly(i);
         if (const double by = excess(); by > 0 && clean(i, by)) {
             chosen = i;

@@ -364,6 +364,14 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
     const std::string quoted = "невозможно печатать «только» более";
     EXPECT_EQ(Auto(Mac(quoted)), quoted) << Mac(quoted);
     ExpectLeftAlone({"Зима И лето", "Знание И сила"});
+    // A MacCyrillic sentence run on after a good one is broken only at its capital: the mark
+    // that stands for it, where it makes a word, is repaired wherever it stands. Quotes and
+    // dashes run into a good text's words make none.
+    ExpectRepaired(
+        {{"…сли драйвер устройства Также возможна", "Если драйвер устройства Также возможна"},
+         {"Заметим, что даже\n…сли нужна", "Заметим, что даже\nЕсли нужна"},
+         {"как в ’акже, есть", "как в Также, есть"}});
+    ExpectLeftAlone({"Он сказал: “слово” и —как всегда… ушёл", "Текст „ля проверки“ и всё"});
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
@@ -602,6 +610,20 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
 TEST_F(DetectTest, ALoneAbbreviationStays) {
     ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n", "j", "k", "z"});
     ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
+}
+
+// But English abbreviations typed on the Russian layout give letters that seldom begin a Russian
+// word («Ы», «Ь», «Щ»), or an English word: they are read back. Russian words in capitals, Russian
+// abbreviations and Latin capitals (Roman numerals among them) stay.
+TEST_F(DetectTest, AnAbbreviationTypedOnTheRussianLayoutComesBack) {
+    ExpectRepaired({{"ЕШЬУ", "TIME"},
+                    {"ГЫИ", "USB"},
+                    {"ЩЫ", "OS"},
+                    {"ДМЬ", "LVM"},
+                    {"ДШТУ", "LINE"},
+                    {"ГЫУК\n", "USER\n"}});
+    ExpectLeftAlone({"ВЫ", "МЫ", "ТЫ", "ЧАСУ", "ЕС", "США", "ЦСКА", "ЭВМ", "ВИЧ", "ЯМР", "АЦП",
+                     "XX", "XIX", "JJ", "ZFS"});
 }
 
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
