@@ -123,10 +123,13 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 // which read English-looking words and names too, pay more), and what a piece pays to be the
 // text as it is again. Each piece pays the margin's share of the text's own cost in the
 // words it changes and 12 bits for each character of junk it adds, and gains 6 bits for each
-// it takes away (so a reading of the whole text that takes junk away needs less margin).
-inline constexpr double kPieceSwitchBits = 16.0;
-inline constexpr double kPieceLettersSwitchBits = 24.0;  // Translit and the keyboard layouts
-inline constexpr double kPieceBackBits = 12.0;
+// it takes away (so a reading of the whole text that takes junk away needs less margin). A piece
+// that begins the text pays its margin and the way back, one that ends it the switch: the switch
+// is the way back and the margin of a byte mix-up together, so that a garbled word costs as much
+// before a good one as after it.
+inline constexpr double kPieceSwitchBits = 20.0;
+inline constexpr double kPieceLettersSwitchBits = 28.0;  // Translit and the keyboard layouts
+inline constexpr double kPieceBackBits = 8.0;
 // What a piece pays for each character of junk it adds; the keyboard layouts must gain as much for
 // each they add to a whole text (a «[» the original had).
 inline constexpr double kPieceJunkBits = 12.0;
