@@ -666,6 +666,31 @@ bool HasCyrillic(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsCyrillic);
 }
 
+// Whether the Latin word is, in a Russian text, what it is rather than Translit: a conversion of
+// a format («%s», «%3u»), an option («-K», «--help»), a name of code («OPR_IOR», «/etc/fstab»,
+// «x86»), an abbreviation («PEM», «USB»; but a capital letter alone is Translit's «V», «S» as
+// often). A Russian text that has them quotes them from programs; Translit within one is a phrase
+// typed so, in small letters.
+bool CodeOrAbbreviation(std::u16string_view word) {
+    const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    int letters = 0, capitals = 0;
+    bool digits = false;  // a digit run into a letter
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const char16_t c = word[i];
+        if (IsLatinLetter(c)) {
+            ++letters;
+            capitals += c <= u'Z';
+            digits |= (i > 0 && digit(word[i - 1])) || (i + 1 < word.size() && digit(word[i + 1]));
+        } else if (std::u16string_view(u"%_/\\=$@").find(c) != std::u16string_view::npos) {
+            return std::any_of(word.begin(), word.end(), IsLatinLetter);
+        }
+    }
+    if (letters == 0) return false;
+    const std::size_t first = word.find_first_not_of(u"(\"«„“[");
+    const bool option = first != std::u16string_view::npos && word[first] == u'-';
+    return option || digits || (capitals == letters && letters >= 2 && letters <= 4);
+}
+
 // For each unit: its character on the other layout (0: English keys to Russian, 1: the other
 // way), and its look-alike in the other script (2: Latin to Cyrillic, 3: Cyrillic to Latin),
 // itself where it has none.
@@ -1663,8 +1688,9 @@ class Scoring {
         translitReader_->Reset();
         translitReader_->ReadWhole(translitIn_, translitOut_);
         if (translitOut_ == word) return;
-        // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
-        if (HasCyrillic(word)) {
+        // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»), nor in a
+        // Russian text as code or an abbreviation.
+        if (HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word))) {
             slot.cost[r] = kNeverWord;
             slot.never |= 1u << r;
             return;
@@ -1758,8 +1784,9 @@ class Scoring {
                 translitJunk_[k] = asIsJunk_[k];
                 continue;
             }
-            // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»).
-            if (HasCyrillic(word)) {
+            // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»), nor in
+            // a Russian text as code or an abbreviation.
+            if (HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word))) {
                 translitCost_[k] = kNever;
                 continue;
             }

@@ -194,6 +194,17 @@ TEST_F(DetectTest, EnglishNearTranslitIsLeftAlone) {
     }
 }
 
+// A Russian text quotes programs: formats, options, names of code and abbreviations are no
+// Translit in it (messages of Debian's catalogues, which had come back «%с», «-К», «ПЕМ»). A
+// phrase typed in Translit within one still is.
+TEST_F(DetectTest, CodeAndAbbreviationsInARussianTextAreNoTranslit) {
+    ExpectLeftAlone({"неоднозначный аргумент «%s»: неизвестная редакция",
+                     "   (тип: %3u, размер: %3u): ", "Нераспознанный параметр после -K",
+                     "Не найден секретный ключ в формате PEM",
+                     "OPR_IOR (логическое включающее или)\n", "Файл /etc/fstab для x86_64"});
+    ExpectRepaired({{"Привет, kak dela?", "Привет, как дела?"}});
+}
+
 TEST_F(DetectTest, GoodTextsAreLeftAlone) {
     for (std::string_view text : {"Привет",
                                   "hello",

@@ -12,7 +12,9 @@ The Debian FAQ, the New Maintainers' Guide, the Developer's Reference and the Ru
 are kept out of every corpus.
 
 Samples are runs of consecutive words of one message or paragraph: 1 word, 2-4 words and 5-12
-words, of Russian (Cyrillic words, with their punctuation) and of English (Latin words). Each
+words, of Russian (Cyrillic words, with their punctuation) and of English (Latin words). Besides,
+runs of a Russian text as they stand that have a Latin word among the Cyrillic ones (formats,
+options, names, abbreviations) are given as good Russian with Latin words, of 2-4 and 5-12 words. Each
 Russian sample is garbled in every way the automatic source reads back, each English one typed on
 the Russian layout and given Cyrillic look-alike letters; good samples are also given as they are.
 A partly garbled sample is a good Russian run and a garbled one (any garbling), on two lines or
@@ -147,6 +149,8 @@ BYTE_GARBLES = ["UTF-8 read as CP 1251", "UTF-8 read as KOI8-R", "UTF-8 read as 
                 "MacCyrillic read as CP 1251", "ISO 8859-5 read as CP 1251",
                 "KOI8-U read as CP 1251"]
 LENGTHS = {"1 word": (1, 1), "2-4 words": (2, 4), "5+ words": (5, 12)}
+LATIN = re.compile("[A-Za-z]")
+CYRILLIC = re.compile("[А-Яа-яЁё]")
 TOKEN_RU = re.compile(r"^[(«\"]?[А-Яа-яЁё]+(?:-[А-Яа-яЁё]+)?[»\")]?[.,:;!?]?$")
 TOKEN_EN = re.compile(r"^[(\"]?[A-Za-z]+(?:'[a-z]+)?[\")]?[.,:;!?]?$")
 TOKEN_UK = re.compile(r"^[(«\"]?[А-ЩЬЮЯҐЄІЇа-щьюяґєії']+(?:-[А-ЩЬЮЯҐЄІЇа-щьюяґєії']+)?[»\")]?[.,:;!?]?$")
@@ -255,6 +259,24 @@ def samples(texts, token, length, count, rng):
     return runs[:count]
 
 
+def mixed_samples(texts, length, count, rng):
+    """Runs of words of Russian texts as they stand, each with a Cyrillic word and a Latin one:
+    what a Russian text quotes from programs («%s», «-K», «PEM», «Git»)."""
+    low, high = length
+    runs = []
+    for text in texts:
+        words = text.split()
+        k = rng.randint(low, high)
+        for start in range(0, max(0, len(words) - k + 1)):
+            run = words[start:start + k]
+            if any(LATIN.search(w) for w in run) and any(CYRILLIC.search(w) for w in run):
+                runs.append(" ".join(run))
+                break
+    runs = sorted(set(runs))
+    rng.shuffle(runs)
+    return runs[:count]
+
+
 def convert(converter, frm, to, text):
     result = subprocess.run([converter, "--from", frm, "--to", to], input=text.encode("utf-8"),
                             capture_output=True, check=True)
@@ -327,6 +349,7 @@ def measure(args, corpus, have_chardet):
     converter, count = args.converter, args.count
     rng = random.Random(args.seed)  # the samples, drawn as they always were
     other = random.Random(args.seed + 1)  # everything else
+    mixed = random.Random(args.seed + 2)  # Russian texts with their Latin words
     (ru_texts, en_texts), uk_texts, token_ru, token_en = CORPORA[corpus]()
     jobs = []  # (row, column, input, expected, original)
     for column, length in LENGTHS.items():
@@ -351,6 +374,10 @@ def measure(args, corpus, have_chardet):
                 jobs += garbled_jobs(converter, name, garble, uk, column, other)
         more = samples(ru_texts, token_ru, length, 2 * count, other)
         jobs += partial_jobs(converter, more, column, other)
+        if length[0] > 1:
+            # Its own draw, so that the other rows' samples stay as they were.
+            for text in mixed_samples(ru_texts, length, count, mixed):
+                jobs.append(("good Russian with Latin words (left alone)", column, text, text, text))
 
     def run(job):
         row, column, given, expected, original = job
