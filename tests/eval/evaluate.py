@@ -238,7 +238,10 @@ CORPORA = {
 }
 
 
-def samples(texts, token, length, count, rng):
+def samples(texts, token, length, count, rng, accept=None):
+    """Runs of `length` words, one of each text at most, whose words all match `token` (or that
+    `accept` takes)."""
+    accept = accept or (lambda run: all(token.match(w) for w in run))
     low, high = length
     runs = []
     for text in texts:
@@ -246,7 +249,7 @@ def samples(texts, token, length, count, rng):
         k = rng.randint(low, high)
         for start in range(0, max(0, len(words) - k + 1)):
             run = words[start:start + k]
-            if all(token.match(w) for w in run):
+            if accept(run):
                 sample = " ".join(run)
                 if k == 1:
                     sample = sample.strip("()«»\".,:;!?")
@@ -259,22 +262,10 @@ def samples(texts, token, length, count, rng):
     return runs[:count]
 
 
-def mixed_samples(texts, length, count, rng):
-    """Runs of words of Russian texts as they stand, each with a Cyrillic word and a Latin one:
-    what a Russian text quotes from programs («%s», «-K», «PEM», «Git»)."""
-    low, high = length
-    runs = []
-    for text in texts:
-        words = text.split()
-        k = rng.randint(low, high)
-        for start in range(0, max(0, len(words) - k + 1)):
-            run = words[start:start + k]
-            if any(LATIN.search(w) for w in run) and any(CYRILLIC.search(w) for w in run):
-                runs.append(" ".join(run))
-                break
-    runs = sorted(set(runs))
-    rng.shuffle(runs)
-    return runs[:count]
+def mixed_run(run):
+    """A run of words of a Russian text as they stand with a Cyrillic word and a Latin one: what a
+    Russian text quotes from programs («%s», «-K», «PEM», «Git»)."""
+    return any(LATIN.search(w) for w in run) and any(CYRILLIC.search(w) for w in run)
 
 
 def convert(converter, frm, to, text):
@@ -376,7 +367,7 @@ def measure(args, corpus, have_chardet):
         jobs += partial_jobs(converter, more, column, other)
         if length[0] > 1:
             # Its own draw, so that the other rows' samples stay as they were.
-            for text in mixed_samples(ru_texts, length, count, mixed):
+            for text in samples(ru_texts, None, length, count, mixed, mixed_run):
                 jobs.append(("good Russian with Latin words (left alone)", column, text, text, text))
 
     def run(job):
