@@ -1337,7 +1337,7 @@ class Scoring {
                 // A mark that MacCyrillic makes the capital of a word tells a MacCyrillic piece
                 // alone, wherever it stands: it begins at a first piece's price and goes back to
                 // the text as it is for nothing.
-                if (w.macCapital && kRecipes[r].kind == ReadingKind::kMacCyrillicAsCp1251) {
+                if ((w.capitalMark >> r & 1u) != 0) {
                     c -= Eighths(kPieceBackBits);
                     enter_[r] = costs_[r].first;
                 }
@@ -1465,9 +1465,9 @@ class Scoring {
         // the sibling reads it.
         std::uint32_t changed, bound, never, unlikeSibling;
         std::uint32_t fewerLetters;  // the word read so has fewer letters (MacCyrillic)
-        // MacCyrillic reads the word's first character, a mark, as the capital that makes a word
-        // of the lists of it: CP 1251's «…сли», «’акже» are «Если», «Также».
-        bool macCapital;
+        // The word's first character, a mark, read so is the capital that makes a word of the
+        // lists of it (MacCyrillic: CP 1251's «…сли», «’акже» are «Если», «Также»).
+        std::uint32_t capitalMark;
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
@@ -1510,7 +1510,7 @@ class Scoring {
         slot.begin = begin;
         slot.length = static_cast<std::uint32_t>(word.size());
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
-        slot.macCapital = false;
+        slot.capitalMark = 0;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
@@ -1657,7 +1657,7 @@ class Scoring {
             slot.changed |= 1u << r;
             if (recipe.kind == ReadingKind::kMacCyrillicAsCp1251) {
                 if (Letters(read) < Letters(word)) slot.fewerLetters |= 1u << r;
-                slot.macCapital = MarkForCapital(word, read);
+                if (MarkForCapital(word, read)) slot.capitalMark |= 1u << r;
             }
             // A word that falls far behind the text as it is is not read to its end.
             const std::int64_t limit = asIs + kHopeless;
@@ -1674,6 +1674,13 @@ class Scoring {
         }
     }
 
+    // Whether a word that Translit changes was written as it is: no Translit is written within a
+    // Cyrillic word (the apostrophe of «об'єкт»), nor in a Russian text as code or an
+    // abbreviation.
+    bool NoTranslit(std::u16string_view word) const {
+        return HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word));
+    }
+
     // The word as Translit reads it alone, which is how the reader reads it in a block that it
     // need not read whole: the word's cost as the likeliest Russian written so (in a text without
     // Cyrillic letters) or by its letters, and how far its reading runs before it ends.
@@ -1688,9 +1695,7 @@ class Scoring {
         translitReader_->Reset();
         translitReader_->ReadWhole(translitIn_, translitOut_);
         if (translitOut_ == word) return;
-        // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»), nor in a
-        // Russian text as code or an abbreviation.
-        if (HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word))) {
+        if (NoTranslit(word)) {
             slot.cost[r] = kNeverWord;
             slot.never |= 1u << r;
             return;
@@ -1784,9 +1789,7 @@ class Scoring {
                 translitJunk_[k] = asIsJunk_[k];
                 continue;
             }
-            // No Translit is written within a Cyrillic word (the apostrophe of «об'єкт»), nor in
-            // a Russian text as code or an abbreviation.
-            if (HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word))) {
+            if (NoTranslit(word)) {
                 translitCost_[k] = kNever;
                 continue;
             }
