@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -81,6 +82,8 @@ constexpr const char* kMetaTargets[] = {
 constexpr std::size_t kIncrPiece = std::size_t{256} << 10;
 // Modifiers are looked at this often while the sequence waits for them to be let go.
 constexpr int kModifierPollMs = 10;
+// How long the window in front has to fetch the pasted text once another client has.
+constexpr std::chrono::milliseconds kOtherFetchGrace{1000};
 
 // One format of a selection: its name (target), the type and unit of its data, and the data.
 struct Format {
@@ -133,6 +136,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         }
         for (const char* name : kMetaTargets) metaTargets_.push_back(Atom(name));
 
+        resourceMask_ = xcb_get_setup(c_)->resource_id_mask;
         window_ = xcb_generate_id(c_);
         const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
         xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root_, 0, 0, 1, 1, 0,
@@ -177,6 +181,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             qCInfo(lcSelection) << "the window in front is a Wayland window";
             return front;
         }
+        frontWindow_ = window;
         if (window == XCB_WINDOW_NONE) return front;
         front.exists = true;
         const auto [instance, windowClass] = WindowClass(window);
@@ -268,7 +273,9 @@ class X11SelectionDesktop final : public SelectionDesktop {
         pasteDone_ = std::move(done);
         stage_ = Stage::kPaste;
         fetched_ = false;
+        otherFetched_ = false;
         pasted_ = true;
+        PasterClients();
         if (!Serve(std::move(formats))) return FinishPaste(PasteResult::kTaken);
         qCInfo(lcSelection) << "pasting the converted text";
         SendStrokes(PasteKeys(window.terminal, frontKnown_));
@@ -503,7 +510,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             if (!transfer.incr || transfer.finished) {
                 const bool paste = transfer.paste;
                 transfers_.erase(it);
-                if (paste) Fetched();
+                if (paste) FetchedBy(window);
                 return;
             }
             const std::string& data = *transfer.format.data;
@@ -517,6 +524,38 @@ class X11SelectionDesktop final : public SelectionDesktop {
             xcb_flush(c_);
             return;
         }
+    }
+
+    // The X clients that paste into the window in front: its own and that of the window with the
+    // input focus (an embedded window's). None known (a Wayland window in front): any client.
+    void PasterClients() {
+        pasters_.clear();
+        if (frontWindow_ == XCB_WINDOW_NONE) return;
+        pasters_.push_back(ClientOf(frontWindow_));
+        XcbReply<xcb_get_input_focus_reply_t> focus(
+            xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+        if (focus && focus->focus != root_ && focus->focus > XCB_INPUT_FOCUS_POINTER_ROOT) {
+            pasters_.push_back(ClientOf(focus->focus));
+        }
+    }
+    std::uint32_t ClientOf(xcb_window_t window) const { return window & ~resourceMask_; }
+
+    // A requestor took the pasted text. The window's own client ends the paste. Another one (a
+    // clipboard history that asked for the formats of the owner before, and for the text of
+    // this one) does not, else the clipboard would go back before the window fetched it; where
+    // no other client comes (a program that pastes through a helper of its own, as Wine does),
+    // the paste ends a little later all the same.
+    void FetchedBy(xcb_window_t requestor) {
+        if (stage_ != Stage::kPaste || fetched_) return;
+        const std::uint32_t client = ClientOf(requestor);
+        if (pasters_.empty() ||
+            std::find(pasters_.begin(), pasters_.end(), client) != pasters_.end()) {
+            return Fetched();
+        }
+        qCInfo(lcSelection) << "another program fetched the pasted text";
+        if (otherFetched_) return;
+        otherFetched_ = true;
+        wait_.start(std::min(wait_.remainingTime(), static_cast<int>(kOtherFetchGrace.count())));
     }
 
     void Fetched() {
@@ -581,6 +620,10 @@ class X11SelectionDesktop final : public SelectionDesktop {
                 if (auto done = std::exchange(copyDone_, nullptr)) done(false);
                 break;
             case Stage::kPaste:
+                if (otherFetched_) {
+                    Fetched();
+                    break;
+                }
                 qCInfo(lcSelection) << "the window did not fetch the pasted text in time";
                 FinishPaste(PasteResult::kTimedOut);
                 break;
@@ -743,6 +786,10 @@ class X11SelectionDesktop final : public SelectionDesktop {
     bool taken_ = false;   // another program took the clipboard from this connection
     bool pasted_ = false;  // this replacement put its text on the clipboard
     bool fetched_ = false;
+    bool otherFetched_ = false;  // a client not the window's took the pasted text
+    xcb_window_t frontWindow_ = XCB_WINDOW_NONE;
+    std::vector<std::uint32_t> pasters_;  // the clients whose fetch ends the paste
+    std::uint32_t resourceMask_ = 0;      // the bits of a resource id within its client's
     bool ownerChanged_ = false;
 };
 

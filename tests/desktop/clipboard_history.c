@@ -1,8 +1,9 @@
 /* A clipboard history, as clipboard managers keep one (Klipper, CopyQ, GPaste): told by XFixes of
  * every new clipboard owner, it asks for the formats and records the text, unless the formats
  * carry x-kde-passwordManagerHint (password managers' mark), which such managers leave out.
- * Prints "ready", then "recorded TEXT" or "skipped secret" for every new owner.
- * Usage: clipboard_history   (DISPLAY names the X server; runs until it is killed) */
+ * Prints "ready", then "recorded TEXT" or "skipped secret" for every new owner. With "greedy" it
+ * asks for the text at once, as a history does that asked an earlier owner for its formats.
+ * Usage: clipboard_history [greedy]   (DISPLAY names the X server; runs until it is killed) */
 #include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -39,7 +40,8 @@ static xcb_get_property_reply_t* Fetch(xcb_atom_t target) {
     }
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+    const int greedy = argc > 1 && strcmp(argv[1], "greedy") == 0;
     c = ConnectWithWindow("clipboard_history", &window);
     if (c == NULL) return 1;
     clipboard = InternAtom(c, "CLIPBOARD");
@@ -61,10 +63,20 @@ int main(void) {
 
     xcb_generic_event_t* event;
     while ((event = xcb_wait_for_event(c)) != NULL) {
-        const int changed = event->response_type == xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY &&
-                            ((xcb_xfixes_selection_notify_event_t*)event)->owner != XCB_WINDOW_NONE;
+        const int changed =
+            event->response_type == xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY &&
+            ((xcb_xfixes_selection_notify_event_t*)event)->owner != XCB_WINDOW_NONE;
         free(event);
         if (!changed) continue;
+        if (greedy) {
+            xcb_get_property_reply_t* text = Fetch(utf8);
+            if (text == NULL) continue;
+            printf("recorded %.*s\n", xcb_get_property_value_length(text),
+                   (const char*)xcb_get_property_value(text));
+            free(text);
+            fflush(stdout);
+            continue;
+        }
         xcb_get_property_reply_t* offered = Fetch(targets);
         if (offered == NULL) continue;
         int secret = 0;

@@ -217,6 +217,11 @@ tray_menu_keys() {
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the program said last tells a failure that does not come again.
+    if [ -n "$DESKTOP_DIR" ] && [ -s "$DESKTOP_DIR/app.log" ]; then
+        echo "--- the program's log, last lines:" >&2
+        tail -n 40 "$DESKTOP_DIR/app.log" >&2
+    fi
     [ -n "$DESKTOP_DIR" ] && desktop_screenshot "${TMPDIR:-/tmp}/litvorot-fail-$$.png" 2>/dev/null &&
         echo "screenshot: ${TMPDIR:-/tmp}/litvorot-fail-$$.png" >&2
     exit 1

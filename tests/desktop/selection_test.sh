@@ -98,6 +98,25 @@ grep -q 'the window fetched the pasted text' "$DESKTOP_DIR/app.log" || fail "no 
 xdotool key ctrl+z
 save_has "$doc" 'privet, mir'
 
+# Another program fetches the pasted text the moment it is there, before the window does (a
+# clipboard history that asked the owner before for its formats): the clipboard goes back only
+# once the window has fetched it.
+desktop_spawn "$history" greedy >"$DESKTOP_DIR/greedy.out"
+greedy=$DESKTOP_LAST_PID
+wait_until 5 grep -q '^ready' "$DESKTOP_DIR/greedy.out" || fail "the greedy history did not start"
+for round in 1 2 3; do
+    clip_owned "the user's text"
+    xdotool key ctrl+Home shift+ctrl+Right  # «privet»
+    replace
+    save_has "$doc" 'привет, mir'
+    clipboard_kept "the user's text"
+    xdotool key ctrl+z
+    save_has "$doc" 'privet, mir'
+done
+kill "$greedy"
+grep -q 'another program fetched the pasted text' "$DESKTOP_DIR/app.log" ||
+    echo "(the greedy history never fetched before the window)"
+
 # A whole line typed on the wrong layout, with Auto.
 app_cmd --source auto
 xdotool key ctrl+a BackSpace
