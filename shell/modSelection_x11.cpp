@@ -447,6 +447,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             request.owner == window_ && request.selection == clipboard_ && ownsClipboard_;
         bool answered = false;
         if (ours && request.target == targets_) {
+            if (stage_ == Stage::kPaste) listedTo_.push_back(ClientOf(request.requestor));
             std::vector<xcb_atom_t> offered{targets_, timestamp_};
             for (const Format& format : serving_) offered.push_back(format.target);
             xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property,
@@ -458,7 +459,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
             xcb_change_property(c_, XCB_PROP_MODE_REPLACE, request.requestor, property,
                                 XCB_ATOM_INTEGER, 32, 1, &time);
             answered = true;
-        } else if (ours) {
+        } else if (ours && !PasteHiddenFrom(request.requestor, request.target)) {
             for (const Format& format : serving_) {
                 if (format.target != request.target) continue;
                 answered = Send(request.requestor, property, format);
@@ -530,6 +531,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
     // input focus (an embedded window's). None known (a Wayland window in front): any client.
     void PasterClients() {
         pasters_.clear();
+        listedTo_.clear();
         if (frontWindow_ == XCB_WINDOW_NONE) return;
         pasters_.push_back(ClientOf(frontWindow_));
         XcbReply<xcb_get_input_focus_reply_t> focus(
@@ -539,19 +541,28 @@ class X11SelectionDesktop final : public SelectionDesktop {
         }
     }
     std::uint32_t ClientOf(xcb_window_t window) const { return window & ~resourceMask_; }
+    bool IsPaster(std::uint32_t client) const {
+        return pasters_.empty() ||
+               std::find(pasters_.begin(), pasters_.end(), client) != pasters_.end();
+    }
 
-    // A requestor took the pasted text. The window's own client ends the paste. Another one (a
-    // clipboard history that asked for the formats of the owner before, and for the text of
-    // this one) does not, else the clipboard would go back before the window fetched it; where
-    // no other client comes (a program that pastes through a helper of its own, as Wine does),
+    // The pasted text goes to the window's clients, and to another that has seen its formats,
+    // the secret mark among them (a program that pastes through a helper lists them first). A
+    // clipboard history that listed the formats of the owner before would record it.
+    bool PasteHiddenFrom(xcb_window_t requestor, xcb_atom_t target) const {
+        if (stage_ != Stage::kPaste || target == secret_) return false;
+        const std::uint32_t client = ClientOf(requestor);
+        return !IsPaster(client) &&
+               std::find(listedTo_.begin(), listedTo_.end(), client) == listedTo_.end();
+    }
+
+    // A requestor took the pasted text. The window's own client ends the paste. Another one does
+    // not, else the clipboard could go back before the window fetched it; where the window's
+    // client does not come (a program that pastes through a helper of its own, as Wine does),
     // the paste ends a little later all the same.
     void FetchedBy(xcb_window_t requestor) {
         if (stage_ != Stage::kPaste || fetched_) return;
-        const std::uint32_t client = ClientOf(requestor);
-        if (pasters_.empty() ||
-            std::find(pasters_.begin(), pasters_.end(), client) != pasters_.end()) {
-            return Fetched();
-        }
+        if (IsPaster(ClientOf(requestor))) return Fetched();
         qCInfo(lcSelection) << "another program fetched the pasted text";
         if (otherFetched_) return;
         otherFetched_ = true;
@@ -788,8 +799,9 @@ class X11SelectionDesktop final : public SelectionDesktop {
     bool fetched_ = false;
     bool otherFetched_ = false;  // a client not the window's took the pasted text
     xcb_window_t frontWindow_ = XCB_WINDOW_NONE;
-    std::vector<std::uint32_t> pasters_;  // the clients whose fetch ends the paste
-    std::uint32_t resourceMask_ = 0;      // the bits of a resource id within its client's
+    std::vector<std::uint32_t> pasters_;   // the clients whose fetch ends the paste
+    std::vector<std::uint32_t> listedTo_;  // the clients that asked for the pasted formats
+    std::uint32_t resourceMask_ = 0;       // the bits of a resource id within its client's
     bool ownerChanged_ = false;
 };
 
