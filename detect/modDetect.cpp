@@ -662,8 +662,20 @@ bool HasLatinLetter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsLatinLetter);
 }
 
+bool HasCapitalLatin(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'Z'; });
+}
+
 bool HasCyrillic(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsCyrillic);
+}
+
+// Whether `text` has a Latin letter with a mark or of another alphabet («ř», «é», «ß»), which
+// no Translit writes: the word is of another language («Kuře», «Jürgen»).
+bool HasForeignLatin(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) {
+        return c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7;
+    });
 }
 
 // Whether the Latin word is, in a Russian text, what it is rather than Translit: a conversion of
@@ -1256,6 +1268,34 @@ class Scoring {
         Backward();
     }
 
+    // Whether the word is a Latin capital alone between Russian words of one sentence («После K
+    // может», «клавишу S»): a name there, not Translit, which writes a one-letter word in capital
+    // only where a sentence begins («V razlichnykh»).
+    bool CapitalWithinSentence(const Span& s) const {
+        const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
+        if (std::count_if(word.begin(), word.end(), IsLatinLetter) != 1 || !HasCapitalLatin(word) ||
+            std::any_of(word.begin(), word.end(),
+                        [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+            return false;
+        }
+        // The word before: on the same line, Russian, ending no sentence.
+        std::size_t e = s.begin;
+        while (e > 0 && IsWhiteSpace(body_[e - 1])) {
+            if (body_[--e] == u'\n') return false;
+        }
+        std::size_t b = e;
+        while (b > 0 && !IsWhiteSpace(body_[b - 1])) --b;
+        const std::u16string_view before = body_.substr(b, e - b);
+        if (before.empty() || !HasCyrillic(before) ||
+            std::u16string_view(u".!?…:").find(before.back()) != std::u16string_view::npos) {
+            return false;
+        }
+        // The word after, if any: Russian.
+        std::size_t n = s.next;
+        while (n < body_.size() && !IsWhiteSpace(body_[n])) ++n;
+        return s.next == body_.size() || HasCyrillic(body_.substr(s.next, n - s.next));
+    }
+
     std::int64_t SpaceCost(const Span& s) const {
         const CharInfo& info = Info();
         std::int64_t space = 0;
@@ -1299,7 +1339,11 @@ class Scoring {
                     translitJunk = translitJunk_[k];
                     if (translitBound_[k]) bound |= kTranslitBit;
                 }
-            } else if ((changed & kTranslitBit) != 0) {
+            }
+            if ((changed & kTranslitBit) != 0 && !latinOnly_ && CapitalWithinSentence(s)) {
+                changed &= ~kTranslitBit;
+                never |= kTranslitBit;
+            } else if (!translitWhole && (changed & kTranslitBit) != 0) {
                 translitCost = w.cost[kTranslitIndex];
                 translitJunk = w.junk[kTranslitIndex];
                 if (!latinOnly_ && w.translitRunning > asIs + kHopeless) {
@@ -1675,10 +1719,11 @@ class Scoring {
     }
 
     // Whether a word that Translit changes was written as it is: no Translit is written within a
-    // Cyrillic word (the apostrophe of «об'єкт»), nor in a Russian text as code or an
-    // abbreviation.
+    // Cyrillic word (the apostrophe of «об'єкт») or with letters of other languages, nor in a
+    // Russian text as code or an abbreviation.
     bool NoTranslit(std::u16string_view word) const {
-        return HasCyrillic(word) || (!latinOnly_ && CodeOrAbbreviation(word));
+        return HasCyrillic(word) || HasForeignLatin(word) ||
+               (!latinOnly_ && CodeOrAbbreviation(word));
     }
 
     // The word as Translit reads it alone, which is how the reader reads it in a block that it

@@ -201,8 +201,11 @@ TEST_F(DetectTest, CodeAndAbbreviationsInARussianTextAreNoTranslit) {
     ExpectLeftAlone({"неоднозначный аргумент «%s»: неизвестная редакция",
                      "   (тип: %3u, размер: %3u): ", "Нераспознанный параметр после -K",
                      "Не найден секретный ключ в формате PEM",
-                     "OPR_IOR (логическое включающее или)\n", "Файл /etc/fstab для x86_64"});
-    ExpectRepaired({{"Привет, kak dela?", "Привет, как дела?"}});
+                     "OPR_IOR (логическое включающее или)\n", "Файл /etc/fstab для x86_64",
+                     "Мирослав Куре (Miroslav Kuře)", "После K может стоять один из",
+                     "Нажмите клавишу S"});
+    ExpectRepaired({{"Привет, kak dela?", "Привет, как дела?"},
+                    {"Готово. V drugom meste", "Готово. В другом месте"}});
 }
 
 TEST_F(DetectTest, GoodTextsAreLeftAlone) {
