@@ -203,7 +203,7 @@ TEST_F(DetectTest, CodeAndAbbreviationsInARussianTextAreNoTranslit) {
                      "Не найден секретный ключ в формате PEM",
                      "OPR_IOR (логическое включающее или)\n", "Файл /etc/fstab для x86_64",
                      "Мирослав Куре (Miroslav Kuře)", "После K может стоять один из",
-                     "Нажмите клавишу S"});
+                     "Нажмите клавишу S", "автоматическую загрузку ядром и udev."});
     ExpectRepaired({{"Привет, kak dela?", "Привет, как дела?"},
                     {"Готово. V drugom meste", "Готово. В другом месте"}});
 }
