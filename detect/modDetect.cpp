@@ -2148,6 +2148,47 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         return InitialsCost(trimmed) - InitialsCost(read) >= kAbbreviationMarginBits * 8 ||
                (read.size() >= 3 && KnownWordGain(read) != 0);
     };
+    // The byte mix-ups of KOI8 and CP 1251 turn a word of small letters into one of capitals
+    // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
+    // ТБ»). Where every word they change is of two to four capitals, each must give a word of the
+    // lists.
+    const auto abbreviationsRead = [&](std::size_t i) {
+        const ReadingKind kind = whole[i].kind;
+        if (kind != ReadingKind::kKoi8RAsCp1251 && kind != ReadingKind::kCp1251AsKoi8R) {
+            return false;  // (KOI8-U: the lists hold no Ukrainian words)
+        }
+        const std::u16string& text = textOf(i);
+        if (text.size() != body.size()) return false;
+        const CharInfo& info = Info();
+        bool unknown = false;
+        for (std::size_t b = 0; b < body.size();) {
+            std::size_t e = b;
+            while (e < body.size() && !IsWhiteSpace(body[e])) ++e;
+            const std::u16string_view word = body.substr(b, e - b);
+            const std::u16string_view read = std::u16string_view(text).substr(b, e - b);
+            if (word != read) {
+                // Its letters: two to four, every one a Russian capital.
+                const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
+                const auto letters = std::count_if(word.begin(), word.end(), letter);
+                if (letters < 2 || letters > 4 ||
+                    std::any_of(word.begin(), word.end(), [&](char16_t c) {
+                        return letter(c) && info[c].kind != kRuUpper;
+                    })) {
+                    return false;
+                }
+                // The word it reads, from its first letter to its last; the lists write «е» for
+                // «ё» («всё»).
+                const auto from = std::find_if(read.begin(), read.end(), letter);
+                const auto to = std::find_if(read.rbegin(), read.rend(), letter).base();
+                std::u16string known(from, std::max(from, to));
+                std::replace(known.begin(), known.end(), u'ё', u'е');
+                unknown |= KnownWordGain(known) == 0;
+            }
+            b = e;
+            while (b < body.size() && IsWhiteSpace(body[b])) ++b;
+        }
+        return unknown;
+    };
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
     // keep every letter besides.
@@ -2218,7 +2259,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             chosen = i;
             break;
         }
-        if (excess() <= 0) continue;
+        if (excess() <= 0 || abbreviationsRead(i)) continue;
         scoreExactly(i);
         if (const double by = excess(); by > 0 && clean(i, by)) {
             chosen = i;
@@ -2300,7 +2341,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
             const double by = whole[i].score - asIsScore - knownWordMargin(whole[i].kind);
-            if (by > 0 && clean(i, by) && !(abbreviation && keepsCase(whole[i].kind))) chosen = i;
+            if (by > 0 && clean(i, by) && !(abbreviation && keepsCase(whole[i].kind)) &&
+                !abbreviationsRead(i)) {
+                chosen = i;
+            }
         }
     }
     if (parts.size() > 1) {

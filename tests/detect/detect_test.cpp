@@ -626,6 +626,13 @@ TEST_F(DetectTest, ALoneAbbreviationStays) {
     ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
 }
 
+// KOI8-R and CP 1251 read as each other make a small word capitals: a Russian abbreviation or unit
+// read so must give a word of the lists («ТБ» is no garbled «ра»); a garbled word still does.
+TEST_F(DetectTest, AUnitInCapitalsIsNoByteMixUp) {
+    ExpectLeftAlone({"ТБ", "%.1f ТБ", "Свободно: %s ТБ"});
+    ExpectRepaired({{"МЮ", "на"}, {"ЛБЛ", "как"}, {"БЯ╦", "всё"}});
+}
+
 // But English abbreviations typed on the Russian layout give letters that seldom begin a Russian
 // word («Ы», «Ь», «Щ»), or an English word: they are read back. Russian words in capitals, Russian
 // abbreviations and Latin capitals (Roman numerals among them) stay.
