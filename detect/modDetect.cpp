@@ -2315,19 +2315,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                 merged.push_back(std::move(part));
                 continue;
             }
+            // The piece reads as `kind` reads it alone: a word at a time, or Translit the run
+            // whole (a verbatim section «<* ... *>» may span the pieces it was made of).
             Part& back = merged.back();
-            if (kRecipes[static_cast<std::size_t>(part.kind)].op == Op::kTranslit) {
-                // Translit reads a run of text whole: the pieces' own texts, and the white space
-                // between them.
-                std::u16string text = partText(back);
-                text += body.substr(back.end, part.begin - back.end);
-                text += partText(part);
-                back.text = std::move(text);
-            } else {
-                // Each piece reads as `kind` reads it, a word at a time.
-                back.read = part.kind;
-                back.text.reset();
-            }
+            back.read = part.kind;
+            back.text.reset();
             back.end = part.end;
         }
         parts = std::move(merged);
