@@ -40,6 +40,15 @@ static xcb_get_property_reply_t* Fetch(xcb_atom_t target) {
     }
 }
 
+/* Asks for the text and prints it as recorded. */
+static void Record(xcb_atom_t utf8) {
+    xcb_get_property_reply_t* text = Fetch(utf8);
+    if (text == NULL) return;
+    printf("recorded %.*s\n", xcb_get_property_value_length(text),
+           (const char*)xcb_get_property_value(text));
+    free(text);
+}
+
 int main(int argc, char** argv) {
     const int greedy = argc > 1 && strcmp(argv[1], "greedy") == 0;
     c = ConnectWithWindow("clipboard_history", &window);
@@ -68,32 +77,22 @@ int main(int argc, char** argv) {
             ((xcb_xfixes_selection_notify_event_t*)event)->owner != XCB_WINDOW_NONE;
         free(event);
         if (!changed) continue;
-        if (greedy) {
-            xcb_get_property_reply_t* text = Fetch(utf8);
-            if (text == NULL) continue;
-            printf("recorded %.*s\n", xcb_get_property_value_length(text),
-                   (const char*)xcb_get_property_value(text));
-            free(text);
-            fflush(stdout);
-            continue;
+        if (!greedy) {
+            xcb_get_property_reply_t* offered = Fetch(targets);
+            if (offered == NULL) continue;
+            int secret = 0;
+            const xcb_atom_t* atoms = xcb_get_property_value(offered);
+            for (int i = 0; i < xcb_get_property_value_length(offered) / 4; ++i) {
+                secret = secret || atoms[i] == hint;
+            }
+            free(offered);
+            if (secret) {
+                printf("skipped secret\n");
+                fflush(stdout);
+                continue;
+            }
         }
-        xcb_get_property_reply_t* offered = Fetch(targets);
-        if (offered == NULL) continue;
-        int secret = 0;
-        const xcb_atom_t* atoms = xcb_get_property_value(offered);
-        for (int i = 0; i < xcb_get_property_value_length(offered) / 4; ++i) {
-            secret = secret || atoms[i] == hint;
-        }
-        free(offered);
-        if (secret) {
-            printf("skipped secret\n");
-        } else {
-            xcb_get_property_reply_t* text = Fetch(utf8);
-            if (text == NULL) continue;
-            printf("recorded %.*s\n", xcb_get_property_value_length(text),
-                   (const char*)xcb_get_property_value(text));
-            free(text);
-        }
+        Record(utf8);
         fflush(stdout);
     }
     return 0;

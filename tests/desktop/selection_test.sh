@@ -68,19 +68,23 @@ clip_owned() {
 clipboard_kept() {  # TEXT: the user's clipboard is back
     clip_is "$1" || fail "the clipboard holds '$(clip_get)', expected '$1'"
 }
+# privet_replaced: «privet», selected with keys, is replaced and the user's clipboard is back; the
+# converted word is selected again, and the editor's undo brings the original back.
+privet_replaced() {
+    clip_owned "the user's text"
+    xdotool key ctrl+Home shift+ctrl+Right  # «privet»
+    replace
+    save_has "$doc" 'привет, mir'
+    clipboard_kept "the user's text"
+    xdotool key ctrl+z
+    save_has "$doc" 'privet, mir'
+}
 
 # ---- A GTK editor: mousepad ----
 doc=$DESKTOP_DIR/gtk.txt
 printf 'privet, mir\n' >"$doc"
 editor_open mousepad mousepad "$doc"
-clip_owned "the user's text"
-xdotool key ctrl+Home shift+ctrl+Right  # «privet»
-replace
-save_has "$doc" 'привет, mir'
-clipboard_kept "the user's text"
-# The converted word is selected again, and the editor's undo brings the original back.
-xdotool key ctrl+z
-save_has "$doc" 'privet, mir'
+privet_replaced
 
 # A window slow to fetch the pasted text (stopped the moment the text is offered, for a second):
 # the clipboard goes back only once it has fetched it.
@@ -104,15 +108,7 @@ save_has "$doc" 'privet, mir'
 desktop_spawn "$history" greedy >"$DESKTOP_DIR/greedy.out"
 greedy=$DESKTOP_LAST_PID
 wait_until 5 grep -q '^ready' "$DESKTOP_DIR/greedy.out" || fail "the greedy history did not start"
-for round in 1 2 3; do
-    clip_owned "the user's text"
-    xdotool key ctrl+Home shift+ctrl+Right  # «privet»
-    replace
-    save_has "$doc" 'привет, mir'
-    clipboard_kept "the user's text"
-    xdotool key ctrl+z
-    save_has "$doc" 'privet, mir'
-done
+for round in 1 2 3; do privet_replaced; done
 kill "$greedy"
 ! grep -q -a -x 'recorded привет' "$DESKTOP_DIR/greedy.out" ||
     fail "another program got the pasted text: $(grep -a recorded "$DESKTOP_DIR/greedy.out")"
