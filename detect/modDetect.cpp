@@ -662,10 +662,6 @@ bool HasLatinLetter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsLatinLetter);
 }
 
-bool HasCapitalLatin(std::u16string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= u'A' && c <= u'Z'; });
-}
-
 bool HasCyrillic(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), IsCyrillic);
 }
@@ -1273,7 +1269,9 @@ class Scoring {
     // only where a sentence begins («V razlichnykh»).
     bool CapitalWithinSentence(const Span& s) const {
         const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
-        if (std::count_if(word.begin(), word.end(), IsLatinLetter) != 1 || !HasCapitalLatin(word) ||
+        const auto letter = std::find_if(word.begin(), word.end(), IsLatinLetter);
+        if (letter == word.end() || *letter > u'Z' ||
+            std::any_of(letter + 1, word.end(), IsLatinLetter) ||
             std::any_of(word.begin(), word.end(),
                         [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
             return false;
@@ -2160,6 +2158,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const std::u16string& text = textOf(i);
         if (text.size() != body.size()) return false;
         const CharInfo& info = Info();
+        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
         bool unknown = false;
         for (std::size_t b = 0; b < body.size();) {
             std::size_t e = b;
@@ -2168,7 +2167,6 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             const std::u16string_view read = std::u16string_view(text).substr(b, e - b);
             if (word != read) {
                 // Its letters: two to four, every one a Russian capital.
-                const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
                 const auto letters = std::count_if(word.begin(), word.end(), letter);
                 if (letters < 2 || letters > 4 ||
                     std::any_of(word.begin(), word.end(), [&](char16_t c) {

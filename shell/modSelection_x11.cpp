@@ -173,15 +173,14 @@ class X11SelectionDesktop final : public SelectionDesktop {
     FrontWindow Front() override {
         FrontWindow front;
         xcb_window_t window = ActiveWindow();
-        frontKnown_ = window != XCB_WINDOW_NONE;
+        frontWindow_ = window;
         // In a Wayland session (GNOME) no X11 window active means a Wayland window has the
         // focus, which the keys of `keys_` reach; it is not named, so it may be a terminal.
-        if (!frontKnown_ && keys_) {
+        if (!FrontKnown() && keys_) {
             front.exists = true;
             qCInfo(lcSelection) << "the window in front is a Wayland window";
             return front;
         }
-        frontWindow_ = window;
         if (window == XCB_WINDOW_NONE) return front;
         front.exists = true;
         const auto [instance, windowClass] = WindowClass(window);
@@ -196,7 +195,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
     // (the desktop's question) only then.
     void PrepareKeys(std::function<void(bool)> done) override {
         useKeys_ = false;
-        if (frontKnown_ || !keys_) return done(true);
+        if (FrontKnown() || !keys_) return done(true);
         keys_->Prepare([this, done = std::move(done)](bool ready) {
             useKeys_ = ready;
             if (reportKeys_) reportKeys_(ready);
@@ -253,7 +252,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         ownerChanged_ = false;
         copyDone_ = std::move(done);
         stage_ = Stage::kCopy;
-        SendStrokes(CopyKeys(window.terminal, frontKnown_));
+        SendStrokes(CopyKeys(window.terminal, FrontKnown()));
         wait_.start(static_cast<int>(limit.count()));
     }
 
@@ -278,7 +277,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
         PasterClients();
         if (!Serve(std::move(formats))) return FinishPaste(PasteResult::kTaken);
         qCInfo(lcSelection) << "pasting the converted text";
-        SendStrokes(PasteKeys(window.terminal, frontKnown_));
+        SendStrokes(PasteKeys(window.terminal, FrontKnown()));
         wait_.start(static_cast<int>(limit.count()));
     }
 
@@ -532,7 +531,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
     void PasterClients() {
         pasters_.clear();
         listedTo_.clear();
-        if (frontWindow_ == XCB_WINDOW_NONE) return;
+        if (!FrontKnown()) return;
         pasters_.push_back(ClientOf(frontWindow_));
         XcbReply<xcb_get_input_focus_reply_t> focus(
             xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
@@ -758,8 +757,10 @@ class X11SelectionDesktop final : public SelectionDesktop {
 
     std::unique_ptr<KeySender> keys_;
     std::function<void(bool)> reportKeys_;
-    bool frontKnown_ = true;  // the window in front is an X11 window, named
-    bool useKeys_ = false;    // this replacement's keys go through keys_
+    // The window in front, an X11 window (none: a Wayland window, or none at all).
+    xcb_window_t frontWindow_ = XCB_WINDOW_NONE;
+    bool FrontKnown() const { return frontWindow_ != XCB_WINDOW_NONE; }
+    bool useKeys_ = false;  // this replacement's keys go through keys_
 
     xcb_connection_t* c_ = nullptr;
     xcb_window_t root_ = XCB_WINDOW_NONE;
@@ -797,8 +798,7 @@ class X11SelectionDesktop final : public SelectionDesktop {
     bool taken_ = false;   // another program took the clipboard from this connection
     bool pasted_ = false;  // this replacement put its text on the clipboard
     bool fetched_ = false;
-    bool otherFetched_ = false;  // a client not the window's took the pasted text
-    xcb_window_t frontWindow_ = XCB_WINDOW_NONE;
+    bool otherFetched_ = false;            // a client not the window's took the pasted text
     std::vector<std::uint32_t> pasters_;   // the clients whose fetch ends the paste
     std::vector<std::uint32_t> listedTo_;  // the clients that asked for the pasted formats
     std::uint32_t resourceMask_ = 0;       // the bits of a resource id within its client's
