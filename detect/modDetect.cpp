@@ -593,6 +593,46 @@ int KnownWordGain(std::u16string_view word) {
     return scorer.LastBonus();
 }
 
+// Whether the letters of `read`, a word Translit read, from its first to its last make a word of
+// the lists, in small letters or as they stand. Translit writes «й» as «i» («Nastroika»,
+// «Slabyi»), which its reading gives as «и», and cannot tell «ц» from «тс» («zadaetsia» is
+// «задается»): «и» after a vowel is also taken for «й», and «ц» for «тс».
+bool KnownReading(std::u16string_view read) {
+    const CharInfo& info = Info();
+    const auto letter = [&](char16_t c) {
+        return info[c].kind == kRuLower || info[c].kind == kRuUpper;
+    };
+    const auto from = std::find_if(read.begin(), read.end(), letter);
+    const auto to = std::find_if(read.rbegin(), read.rend(), letter).base();
+    if (from >= to) return false;
+    const std::u16string word(from, to);
+    if (KnownWordGain(word) != 0) return true;
+    std::u16string lower = LowerCase(word);
+    std::replace(lower.begin(), lower.end(), u'ё', u'е');
+    std::u16string shortI = lower;
+    for (std::size_t i = 1; i < shortI.size(); ++i) {
+        if (shortI[i] == u'и' &&
+            std::u16string_view(u"аеиоуыэюя").find(shortI[i - 1]) != std::u16string_view::npos) {
+            shortI[i] = u'й';
+        }
+    }
+    for (const std::u16string* w : {&lower, &shortI}) {
+        if (w != &lower && *w == lower) continue;
+        if (KnownWordGain(*w) != 0) return true;
+        if (w->find(u'ц') == std::u16string::npos) continue;
+        std::u16string split;
+        for (const char16_t c : *w) {
+            if (c == u'ц') {
+                split += u"тс";
+            } else {
+                split.push_back(c);
+            }
+        }
+        if (KnownWordGain(split) != 0) return true;
+    }
+    return false;
+}
+
 // Whether `read`, a reading of `word`, gives for the mark that begins it a capital that makes a
 // word of the lists of the small letters after it, which are none without it, and changes
 // nothing else: «…сли» as «Если», «’акже,» as «Также,». A good text's quotes and dashes before a
@@ -1294,6 +1334,30 @@ class Scoring {
         return s.next == body_.size() || HasCyrillic(body_.substr(s.next, n - s.next));
     }
 
+    // Whether the word stands alone among Russian words: its neighbours on its line are Russian
+    // words, or one is and the line ends on the other side. Mostly a name of a program, a format,
+    // a command quoted in Russian text («данных Git», «Видео Matroska», «vma:»), which Translit
+    // reads only into a word of the lists (ScoreBlock).
+    bool LoneLatinWord(const Span& s) const {
+        // The words before and after on the same line, if any.
+        std::size_t e = s.begin;
+        bool lineBefore = false;
+        while (e > 0 && IsWhiteSpace(body_[e - 1])) lineBefore |= body_[--e] == u'\n';
+        std::size_t b = e;
+        while (b > 0 && !IsWhiteSpace(body_[b - 1])) --b;
+        const std::u16string_view before =
+            lineBefore ? std::u16string_view() : body_.substr(b, e - b);
+        bool lineAfter = false;
+        for (std::size_t c = s.end; c < s.next; ++c) lineAfter |= body_[c] == u'\n';
+        std::size_t n = s.next;
+        while (n < body_.size() && !IsWhiteSpace(body_[n])) ++n;
+        const std::u16string_view after =
+            lineAfter ? std::u16string_view() : body_.substr(s.next, n - s.next);
+        if (before.empty() && after.empty()) return false;
+        return (before.empty() || (HasCyrillic(before) && !HasLatinLetter(before))) &&
+               (after.empty() || (HasCyrillic(after) && !HasLatinLetter(after)));
+    }
+
     std::int64_t SpaceCost(const Span& s) const {
         const CharInfo& info = Info();
         std::int64_t space = 0;
@@ -1338,7 +1402,8 @@ class Scoring {
                     if (translitBound_[k]) bound |= kTranslitBit;
                 }
             }
-            if ((changed & kTranslitBit) != 0 && !latinOnly_ && CapitalWithinSentence(s)) {
+            if ((changed & kTranslitBit) != 0 && !latinOnly_ &&
+                (CapitalWithinSentence(s) || (!w.translitKnown && LoneLatinWord(s)))) {
                 changed &= ~kTranslitBit;
                 never |= kTranslitBit;
             } else if (!translitWhole && (changed & kTranslitBit) != 0) {
@@ -1513,6 +1578,8 @@ class Scoring {
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
+        // In a text with Cyrillic letters, whether Translit reads the word as a word of the lists.
+        bool translitKnown;
         std::array<std::int32_t, kRecipeCount> cost;  // for the readings read
         std::array<std::int16_t, kRecipeCount> junk;
         std::int16_t rare;  // the junk of the word as it is that is no ASCII symbol
@@ -1553,6 +1620,7 @@ class Scoring {
         slot.length = static_cast<std::uint32_t>(word.size());
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
         slot.capitalMark = 0;
+        slot.translitKnown = false;
         Scorer<false>& scorer = scorer_;
         scorer.Restart(0, 0);
         scorer.Add(word);
@@ -1759,6 +1827,7 @@ class Scoring {
                 static_cast<std::int32_t>(std::min<std::int64_t>(plain.Running(), kNeverWord - 1));
             cost = plain.Cost();
             junk = plain.Junk();
+            slot.translitKnown = KnownReading(translitOut_);
         }
         slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
         slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));
@@ -2201,7 +2270,12 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // (`excess`).
     const auto clean = [&](std::size_t i, double excess) {
         const Reading& r = whole[i];
-        const std::int64_t added = scoring->WholeOf(static_cast<int>(r.kind)).junk - asIs.junk;
+        const std::int64_t junk = scoring->WholeOf(static_cast<int>(r.kind)).junk;
+        // Nor is a text of such characters without a letter of either alphabet any likelier as
+        // Russian or English for having fewer of them: «Å£» (KOI8's «её» shown as Latin-1) is
+        // no «ţ», though UTF-8 read as CP 1252 gives that one letter for its two characters.
+        if (junk > 0 && Letters(textOf(i)) == 0) return false;
+        const std::int64_t added = junk - asIs.junk;
         if (added > 0) {
             const bool layout = r.kind == ReadingKind::kRussianOnEnglishKeys ||
                                 r.kind == ReadingKind::kEnglishOnRussianKeys;

@@ -203,9 +203,14 @@ TEST_F(DetectTest, CodeAndAbbreviationsInARussianTextAreNoTranslit) {
                      "Не найден секретный ключ в формате PEM",
                      "OPR_IOR (логическое включающее или)\n", "Файл /etc/fstab для x86_64",
                      "Мирослав Куре (Miroslav Kuře)", "После K может стоять один из",
-                     "Нажмите клавишу S", "автоматическую загрузку ядром и udev."});
+                     "Нажмите клавишу S", "автоматическую загрузку ядром и udev.",
+                     " vma:\t\tНачальный адрес", "поля vsetvli, значение должно быть"});
     ExpectRepaired({{"Привет, kak dela?", "Привет, как дела?"},
                     {"Готово. V drugom meste", "Готово. В другом месте"}});
+    // A Latin word alone among Russian ones is Translit only where it reads as a word of the
+    // lists, as Translit spells it: «й» as «i», «тс» as «ц».
+    ExpectRepaired({{"Nastroika напоследок", "Настроика напоследок"},
+                    {"Протокол zadaetsia", "Протокол задаеця"}});
 }
 
 TEST_F(DetectTest, GoodTextsAreLeftAlone) {
@@ -679,6 +684,11 @@ TEST_F(DetectTest, NoReadingMakesATextWorse) {
          {"С помощью этой программы", "И наконец, всё", "В этом году", "Ё-моё", "Я иду домой"}) {
         EXPECT_EQ(Auto(text), text) << text;
     }
+    // Nor a text of no letter of either alphabet: KOI8's «её» shown as Latin-1 is no «ţ», which
+    // UTF-8 read as CP 1252 makes of it.
+    EXPECT_NE(Auto("Å£"), "ţ");
+    EXPECT_EQ(Auto(Garble("её", std::nullopt, Charset::kKoi8R)), "её");
+    EXPECT_EQ(Auto(Garble("её", Charset::kKoi8R, Charset::kWindows1251)), "её");
     const auto garbled =
         Garble("Привет, как дела? Всё хорошо.", Charset::kWindows1251, Charset::kCp437);
     const auto readings = ListReadings(U16(garbled));
