@@ -2183,15 +2183,33 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // abbreviation, mostly («XFCE», «GNU», «ПК»), of which the letter models know nothing. The
     // readings that keep the letters' case (Translit, the layouts) would make another
     // abbreviation of it, no likelier: they leave it. So they do a letter alone, which tells
-    // nothing of how it was typed («k», «z»).
+    // nothing of how it was typed («k», «z»). So they do a code of such abbreviations and letters
+    // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»).
     const bool abbreviation = [&] {
         const CharInfo& info = Info();
         const auto capital = [&](char16_t c) {
             return info[c].kind == kRuUpper || info[c].kind == kEnUpper;
         };
         const std::size_t n = trimmed.size();
-        return (n == 1 && info[trimmed[0]].kind <= kEnUpper) ||
-               (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), capital));
+        if ((n == 1 && info[trimmed[0]].kind <= kEnUpper) ||
+            (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), capital))) {
+            return true;
+        }
+        int run = 0, capitals = 0;
+        bool between = false;  // digits or marks
+        for (const char16_t c : trimmed) {
+            if (capital(c)) {
+                if (++run > 4) return false;
+                ++capitals;
+            } else if ((c >= u'0' && c <= u'9') ||
+                       std::u16string_view(u"/-_.+").find(c) != std::u16string_view::npos) {
+                run = 0;
+                between = true;
+            } else {
+                return false;
+            }
+        }
+        return capitals > 0 && between;
     }();
     const auto keepsCase = [](ReadingKind kind) {
         return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||

@@ -627,7 +627,8 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
 // only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»), and a letter alone tells nothing of
 // how it was typed («z» was «я»); longer words in capitals still come back.
 TEST_F(DetectTest, ALoneAbbreviationStays) {
-    ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n", "j", "k", "z"});
+    ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n", "j", "k", "z",
+                     "DTK2000", "PNM/PBM/PGM/PPM", "A4"});
     ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
 }
 
