@@ -920,25 +920,35 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
     out.assign(word);
     // Code, format strings and options mix scripts on purpose: «%sу», «\xНН», «--CТИП=...».
     if (word.find_first_of(u"%\\=_/@{}<>$") != std::u16string_view::npos) return;
+    const auto isLetter = [&](char16_t c) {
+        return IsLatinLetter(c) || IsCyrillic(c) || map[c] != c;
+    };
+    const auto isLatin = [](char16_t c) { return IsLatinLetter(c) || c == u'ë' || c == u'Ë'; };
+    // Initials run into a word of the other script are of its script: «А.M.», «B.Колечицкий»
+    // are «А.М.», «В.Колечицкий», where no letter of the script to leave lacks a look-alike.
+    bool target = false, foreign = false;
+    for (const char16_t c : word) {
+        if (!isLetter(c)) continue;
+        target |= toCyrillic != isLatin(c);
+        foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
+    }
+    const bool initials = target && !foreign;
     for (std::size_t i = 0; i < out.size();) {
-        const auto isLetter = [&](char16_t c) {
-            return IsLatinLetter(c) || IsCyrillic(c) || map[c] != c;
-        };
         if (!isLetter(out[i])) {
             ++i;
             continue;
         }
         std::size_t end = i;
-        bool latin = false, cyrillic = false, foreign = false;
+        bool latin = false, cyrillic = false, alien = false;
         while (end < out.size() && isLetter(out[end])) {
             const char16_t c = out[end++];
-            const bool isLatin = IsLatinLetter(c) || c == u'ë' || c == u'Ë';
-            latin |= isLatin;
-            cyrillic |= !isLatin;
+            latin |= isLatin(c);
+            cyrillic |= !isLatin(c);
             // A letter of the script to leave that no look-alike stands for.
-            foreign |= (toCyrillic ? isLatin : !isLatin) && map[c] == c;
+            alien |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
-        if (latin && cyrillic && !foreign) {
+        const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
+        if ((latin && cyrillic && !alien) || initial) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
         }
         i = end;

@@ -467,6 +467,10 @@ TEST_F(DetectTest, LookAlikeLettersAreRepaired) {
     const auto readings = ListReadings(U16(russian + "Cпасибо."));
     EXPECT_EQ(readings.front().kind, ReadingKind::kLatinLookAlikes);
     EXPECT_EQ(U8(readings.front().text), russian + "Спасибо.");
+    // Initials run into a word of the other script go with it.
+    EXPECT_EQ(
+        Auto("Никтo нaс тaк быстро не разочаровывает.\n\t\t-- А.M. Кашпировский, B.Колечицкий"),
+        "Никто нас так быстро не разочаровывает.\n\t\t-- А.М. Кашпировский, В.Колечицкий");
     // Words of both scripts whose letters are not all look-alikes stay as they are.
     for (std::string_view text : {"Qt-приложение", "USBфлешка подключена", "ПРИВЕТ LOL",
                                   "%sу файлів", "символ \\xНН", "--CТИП=СФМТ"}) {
