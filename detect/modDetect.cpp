@@ -2194,7 +2194,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // readings that keep the letters' case (Translit, the layouts) would make another
     // abbreviation of it, no likelier: they leave it. So they do a letter alone, which tells
     // nothing of how it was typed («k», «z»). So they do a code of such abbreviations and letters
-    // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»).
+    // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»), and a name of code in
+    // capitals joined by «_» («NT_GNU_PROPERTY_TYPE_0», «O_RDONLY»).
     const bool abbreviation = [&] {
         const CharInfo& info = Info();
         const auto capital = [&](char16_t c) {
@@ -2206,20 +2207,21 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             return true;
         }
         int run = 0, capitals = 0;
-        bool between = false;  // digits or marks
+        bool between = false, joined = false, longer = false;  // digits or marks, «_», a word
         for (const char16_t c : trimmed) {
             if (capital(c)) {
-                if (++run > 4) return false;
+                longer |= ++run > 4;
                 ++capitals;
             } else if ((c >= u'0' && c <= u'9') ||
                        std::u16string_view(u"/-_.+").find(c) != std::u16string_view::npos) {
                 run = 0;
                 between = true;
+                joined |= c == u'_';
             } else {
                 return false;
             }
         }
-        return capitals > 0 && between;
+        return capitals > 0 && between && (!longer || joined);
     }();
     const auto keepsCase = [](ReadingKind kind) {
         return kind == ReadingKind::kTranslitText || kind == ReadingKind::kRussianOnEnglishKeys ||

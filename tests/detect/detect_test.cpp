@@ -632,7 +632,7 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
 // how it was typed («z» was «я»); longer words in capitals still come back.
 TEST_F(DetectTest, ALoneAbbreviationStays) {
     ExpectLeftAlone({"XFCE", "GNU", "KDE", "LVM", "ВУЗ", "СССР", " XFCE\n", "j", "k", "z",
-                     "DTK2000", "PNM/PBM/PGM/PPM", "A4"});
+                     "DTK2000", "PNM/PBM/PGM/PPM", "A4", "NT_GNU_PROPERTY_TYPE_0"});
     ExpectRepaired({{"ДШТГЧ", "LINUX"}, {"GHBDTN", "ПРИВЕТ"}});
 }
 
