@@ -1146,15 +1146,15 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
     // words of both scripts.
     const bool few =
         kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
-    // Translit and the layouts read English-looking words too, and names: they follow another
-    // piece at a higher price, so that a text of them is not split at its first words.
-    const bool letters = kind == ReadingKind::kTranslitText ||
-                         kind == ReadingKind::kRussianOnEnglishKeys ||
-                         kind == ReadingKind::kEnglishOnRussianKeys;
+    // Translit reads English-looking words too, and names: it follows another piece at a higher
+    // price, so that a text of it is not split at its first words.
+    const bool layout =
+        kind == ReadingKind::kRussianOnEnglishKeys || kind == ReadingKind::kEnglishOnRussianKeys;
     return {Eighths(margin0),
-            Eighths(few       ? margin0
-                    : letters ? kPieceLettersSwitchBits
-                              : kPieceSwitchBits),
+            Eighths(few                                  ? margin0
+                    : kind == ReadingKind::kTranslitText ? kPieceTranslitSwitchBits
+                    : layout                             ? kPieceLayoutSwitchBits
+                                                         : kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
 

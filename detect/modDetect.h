@@ -99,8 +99,8 @@ std::vector<Reading> ListReadings(std::u16string_view text);
 // whole text: a text with Cyrillic letters of its own (`latinOnly` false), whose Translit reading
 // changes only its Latin words, needs 4 bits plus 3 % (a lone Latin word of a Russian text, a
 // name or a term, seldom gains more than a few bits as Translit, «udev.» 4.9; one written in
-// Translit mostly 6 and more). Calibrated with tests/eval/evaluate.py on two samples (seeds 14 and 7) and checked on
-// others (seeds 21, 28).
+// Translit mostly 6 and more). Calibrated with tests/eval/evaluate.py on two samples (seeds 14 and
+// 7) and checked on others (seeds 21, 28).
 inline constexpr double kMarginBits = 12.0;
 inline constexpr double kMarginShare = 0.10;
 inline constexpr double kLayoutMarginBits = 6.0;
@@ -121,16 +121,20 @@ inline constexpr double kLookAlikeMarginShare = 0.03;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a
-// reading's first piece pays its margin's fixed part, Margin(kind, 0); Translit and the layouts,
-// which read English-looking words and names too, pay more), and what a piece pays to be the
-// text as it is again. Each piece pays the margin's share of the text's own cost in the
-// words it changes and 12 bits for each character of junk it adds, and gains 6 bits for each
-// it takes away (so a reading of the whole text that takes junk away needs less margin). A piece
-// that begins the text pays its margin and the way back, one that ends it the switch: the switch
-// is the way back and the margin of a byte mix-up together, so that a garbled word costs as much
-// before a good one as after it.
+// reading's first piece pays its margin's fixed part, Margin(kind, 0); Translit, which reads
+// English-looking words and names too, pays more), and what a piece pays to be the text as it is
+// again. Each piece pays the margin's share of the text's own cost in the words it changes and 12
+// bits for each character of junk it adds, and gains 6 bits for each it takes away (so a reading of
+// the whole text that takes junk away needs less margin). A piece that begins the text pays its
+// margin and the way back, one that ends it the switch: the switch is the way back and the margin
+// of a byte mix-up together, so that a garbled word costs as much before a good one as after it.
 inline constexpr double kPieceSwitchBits = 20.0;
-inline constexpr double kPieceLettersSwitchBits = 28.0;  // Translit and the keyboard layouts
+inline constexpr double kPieceTranslitSwitchBits = 28.0;
+// The layouts pay a byte mix-up's switch, more than their margin and the way back: their words
+// are no English words («cgbcrt» for «списке») more often than Translit's, but below 20 bits texts
+// of English typed on the Russian layout split at their names. (At Translit's 28, a garbled word
+// after a good one stayed where one before it was repaired.)
+inline constexpr double kPieceLayoutSwitchBits = 20.0;
 inline constexpr double kPieceBackBits = 8.0;
 // What a piece pays for each character of junk it adds; the keyboard layouts must gain as much for
 // each they add to a whole text (a «[» the original had).

@@ -504,6 +504,9 @@ TEST_F(DetectTest, PartlyGarbledTextsComeBackInPieces) {
     const std::string inLine =
         "Файл не найден: " + Garble("ошибка чтения диска", Charset::kKoi8R, Charset::kWindows1251);
     EXPECT_EQ(Auto(inLine), "Файл не найден: ошибка чтения диска");
+    // A word typed on the other layout after a good one as before it.
+    EXPECT_EQ(Auto("Проинициализируйте cgbcrt"), "Проинициализируйте списке");
+    EXPECT_EQ(Auto("cgbcrt Проинициализируйте"), "списке Проинициализируйте");
     std::u16string koi = Terminated(inLine);
     ConvertAuto(kTranslit, koi);
     EXPECT_EQ(koi.substr(0, koi.find(u'\0')), u"Fail ne naiden: oshibka chteniia diska");
