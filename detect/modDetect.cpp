@@ -926,29 +926,31 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
     const auto isLatin = [](char16_t c) { return IsLatinLetter(c) || c == u'ë' || c == u'Ë'; };
     // Initials run into a word of the other script are of its script: «А.M.», «B.Колечицкий»
     // are «А.М.», «В.Колечицкий», where no letter of the script to leave lacks a look-alike.
-    bool target = false, foreign = false;
+    // Whether the word has letters of the script to keep, and one of the other without a
+    // look-alike.
+    bool target = false, unmatched = false;
     for (const char16_t c : word) {
         if (!isLetter(c)) continue;
         target |= toCyrillic != isLatin(c);
-        foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
+        unmatched |= (toCyrillic == isLatin(c)) && map[c] == c;
     }
-    const bool initials = target && !foreign;
+    const bool initials = target && !unmatched;
     for (std::size_t i = 0; i < out.size();) {
         if (!isLetter(out[i])) {
             ++i;
             continue;
         }
         std::size_t end = i;
-        bool latin = false, cyrillic = false, alien = false;
+        bool latin = false, cyrillic = false, foreign = false;
         while (end < out.size() && isLetter(out[end])) {
             const char16_t c = out[end++];
             latin |= isLatin(c);
             cyrillic |= !isLatin(c);
             // A letter of the script to leave that no look-alike stands for.
-            alien |= (toCyrillic == isLatin(c)) && map[c] == c;
+            foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
         const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
-        if ((latin && cyrillic && !alien) || initial) {
+        if ((latin && cyrillic && !foreign) || initial) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
         }
         i = end;

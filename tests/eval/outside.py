@@ -58,10 +58,6 @@ def fortunes(directory):
     return sorted(set(out))
 
 
-def convert(converter, frm, to, text):
-    return evaluate.convert(converter, frm, to, text)
-
-
 def main():
     parser = argparse.ArgumentParser(description="Checks --from auto on texts outside the corpora.")
     parser.add_argument("converter")
@@ -93,8 +89,9 @@ def main():
                 garble = evaluate.look_alikes(evaluate.LOOK_ALIKES, rng)
             for text in texts:
                 if garble is None:
-                    given = convert(args.converter, "unicode", "translit", text)
-                    jobs.append((name, given, convert(args.converter, "translit", "unicode", given)))
+                    given = evaluate.convert(args.converter, "unicode", "translit", text)
+                    back = evaluate.convert(args.converter, "translit", "unicode", given)
+                    jobs.append((name, given, back))
                     continue
                 try:
                     jobs.append((name, garble(text), text))
@@ -103,7 +100,7 @@ def main():
 
     def run(job):
         kind, given, expected = job
-        return kind, given, convert(args.converter, "auto", "unicode", given), expected
+        return kind, given, evaluate.convert(args.converter, "auto", "unicode", given), expected
 
     counts = {}
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
