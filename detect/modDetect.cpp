@@ -593,19 +593,27 @@ int KnownWordGain(std::u16string_view word) {
     return scorer.LastBonus();
 }
 
+// `text` from its first Russian letter to its last: the word a reading gave, without the marks
+// around it.
+std::u16string_view RussianLetters(std::u16string_view text) {
+    const CharInfo& info = Info();
+    const auto letter = [&](char16_t c) {
+        return info[c].kind == kRuLower || info[c].kind == kRuUpper;
+    };
+    const auto from = std::find_if(text.begin(), text.end(), letter);
+    if (from == text.end()) return {};
+    const auto to = std::find_if(text.rbegin(), text.rend(), letter).base();
+    return text.substr(static_cast<std::size_t>(from - text.begin()),
+                       static_cast<std::size_t>(to - from));
+}
+
 // Whether the letters of `read`, a word Translit read, from its first to its last make a word of
 // the lists, in small letters or as they stand. Translit writes «й» as «i» («Nastroika»,
 // «Slabyi»), which its reading gives as «и», and cannot tell «ц» from «тс» («zadaetsia» is
 // «задается»): «и» after a vowel is also taken for «й», and «ц» for «тс».
 bool KnownReading(std::u16string_view read) {
-    const CharInfo& info = Info();
-    const auto letter = [&](char16_t c) {
-        return info[c].kind == kRuLower || info[c].kind == kRuUpper;
-    };
-    const auto from = std::find_if(read.begin(), read.end(), letter);
-    const auto to = std::find_if(read.rbegin(), read.rend(), letter).base();
-    if (from >= to) return false;
-    const std::u16string word(from, to);
+    const std::u16string_view word = RussianLetters(read);
+    if (word.empty()) return false;
     if (KnownWordGain(word) != 0) return true;
     std::u16string lower = LowerCase(word);
     std::replace(lower.begin(), lower.end(), u'ё', u'е');
@@ -1150,12 +1158,9 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
         kind == ReadingKind::kLatinLookAlikes || kind == ReadingKind::kCyrillicLookAlikes;
     // Translit reads English-looking words too, and names: it follows another piece at a higher
     // price, so that a text of it is not split at its first words.
-    const bool layout =
-        kind == ReadingKind::kRussianOnEnglishKeys || kind == ReadingKind::kEnglishOnRussianKeys;
     return {Eighths(margin0),
             Eighths(few                                  ? margin0
                     : kind == ReadingKind::kTranslitText ? kPieceTranslitSwitchBits
-                    : layout                             ? kPieceLayoutSwitchBits
                                                          : kPieceSwitchBits),
             static_cast<std::int64_t>(share + (share < 0 ? -0.5 : 0.5))};
 }
@@ -1329,21 +1334,32 @@ class Scoring {
             return false;
         }
         // The word before: on the same line, Russian, ending no sentence.
-        std::size_t e = s.begin;
-        while (e > 0 && IsWhiteSpace(body_[e - 1])) {
-            if (body_[--e] == u'\n') return false;
-        }
-        std::size_t b = e;
-        while (b > 0 && !IsWhiteSpace(body_[b - 1])) --b;
-        const std::u16string_view before = body_.substr(b, e - b);
-        if (before.empty() || !HasCyrillic(before) ||
-            std::u16string_view(u".!?…:").find(before.back()) != std::u16string_view::npos) {
+        const Neighbours n = NeighboursOf(s);
+        if (n.lineBefore || n.before.empty() || !HasCyrillic(n.before) ||
+            std::u16string_view(u".!?…:").find(n.before.back()) != std::u16string_view::npos) {
             return false;
         }
         // The word after, if any: Russian.
-        std::size_t n = s.next;
-        while (n < body_.size() && !IsWhiteSpace(body_[n])) ++n;
-        return s.next == body_.size() || HasCyrillic(body_.substr(s.next, n - s.next));
+        return n.after.empty() || HasCyrillic(n.after);
+    }
+
+    // The words before and after a word, and whether a line ends between it and each.
+    struct Neighbours {
+        std::u16string_view before, after;
+        bool lineBefore = false, lineAfter = false;
+    };
+    Neighbours NeighboursOf(const Span& s) const {
+        Neighbours n;
+        std::size_t e = s.begin;
+        while (e > 0 && IsWhiteSpace(body_[e - 1])) n.lineBefore |= body_[--e] == u'\n';
+        std::size_t b = e;
+        while (b > 0 && !IsWhiteSpace(body_[b - 1])) --b;
+        n.before = body_.substr(b, e - b);
+        for (std::size_t c = s.end; c < s.next; ++c) n.lineAfter |= body_[c] == u'\n';
+        std::size_t a = s.next;
+        while (a < body_.size() && !IsWhiteSpace(body_[a])) ++a;
+        n.after = body_.substr(s.next, a - s.next);
+        return n;
     }
 
     // Whether the word stands alone among Russian words: its neighbours on its line are Russian
@@ -1352,19 +1368,9 @@ class Scoring {
     // reads only into a word of the lists (ScoreBlock).
     bool LoneLatinWord(const Span& s) const {
         // The words before and after on the same line, if any.
-        std::size_t e = s.begin;
-        bool lineBefore = false;
-        while (e > 0 && IsWhiteSpace(body_[e - 1])) lineBefore |= body_[--e] == u'\n';
-        std::size_t b = e;
-        while (b > 0 && !IsWhiteSpace(body_[b - 1])) --b;
-        const std::u16string_view before =
-            lineBefore ? std::u16string_view() : body_.substr(b, e - b);
-        bool lineAfter = false;
-        for (std::size_t c = s.end; c < s.next; ++c) lineAfter |= body_[c] == u'\n';
-        std::size_t n = s.next;
-        while (n < body_.size() && !IsWhiteSpace(body_[n])) ++n;
-        const std::u16string_view after =
-            lineAfter ? std::u16string_view() : body_.substr(s.next, n - s.next);
+        const Neighbours n = NeighboursOf(s);
+        const std::u16string_view before = n.lineBefore ? std::u16string_view() : n.before;
+        const std::u16string_view after = n.lineAfter ? std::u16string_view() : n.after;
         if (before.empty() && after.empty()) return false;
         return (before.empty() || (HasCyrillic(before) && !HasLatinLetter(before))) &&
                (after.empty() || (HasCyrillic(after) && !HasLatinLetter(after)));
@@ -2275,11 +2281,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                     })) {
                     return false;
                 }
-                // The word it reads, from its first letter to its last; the lists write «е» for
-                // «ё» («всё»).
-                const auto from = std::find_if(read.begin(), read.end(), letter);
-                const auto to = std::find_if(read.rbegin(), read.rend(), letter).base();
-                std::u16string known(from, std::max(from, to));
+                // The word it reads (of Russian letters: those of KOI8-R and CP 1251 read as
+                // each other); the lists write «е» for «ё» («всё»).
+                std::u16string known(RussianLetters(read));
                 std::replace(known.begin(), known.end(), u'ё', u'е');
                 unknown |= KnownWordGain(known) == 0;
             }

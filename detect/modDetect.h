@@ -128,13 +128,12 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 // the whole text that takes junk away needs less margin). A piece that begins the text pays its
 // margin and the way back, one that ends it the switch: the switch is the way back and the margin
 // of a byte mix-up together, so that a garbled word costs as much before a good one as after it.
+// The layouts pay it too, more than their margin and the way back: their words are no English
+// words («cgbcrt» for «списке») more often than Translit's, but below 20 bits texts of English
+// typed on the Russian layout split at their names. (At Translit's 28, a garbled word after a good
+// one stayed where one before it was repaired.)
 inline constexpr double kPieceSwitchBits = 20.0;
 inline constexpr double kPieceTranslitSwitchBits = 28.0;
-// The layouts pay a byte mix-up's switch, more than their margin and the way back: their words
-// are no English words («cgbcrt» for «списке») more often than Translit's, but below 20 bits texts
-// of English typed on the Russian layout split at their names. (At Translit's 28, a garbled word
-// after a good one stayed where one before it was repaired.)
-inline constexpr double kPieceLayoutSwitchBits = 20.0;
 inline constexpr double kPieceBackBits = 8.0;
 // What a piece pays for each character of junk it adds; the keyboard layouts must gain as much for
 // each they add to a whole text (a «[» the original had).
