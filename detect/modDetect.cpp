@@ -100,14 +100,22 @@ constexpr std::uint64_t Fnv(std::uint64_t h, std::uint8_t byte) {
     return (h ^ byte) * 0x100000001B3u;
 }
 
-bool Known(std::uint64_t h) {
+constexpr std::uint64_t LexiconMixed(std::uint64_t h) {
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDu;
     h ^= h >> 33;
     h *= 0xC4CEB9FE1A85EC53u;
-    h ^= h >> 33;
-    // Every probe in one block of 512 bits (a cache line): one memory access a word.
-    const std::uint64_t* block = model::kLexicon + ((h >> (64 - (model::kLexiconLog2 - 9))) << 3);
+    return h ^ (h >> 33);
+}
+
+// Every probe of a word in one block of 512 bits (a cache line): one memory access a word.
+const std::uint64_t* LexiconBlock(std::uint64_t mixed) {
+    return model::kLexicon + ((mixed >> (64 - (model::kLexiconLog2 - 9))) << 3);
+}
+
+bool Known(std::uint64_t h) {
+    h = LexiconMixed(h);
+    const std::uint64_t* block = LexiconBlock(h);
     const std::uint64_t h1 = h & 0xFFFFFFFFu, h2 = ((h >> 32) & 0xFFFFu) | 1u;
     for (std::uint64_t i = 0; i < model::kLexiconHashes; ++i) {
         const std::uint64_t bit = (h1 + i * h2) & 511u;
@@ -882,6 +890,29 @@ Sibling SiblingOf(ReadingKind kind) {
     return {};
 }
 
+// The block of the lexicon that Known reads for the word's first run of letters of one script, each
+// unit read through `read`: where a whole word is looked up (Scorer).
+template <typename Read>
+const std::uint64_t* LexiconBlockOf(std::u16string_view word, Read read) {
+    const CharInfo& info = Info();
+    std::uint64_t h = kFnvOffset;
+    int script = -1;
+    for (const char16_t unit : word) {
+        const char16_t c = read(unit);
+        const Kind kind = info[c].kind;
+        if (kind > kEnUpper) {
+            if (script >= 0) break;
+            continue;
+        }
+        const int s = kind <= kRuUpper ? 0 : 1;
+        if (script >= 0 && s != script) break;
+        if (script < 0) h = Fnv(h, static_cast<std::uint8_t>(s + 1));
+        script = s;
+        h = Fnv(h, info[c].listed);
+    }
+    return LexiconBlock(LexiconMixed(h));
+}
+
 // Scratch space of a reading, kept between words so that reading them allocates nothing.
 struct Scratch {
     std::string bytes;
@@ -1640,6 +1671,22 @@ class Scoring {
         slot.capitalMark = 0;
         slot.translitKnown = false;
         Scorer<false>& scorer = scorer_;
+#if defined(__GNUC__)
+        // The word and what each byte mix-up and layout makes of it are looked up in the lexicon as
+        // they are scored (a wait for memory each, the lexicon being large): asked for all at once
+        // first.
+        __builtin_prefetch(LexiconBlockOf(word, [](char16_t c) { return c; }));
+        for (const int r : live_) {
+            const Op op = kRecipes[r].op;
+            if (op == Op::kBytes) {
+                const ByteMap& map = ReaderOf(kRecipes[r]).map;
+                __builtin_prefetch(LexiconBlockOf(word, [&](char16_t c) { return map[c]; }));
+            } else if (op == Op::kToRussian || op == Op::kToEnglish) {
+                const UnitMap& map = SwapMaps()[op == Op::kToRussian ? 0 : 1];
+                __builtin_prefetch(LexiconBlockOf(word, [&](char16_t c) { return map[c]; }));
+            }
+        }
+#endif
         scorer.Restart(0, 0);
         scorer.Add(word);
         const std::int64_t asIs = scorer.Cost();
