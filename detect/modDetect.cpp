@@ -974,6 +974,18 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
         unmatched |= (toCyrillic == isLatin(c)) && map[c] == c;
     }
     const bool initials = target && !unmatched;
+    // A run of letters of the script to leave alone beside (a word in parts, «Tо-то») tells the
+    // word's script: its runs of both scripts are not made that script's («To-то»).
+    bool leftScript = false;
+    for (std::size_t i = 0; i < word.size();) {
+        if (!isLetter(word[i])) {
+            ++i;
+            continue;
+        }
+        bool all = true;
+        for (; i < word.size() && isLetter(word[i]); ++i) all &= toCyrillic == isLatin(word[i]);
+        leftScript |= all;
+    }
     for (std::size_t i = 0; i < out.size();) {
         if (!isLetter(out[i])) {
             ++i;
@@ -989,7 +1001,7 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
             foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
         const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
-        if ((latin && cyrillic && !foreign) || initial) {
+        if ((latin && cyrillic && !foreign && !leftScript) || initial) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
         }
         i = end;

@@ -471,6 +471,9 @@ TEST_F(DetectTest, LookAlikeLettersAreRepaired) {
     EXPECT_EQ(
         Auto("Никтo нaс тaк быстро не разочаровывает.\n\t\t-- А.M. Кашпировский, B.Колечицкий"),
         "Никто нас так быстро не разочаровывает.\n\t\t-- А.М. Кашпировский, В.Колечицкий");
+    // A word in parts goes to the script of its part of one script: «Tо-то» with a Latin T is
+    // «То-то», not «To-то».
+    EXPECT_EQ(Auto("Развяжи Tо-то"), "Развяжи То-то");
     // Words of both scripts whose letters are not all look-alikes stay as they are.
     for (std::string_view text : {"Qt-приложение", "USBфлешка подключена", "ПРИВЕТ LOL",
                                   "%sу файлів", "символ \\xНН", "--CТИП=СФМТ"}) {
