@@ -974,8 +974,9 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
         unmatched |= (toCyrillic == isLatin(c)) && map[c] == c;
     }
     const bool initials = target && !unmatched;
-    // A run of letters of the script to leave alone beside (a word in parts, «Tо-то») tells the
-    // word's script: its runs of both scripts are not made that script's («To-то»).
+    // A part of the word whose letters are all of the script this reading replaces («то» of
+    // «Tо-то», under the look-alikes of English) says the word is of that script: its parts of
+    // both scripts are then left as they are, not made «To-то».
     bool leftScript = false;
     for (std::size_t i = 0; i < word.size();) {
         if (!isLetter(word[i])) {
