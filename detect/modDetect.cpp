@@ -2317,6 +2317,25 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
     // ТБ»). Where every word they change is of two to four capitals, each must give a word of the
     // lists.
+    // Whether `word`, where its letters are two to four Russian capitals (an abbreviation: «ОС»,
+    // «ФС»), is read as no word of the lists by KOI8-R and CP 1251 read as each other, which give
+    // it as `read`; nothing where it is no such word.
+    const auto abbreviationReadAsNoWord = [](std::u16string_view word,
+                                             std::u16string_view read) -> std::optional<bool> {
+        const CharInfo& info = Info();
+        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
+        const auto letters = std::count_if(word.begin(), word.end(), letter);
+        if (letters < 2 || letters > 4 || std::any_of(word.begin(), word.end(), [&](char16_t c) {
+                return letter(c) && info[c].kind != kRuUpper;
+            })) {
+            return std::nullopt;
+        }
+        // The word it reads (of Russian letters: those of KOI8-R and CP 1251 read as each
+        // other); the lists write «е» for «ё» («всё»).
+        std::u16string known(RussianLetters(read));
+        std::replace(known.begin(), known.end(), u'ё', u'е');
+        return KnownWordGain(known) == 0;
+    };
     const auto abbreviationsRead = [&](std::size_t i) {
         const ReadingKind kind = whole[i].kind;
         if (kind != ReadingKind::kKoi8RAsCp1251 && kind != ReadingKind::kCp1251AsKoi8R) {
@@ -2324,8 +2343,6 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
         const std::u16string& text = textOf(i);
         if (text.size() != body.size()) return false;
-        const CharInfo& info = Info();
-        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
         bool unknown = false;
         for (std::size_t b = 0; b < body.size();) {
             std::size_t e = b;
@@ -2333,19 +2350,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             const std::u16string_view word = body.substr(b, e - b);
             const std::u16string_view read = std::u16string_view(text).substr(b, e - b);
             if (word != read) {
-                // Its letters: two to four, every one a Russian capital.
-                const auto letters = std::count_if(word.begin(), word.end(), letter);
-                if (letters < 2 || letters > 4 ||
-                    std::any_of(word.begin(), word.end(), [&](char16_t c) {
-                        return letter(c) && info[c].kind != kRuUpper;
-                    })) {
-                    return false;
-                }
-                // The word it reads (of Russian letters: those of KOI8-R and CP 1251 read as
-                // each other); the lists write «е» for «ё» («всё»).
-                std::u16string known(RussianLetters(read));
-                std::replace(known.begin(), known.end(), u'ё', u'е');
-                unknown |= KnownWordGain(known) == 0;
+                const std::optional<bool> noWord = abbreviationReadAsNoWord(word, read);
+                if (!noWord) return false;
+                unknown |= *noWord;
             }
             b = e;
             while (b < body.size() && IsWhiteSpace(body[b])) ++b;
@@ -2491,6 +2498,42 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             back.end = part.end;
         }
         parts = std::move(merged);
+        // An abbreviation at the edge of a piece of KOI8-R and CP 1251 read as each other, beside
+        // the text as it is, stays with the text as it is where it reads as no word of the lists:
+        // «При установке ОС НОХЯЮК ЛМНЦН» is «ОС описал много», not «пу описал много».
+        const auto edgeAbbreviation = [&](const Part& part, std::size_t from, std::size_t to) {
+            if (part.kind != ReadingKind::kKoi8RAsCp1251 &&
+                part.kind != ReadingKind::kCp1251AsKoi8R) {
+                return false;
+            }
+            const std::u16string_view word = body.substr(from, to - from);
+            const auto read = ReadText(kRecipes[static_cast<std::size_t>(part.read)], word);
+            return read && abbreviationReadAsNoWord(word, *read).value_or(false);
+        };
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            Part& part = parts[i];
+            std::size_t first = part.begin;
+            while (first < part.end && !IsWhiteSpace(body[first])) ++first;
+            std::size_t last = part.end;
+            while (last > part.begin && !IsWhiteSpace(body[last - 1])) --last;
+            if (first >= last) continue;  // a piece of one word
+            if (i > 0 && parts[i - 1].kind == ReadingKind::kAsIs &&
+                edgeAbbreviation(part, part.begin, first)) {
+                parts[i - 1].end = first;
+                parts[i - 1].text.reset();
+                while (IsWhiteSpace(body[first])) ++first;
+                part.begin = first;
+                part.text.reset();
+            }
+            if (i + 1 < parts.size() && parts[i + 1].kind == ReadingKind::kAsIs &&
+                last > part.begin && edgeAbbreviation(part, last, part.end)) {
+                parts[i + 1].begin = last;
+                parts[i + 1].text.reset();
+                while (last > part.begin && IsWhiteSpace(body[last - 1])) --last;
+                part.end = last;
+                part.text.reset();
+            }
+        }
     }
 
     std::vector<Reading> readings;
