@@ -2315,11 +2315,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     };
     // The byte mix-ups of KOI8 and CP 1251 turn a word of small letters into one of capitals
     // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
-    // ТБ»). Where every word they change is of two to four capitals, each must give a word of the
-    // lists.
-    // Whether `word`, where its letters are two to four Russian capitals (an abbreviation: «ОС»,
-    // «ФС»), is read as no word of the lists by KOI8-R and CP 1251 read as each other, which give
-    // it as `read`; nothing where it is no such word.
+    // ТБ»). Whether `word`, where its letters are two to four Russian capitals (an abbreviation:
+    // «ОС», «ФС»), is read as no word of the lists by them, which give it as `read`; nothing where
+    // it is no such word.
     const auto abbreviationReadAsNoWord = [](std::u16string_view word,
                                              std::u16string_view read) -> std::optional<bool> {
         const CharInfo& info = Info();
@@ -2336,6 +2334,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         std::replace(known.begin(), known.end(), u'ё', u'е');
         return KnownWordGain(known) == 0;
     };
+    // Where every word they change is of two to four capitals, each must give a word of the lists.
     const auto abbreviationsRead = [&](std::size_t i) {
         const ReadingKind kind = whole[i].kind;
         if (kind != ReadingKind::kKoi8RAsCp1251 && kind != ReadingKind::kCp1251AsKoi8R) {
