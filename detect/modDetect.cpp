@@ -113,6 +113,12 @@ const std::uint64_t* LexiconBlock(std::uint64_t mixed) {
     return model::kLexicon + ((mixed >> (64 - (model::kLexiconLog2 - 9))) << 3);
 }
 
+// The lexicon's hash of a word before its letters: the script's number (0 Russian, 1 English) and
+// one, then Fnv of each letter as the word list keeps it (CharInfo::Unit::listed).
+constexpr std::uint64_t LexiconHashOf(int script) {
+    return Fnv(kFnvOffset, static_cast<std::uint8_t>(script + 1));
+}
+
 bool Known(std::uint64_t h) {
     h = LexiconMixed(h);
     const std::uint64_t* block = LexiconBlock(h);
@@ -422,7 +428,7 @@ class Scorer {
         if (known_) {
             if (kSpelled && script_ == 0 && length_ <= kMaxSpelled) {
                 int budget = kMaxSpellings;
-                known_ = KnownSpelling(0, Fnv(kFnvOffset, 1), budget);
+                known_ = KnownSpelling(0, LexiconHashOf(0), budget);
             } else {
                 known_ = Known(hash_);
             }
@@ -507,7 +513,7 @@ class Scorer {
             length_ = capitals_ = switches_ = 0;
             firstCapital_ = capital;
             lastCapital_ = capital;
-            hash_ = Fnv(kFnvOffset, static_cast<std::uint8_t>(s + 1));
+            hash_ = LexiconHashOf(s);
             cost_ -= kKnownWordBonus;
         }
         const int letter = info_[c].letter;
@@ -895,7 +901,7 @@ Sibling SiblingOf(ReadingKind kind) {
 template <typename Read>
 const std::uint64_t* LexiconBlockOf(std::u16string_view word, Read read) {
     const CharInfo& info = Info();
-    std::uint64_t h = kFnvOffset;
+    std::uint64_t h = LexiconHashOf(0);
     int script = -1;
     for (const char16_t unit : word) {
         const char16_t c = read(unit);
@@ -906,7 +912,7 @@ const std::uint64_t* LexiconBlockOf(std::u16string_view word, Read read) {
         }
         const int s = kind <= kRuUpper ? 0 : 1;
         if (script >= 0 && s != script) break;
-        if (script < 0) h = Fnv(h, static_cast<std::uint8_t>(s + 1));
+        if (script < 0) h = LexiconHashOf(s);
         script = s;
         h = Fnv(h, info[c].listed);
     }
