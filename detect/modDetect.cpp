@@ -2187,6 +2187,12 @@ std::u16string SwapLayout(std::u16string_view text, bool russian) {
 
 namespace {
 
+// What a reading read, or `text` as it is where it could not (copied only then: value_or
+// would copy it every time).
+std::u16string ReadOrKeep(std::optional<std::u16string>&& read, std::u16string_view text) {
+    return read ? std::move(*read) : std::u16string(text);
+}
+
 // The text of a reading of `body`, held or not.
 std::optional<std::u16string> TextOf(const Reading& reading, std::u16string_view body) {
     if (reading.kind != ReadingKind::kPieces) {
@@ -2220,7 +2226,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::vector<std::optional<std::u16string>> texts;  // held as they are needed
     const auto textOf = [&](std::size_t i) -> const std::u16string& {
         // Every word of a reading of the whole text was read, so the text can be.
-        if (!texts[i]) texts[i] = TextOf(whole[i], body).value_or(std::u16string(body));
+        if (!texts[i]) texts[i] = ReadOrKeep(TextOf(whole[i], body), body);
         return *texts[i];
     };
     std::vector<std::int64_t> costs;
@@ -2427,11 +2433,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                     ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
                           8.0
                     : -asIsScore;
-            double margin = Margin(r.kind, cost, latinOnly);
-            if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && Letters(textOf(i)) > bodyLetters()) {
-                margin -= kFewLettersMarginBits;  // letters for what were none: its share alone
+            const double by =
+                r.score - asIsScore - Margin(r.kind, cost, latinOnly) - knownWordMargin(r.kind);
+            // Letters for what were none: MacCyrillic needs its share alone. (Its text is made
+            // only where that may decide.)
+            if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && by + kFewLettersMarginBits > 0 &&
+                Letters(textOf(i)) > bodyLetters()) {
+                return by + kFewLettersMarginBits;
             }
-            return r.score - asIsScore - margin - knownWordMargin(r.kind);
+            return by;
         };
         // A bound that does not beat the text as it is, the reading does not either.
         if (abbreviation && keepsCase(whole[i].kind)) {
@@ -2463,8 +2473,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         if (!part.text) {
             // The reading read every word of it.
             const std::u16string_view range = body.substr(part.begin, part.end - part.begin);
-            part.text = ReadText(kRecipes[static_cast<std::size_t>(part.read)], range)
-                            .value_or(std::u16string(range));
+            part.text =
+                ReadOrKeep(ReadText(kRecipes[static_cast<std::size_t>(part.read)], range), range);
         }
         return *part.text;
     };
@@ -2665,8 +2675,7 @@ void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string&
     const bool terminated = nul != std::u16string::npos;
     const std::u16string_view body = std::u16string_view(text).substr(0, nul);
     std::u16string repaired = reading.text;
-    if (repaired.empty() && !body.empty())
-        repaired = TextOf(reading, body).value_or(std::u16string(body));
+    if (repaired.empty() && !body.empty()) repaired = ReadOrKeep(TextOf(reading, body), body);
     text = std::move(repaired);
     if (terminated) text.push_back(u'\0');
     ConvertText(reading.source, dest, text);
