@@ -1336,6 +1336,8 @@ class Scoring {
         cache_.reset(new WordScores[places]);  // filled as words are met
         cacheSize_ = places;
         hashes_.assign(places, 0);
+        begins_.assign(places, 0);
+        lengths_.assign(places, 0);
         used_.assign(places, 0);
         best_.fill(kNever);
         for (std::size_t i = 0; i < body_.size();) {
@@ -1635,7 +1637,6 @@ class Scoring {
     static constexpr std::int32_t kNeverWord = std::numeric_limits<std::int32_t>::max();
     // Left unset until the word is read: the cache is not written before it is used.
     struct WordScores {
-        std::uint32_t begin, length;  // where the word was first met
         // A bit a reading: the word read otherwise, not read to its end, unreadable, read unlike
         // the sibling reads it.
         std::uint32_t changed, bound, never, unlikeSibling;
@@ -1661,12 +1662,10 @@ class Scoring {
         const std::size_t set = (hash & (cacheSize_ / ways - 1)) * ways;
         std::size_t oldest = set;
         for (std::size_t p = set; p < set + ways; ++p) {
-            if (used_[p] != 0 && hashes_[p] == hash) {
-                WordScores& slot = cache_[p];
-                if (slot.length == word.size() && body_.substr(slot.begin, slot.length) == word) {
-                    used_[p] = ++clock_;
-                    return slot;
-                }
+            if (used_[p] != 0 && hashes_[p] == hash && lengths_[p] == word.size() &&
+                body_.substr(begins_[p], word.size()) == word) {
+                used_[p] = ++clock_;
+                return cache_[p];
             }
             if (used_[p] < used_[oldest]) oldest = p;
         }
@@ -1677,15 +1676,15 @@ class Scoring {
         }
         used_[oldest] = ++clock_;
         hashes_[oldest] = hash;
+        begins_[oldest] = begin;
+        lengths_[oldest] = static_cast<std::uint32_t>(word.size());
         WordScores& slot = cache_[oldest];
-        Read(slot, begin, word);
+        Read(slot, word);
         return slot;
     }
 
     // What every reading makes of `word`, into `slot`.
-    void Read(WordScores& slot, std::uint32_t begin, std::u16string_view word) {
-        slot.begin = begin;
-        slot.length = static_cast<std::uint32_t>(word.size());
+    void Read(WordScores& slot, std::u16string_view word) {
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
         slot.capitalMark = 0;
         slot.translitKnown = false;
@@ -2100,14 +2099,16 @@ class Scoring {
     Scorer<true> spelled_;
     std::optional<TranslitReader> translitReader_;
     std::u16string translitIn_, translitOut_;
-    // As many places as the text may have words, a power of two from 16 to 16,384 (2.9 MB), in
-    // sets of kWays; for each place the hash of its word and when it was used last (0: never, and
-    // then nothing in the place is read).
+    // As many places as the text may have words, a power of two from 16 to 16,384 (3.2 MB), in
+    // sets of kWays; for each place the hash of its word, where in the text it was met first and
+    // its length, and when it was used last (0: never, and then nothing in the place is read).
+    // These are kept apart from the scores, so that finding a word met before waits for the
+    // memory of its letters alone, not first for that of its scores.
     static constexpr std::size_t kCacheSize = 16384;
     static constexpr std::size_t kWays = 8;
     std::unique_ptr<WordScores[]> cache_;
     std::size_t cacheSize_ = 0;
-    std::vector<std::uint32_t> hashes_, used_;
+    std::vector<std::uint32_t> hashes_, begins_, lengths_, used_;
     std::uint32_t clock_ = 0;
     std::array<std::u16string, kCharsets> utf8Once_;
 };
