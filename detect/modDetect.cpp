@@ -2326,6 +2326,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         return InitialsCost(trimmed) - InitialsCost(read) >= kAbbreviationMarginBits * 8 ||
                (read.size() >= 3 && KnownWordGain(read) != 0);
     };
+    // KOI8-R and CP 1251 read as each other, which swap the case of Russian letters.
+    const auto swapsCase = [](ReadingKind kind) {
+        return kind == ReadingKind::kKoi8RAsCp1251 || kind == ReadingKind::kCp1251AsKoi8R;
+    };
     // The byte mix-ups of KOI8 and CP 1251 turn a word of small letters into one of capitals
     // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
     // ТБ»). Whether `word`, where its letters are two to four Russian capitals (an abbreviation:
@@ -2350,7 +2354,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // Where every word they change is of two to four capitals, each must give a word of the lists.
     const auto abbreviationsRead = [&](std::size_t i) {
         const ReadingKind kind = whole[i].kind;
-        if (kind != ReadingKind::kKoi8RAsCp1251 && kind != ReadingKind::kCp1251AsKoi8R) {
+        if (!swapsCase(kind)) {
             return false;  // (KOI8-U: the lists hold no Ukrainian words)
         }
         const std::u16string& text = textOf(i);
@@ -2518,10 +2522,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         // the text as it is, stays with the text as it is where it reads as no word of the lists:
         // «При установке ОС НОХЯЮК ЛМНЦН» is «ОС описал много», not «пу описал много».
         const auto edgeAbbreviation = [&](const Part& part, std::size_t from, std::size_t to) {
-            if (part.kind != ReadingKind::kKoi8RAsCp1251 &&
-                part.kind != ReadingKind::kCp1251AsKoi8R) {
-                return false;
-            }
+            if (!swapsCase(part.kind)) return false;
             const std::u16string_view word = body.substr(from, to - from);
             const auto read = ReadText(kRecipes[static_cast<std::size_t>(part.read)], word);
             return read && abbreviationReadAsNoWord(word, *read).value_or(false);

@@ -524,6 +524,8 @@ TEST_F(DetectTest, PartlyGarbledTextsComeBackInPieces) {
     const std::string saidGarbled = Garble(said, Charset::kWindows1251, Charset::kKoi8R);
     EXPECT_EQ(Auto("При установке ОС " + saidGarbled), "При установке ОС " + said);
     EXPECT_EQ(Auto(saidGarbled + " ОС при установке"), said + " ОС при установке");
+    EXPECT_EQ(Auto("При установке " + Garble("да " + said, Charset::kWindows1251, Charset::kKoi8R)),
+              "При установке да " + said);
     // A part the whole text's reading explains as well (ASCII, which UTF-8 leaves alone) keeps it
     // whole.
     const std::string ascii = Garble("Привет, мир!", std::nullopt, Charset::kWindows1251) +
