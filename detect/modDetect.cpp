@@ -713,6 +713,15 @@ constexpr bool IsLatinLetter(char16_t c) {
 }
 constexpr bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
 
+// `word` from its first Latin letter to its last.
+std::u16string_view LatinLetters(std::u16string_view word) {
+    const auto from = std::find_if(word.begin(), word.end(), IsLatinLetter);
+    if (from == word.end()) return {};
+    const auto to = std::find_if(word.rbegin(), word.rend(), IsLatinLetter).base();
+    return word.substr(static_cast<std::size_t>(from - word.begin()),
+                       static_cast<std::size_t>(to - from));
+}
+
 // How many letters of Russian or English `text` has.
 std::ptrdiff_t Letters(std::u16string_view text) {
     const CharInfo& info = Info();
@@ -1708,6 +1717,7 @@ class Scoring {
         scorer.Restart(0, 0);
         scorer.Add(word);
         const std::int64_t asIs = scorer.Cost();
+        const bool asIsKnown = scorer.LastBonus() != 0;
         slot.cost[0] = static_cast<std::int32_t>(asIs);
         slot.junk[0] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
         slot.rare = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Rare(), 0x7FFF));
@@ -1759,7 +1769,7 @@ class Scoring {
             if (op == Op::kTranslit) {
                 // Only Latin letters and the marks of Translit are read otherwise.
                 if (latin || translit) {
-                    ReadTranslitWord(slot, word);
+                    ReadTranslitWord(slot, word, asIsKnown);
                 } else {
                     same(r, 0);
                 }
@@ -1878,7 +1888,7 @@ class Scoring {
     // The word as Translit reads it alone, which is how the reader reads it in a block that it
     // need not read whole: the word's cost as the likeliest Russian written so (in a text without
     // Cyrillic letters) or by its letters, and how far its reading runs before it ends.
-    void ReadTranslitWord(WordScores& slot, std::u16string_view word) {
+    void ReadTranslitWord(WordScores& slot, std::u16string_view word, bool asIsKnown) {
         constexpr int r = kTranslitIndex;
         slot.cost[r] = slot.cost[0];
         slot.junk[r] = slot.junk[0];
@@ -1902,6 +1912,18 @@ class Scoring {
             spelled.Add(translitOut_);
             cost = spelled.Cost();
             junk = spelled.Junk();
+            // A long word in small letters or Capitalised that is no English word but reads as
+            // a Russian one («Abiturienty», «administratory»): its letters alone tell Translit
+            // from English badly. Not one in capitals, mostly an abbreviation («DELIM»).
+            const std::u16string_view letters = LatinLetters(word);
+            const auto capitals =
+                std::count_if(letters.begin(), letters.end(), [](char16_t c) { return c <= u'Z'; });
+            if (!asIsKnown && letters.size() >= kUnknownEnglishLetters &&
+                std::all_of(letters.begin(), letters.end(), IsLatinLetter) &&
+                (capitals == 0 || (capitals == 1 && letters[0] <= u'Z')) &&
+                spelled.LastBonus() != 0) {
+                cost -= Eighths(kUnknownEnglishBits);
+            }
         } else {
             Scorer<false>& plain = scorer_;
             plain.Restart(0, 0);
@@ -2049,6 +2071,10 @@ class Scoring {
     }
 
     static constexpr std::int64_t kJunkCost = Eighths(kPieceJunkBits);
+    // What a word of this many letters or more that only Russian knows gains more as Translit
+    // (ReadTranslitWord).
+    static constexpr std::size_t kUnknownEnglishLetters = 5;
+    static constexpr double kUnknownEnglishBits = 4.0;
     // What a piece gains for each character of junk it takes away: junk is what garbled text
     // leaves, and the model charges it no more than a letter («É» and «и» cost about the same).
     // Without it a word of junk at the edge of a garbled stretch was left out of the stretch, and

@@ -194,6 +194,19 @@ TEST_F(DetectTest, EnglishNearTranslitIsLeftAlone) {
     }
 }
 
+// A long word that is no English word but reads as a Russian one is Translit, though its letters
+// alone score about as well as English; an English word, or one in capitals, stays.
+TEST_F(DetectTest, ALongWordOnlyRussianKnowsIsTranslit) {
+    for (auto [text, russian] :
+         {std::pair{"Abiturienty", "Абитуриенты"}, std::pair{"administratory", "администраторы"}}) {
+        EXPECT_EQ(Auto(text), russian) << text;
+    }
+    for (std::string_view text :
+         {"Progress", "moment", "Kubernetes", "use DELIM instead of TAB for field"}) {
+        EXPECT_EQ(Auto(text), text) << text;
+    }
+}
+
 // A Russian text quotes programs: formats, options, names of code and abbreviations are no
 // Translit in it (messages of Debian's catalogues, which had come back «%с», «-К», «ПЕМ»). A
 // phrase typed in Translit within one still is.
