@@ -607,18 +607,22 @@ int KnownWordGain(std::u16string_view word) {
     return scorer.LastBonus();
 }
 
-// `text` from its first Russian letter to its last: the word a reading gave, without the marks
-// around it.
-std::u16string_view RussianLetters(std::u16string_view text) {
-    const CharInfo& info = Info();
-    const auto letter = [&](char16_t c) {
-        return info[c].kind == kRuLower || info[c].kind == kRuUpper;
-    };
+// `text` from the first character that is `letter` to the last one.
+template <typename Letter>
+std::u16string_view FirstToLast(std::u16string_view text, Letter letter) {
     const auto from = std::find_if(text.begin(), text.end(), letter);
     if (from == text.end()) return {};
     const auto to = std::find_if(text.rbegin(), text.rend(), letter).base();
     return text.substr(static_cast<std::size_t>(from - text.begin()),
                        static_cast<std::size_t>(to - from));
+}
+
+// `text` from its first Russian letter to its last: the word a reading gave, without the marks
+// around it.
+std::u16string_view RussianLetters(std::u16string_view text) {
+    const CharInfo& info = Info();
+    return FirstToLast(
+        text, [&](char16_t c) { return info[c].kind == kRuLower || info[c].kind == kRuUpper; });
 }
 
 // Whether the letters of `read`, a word Translit read, from its first to its last make a word of
@@ -712,15 +716,6 @@ constexpr bool IsLatinLetter(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 constexpr bool IsCyrillic(char16_t c) { return c >= 0x400 && c <= 0x4FF; }
-
-// `word` from its first Latin letter to its last.
-std::u16string_view LatinLetters(std::u16string_view word) {
-    const auto from = std::find_if(word.begin(), word.end(), IsLatinLetter);
-    if (from == word.end()) return {};
-    const auto to = std::find_if(word.rbegin(), word.rend(), IsLatinLetter).base();
-    return word.substr(static_cast<std::size_t>(from - word.begin()),
-                       static_cast<std::size_t>(to - from));
-}
 
 // How many letters of Russian or English `text` has.
 std::ptrdiff_t Letters(std::u16string_view text) {
@@ -1915,7 +1910,7 @@ class Scoring {
             // A long word in small letters or Capitalised that is no English word but reads as
             // a Russian one («Abiturienty», «administratory»): its letters alone tell Translit
             // from English badly. Not one in capitals, mostly an abbreviation («DELIM»).
-            const std::u16string_view letters = LatinLetters(word);
+            const std::u16string_view letters = FirstToLast(word, IsLatinLetter);
             const auto capitals =
                 std::count_if(letters.begin(), letters.end(), [](char16_t c) { return c <= u'Z'; });
             if (!asIsKnown && letters.size() >= kUnknownEnglishLetters &&
