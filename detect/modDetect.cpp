@@ -2432,7 +2432,22 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                                  [](char16_t c) { return c == u'«' || c == u'»'; });
         };
         const std::u16string& text = textOf(i);
-        return Letters(text) + guillemets(text) - guillemets(body) >= bodyLetters();
+        const std::ptrdiff_t lost =
+            bodyLetters() - (Letters(text) + guillemets(text) - guillemets(body));
+        if (lost <= 0) return true;
+        // But a dash standing alone between words is a letter standing alone in CP 1251 («С это
+        // команда длЯ» is «— это команда для»): where the rest of the text makes up for it, as a
+        // piece would (kPieceJunkBits each).
+        if (text.size() != body.size()) return false;
+        std::ptrdiff_t dashes = 0;
+        for (std::size_t c = 0; c < text.size(); ++c) {
+            if (text[c] != u'—' && text[c] != u'–') continue;
+            if ((c == 0 || IsWhiteSpace(body[c - 1])) &&
+                (c + 1 == body.size() || IsWhiteSpace(body[c + 1]))) {
+                ++dashes;
+            }
+        }
+        return lost <= dashes && excess >= kPieceJunkBits * static_cast<double>(lost);
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no

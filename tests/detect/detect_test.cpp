@@ -406,6 +406,19 @@ TEST_F(DetectTest, ConsoleDosMacAndIsoMixUpsComeBack) {
     ExpectLeftAlone({"Он сказал: “слово” и —как всегда… ушёл", "Текст „ля проверки“ и всё"});
 }
 
+TEST_F(DetectTest, MacCyrillicDashesStandingAloneComeBackWhereTheRestShowsIt) {
+    // MacCyrillic's dashes are CP 1251's «С» and «Р»: a letter standing alone, which the text as
+    // MacCyrillic gives up where its other words gain it back («длЯ»); not a letter within a word,
+    // nor a good text's «С».
+    for (std::string_view text :
+         {"— это команда для сборки", "Debian — это свободная операционная система"}) {
+        const std::string garbled = Mac(text);
+        EXPECT_EQ(Auto(garbled), text) << garbled;
+    }
+    ExpectLeftAlone({"С помощью этой команды", "Я сказал: С ним не спорь"});
+    ExpectRepaired({{"LХDE", "LXDE"}, {"IР", "IP"}});  // look-alikes, no quote or dash
+}
+
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
 // what the first gave.
 TEST_F(DetectTest, DoubleMojibakeComesBack) {
