@@ -2451,12 +2451,18 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no
-    // characters that are no part of Russian or English text.
+    // characters that are no part of Russian or English text. Translit and Russian typed on the
+    // English layout read the same Latin letters with margins of their own: of the two, the one
+    // that beats its margin by more («Byl» is «Был», though «Инд» scores a little better).
     std::vector<std::size_t> order(whole.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin() + 1, order.end(),
                      [&](std::size_t x, std::size_t y) { return whole[x].score > whole[y].score; });
     std::size_t chosen = 0;
+    double chosenBy = 0.0;  // how far the reading chosen beats its margin
+    const auto latinRead = [](ReadingKind k) {
+        return k == ReadingKind::kTranslitText || k == ReadingKind::kRussianOnEnglishKeys;
+    };
     // A reading some word of which fell far behind is scored whole before it may be used.
     std::vector<bool> exact(whole.size(), false);
     const auto scoreExactly = [&](std::size_t i) {
@@ -2484,17 +2490,18 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
             return by;
         };
+        if (chosen != 0 && !(latinRead(whole[chosen].kind) && latinRead(whole[i].kind))) continue;
         // A bound that does not beat the text as it is, the reading does not either.
         if (abbreviation && keepsCase(whole[i].kind)) {
             if (!readsAbbreviation(i)) continue;
-            chosen = i;
+            if (chosen == 0) chosen = i;
             break;
         }
-        if (excess() <= 0 || abbreviationsRead(i)) continue;
+        if (excess() <= chosenBy || abbreviationsRead(i)) continue;
         scoreExactly(i);
-        if (const double by = excess(); by > 0 && clean(i, by)) {
+        if (const double by = excess(); by > chosenBy && clean(i, by)) {
             chosen = i;
-            break;
+            chosenBy = by;
         }
     }
 

@@ -181,6 +181,15 @@ TEST_F(DetectTest, ShortTranslitComesBack) {
     EXPECT_EQ(translitOf(u"файл nulevoi").score, -TextCost(u"файл нулевои"));
 }
 
+// Of the readings of Latin letters that beat their margins, the one that beats its own by most:
+// «Byl» scores a little better as «Инд» typed on the English layout, whose margin is larger, but
+// is Translit's «Был». What only the layout reads stays the layout's.
+TEST_F(DetectTest, OfTwoReadingsOfLatinLettersTheOneFurthestPastItsMarginComesFirst) {
+    EXPECT_EQ(Chosen("Byl"), ReadingKind::kTranslitText);
+    ExpectRepaired(
+        {{"Byl", "Был"}, {"Byl li", "Был ли"}, {"ghbdtn", "привет"}, {"Cgfcb,j", "Спасибо"}});
+}
+
 // English words that are nearly Russian once read as Translit, and short English phrases.
 TEST_F(DetectTest, EnglishNearTranslitIsLeftAlone) {
     for (std::string_view text : {"ok", "program", "provide", "obsolete", "system", "byte", "mere",
