@@ -234,6 +234,9 @@ int CaseCost(int length, int capitals, bool firstCapital, int switches) {
     if (capitals == 0) return 0;
     if (capitals == length) return length == 1 ? 16 : 32;
     if (capitals == 1 && firstCapital) return 16;
+    // A small letter before capitals alone is what KOI8-R and CP 1251 make of each other's
+    // capitalised words («лЕМЕДФЕП» for «Менеджер»), seldom a good word from five letters on.
+    if (!firstCapital && capitals == length - 1 && length >= 5) return 48 + 16 * switches + 128;
     return 48 + 16 * switches;
 }
 

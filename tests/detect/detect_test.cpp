@@ -676,6 +676,21 @@ TEST_F(DetectTest, AnApostropheEndingAWordIsASoftSign) {
         {"users'", "'word'", "don't", "rock'n'roll", "goin'", "the users' files", "it's 'done'"});
 }
 
+// A small letter before four capitals or more is what KOI8-R and CP 1251 make of each other's
+// capitalised words: one such word comes back beside a good one, on either side. A good word of
+// that shape keeps it.
+TEST_F(DetectTest, ASmallLetterBeforeCapitalsIsACapitalisedWordGarbled) {
+    const std::string manager = Garble("Менеджер", Charset::kWindows1251, Charset::kKoi8R);
+    const std::string also = Garble("Также", Charset::kWindows1251, Charset::kKoi8R);
+    ASSERT_EQ(manager, "лЕМЕДФЕП");
+    ExpectRepaired(
+        {{manager + " том", "Менеджер том"},
+         {also + " процессе", "Также процессе"},
+         {"Откройте " + also, "Откройте Также"},
+         {Garble("Менеджер", Charset::kKoi8R, Charset::kWindows1251) + " том", "Менеджер том"}});
+    ExpectLeftAlone({"пРИВЕТ мир", "iPHONE", "mRNA", "dBASE"});
+}
+
 // A word of two to four capitals alone is an abbreviation, which Translit and the layouts would
 // only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»), and a letter alone tells nothing of
 // how it was typed («z» was «я»); longer words in capitals still come back.
