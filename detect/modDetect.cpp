@@ -1341,11 +1341,7 @@ class Scoring {
         std::size_t places = 16;
         while (places < most && places < kCacheSize) places *= 2;
         cache_.reset(new WordScores[places]);  // filled as words are met
-        cacheSize_ = places;
-        hashes_.assign(places, 0);
-        begins_.assign(places, 0);
-        lengths_.assign(places, 0);
-        used_.assign(places, 0);
+        sets_.assign(places / kWays, Set{});   // a power of two, at least 2
         best_.fill(kNever);
         for (std::size_t i = 0; i < body_.size();) {
             // The block's words, and whether the Translit reader must read it whole: a verbatim
@@ -1665,27 +1661,27 @@ class Scoring {
     // met before or read now. The cache is a fixed number of sets of kWays places, each set keeping
     // the words of its hashes used last, so that its memory stays fixed.
     const WordScores& ScoresOf(std::uint32_t begin, std::u16string_view word, std::uint32_t hash) {
-        const std::size_t ways = std::min(kWays, cacheSize_);
-        const std::size_t set = (hash & (cacheSize_ / ways - 1)) * ways;
-        std::size_t oldest = set;
-        for (std::size_t p = set; p < set + ways; ++p) {
-            if (used_[p] != 0 && hashes_[p] == hash && lengths_[p] == word.size() &&
-                body_.substr(begins_[p], word.size()) == word) {
-                used_[p] = ++clock_;
-                return cache_[p];
+        const std::size_t set = hash & (sets_.size() - 1);
+        std::array<Place, kWays>& places = sets_[set].places;
+        std::size_t oldest = 0;
+        for (std::size_t p = 0; p < kWays; ++p) {
+            Place& place = places[p];
+            if (place.hash == hash && place.used != 0 && place.length == word.size() &&
+                body_.substr(place.begin, word.size()) == word) {
+                place.used = ++clock_;
+                return cache_[set * kWays + p];
             }
-            if (used_[p] < used_[oldest]) oldest = p;
+            if (place.used < places[oldest].used) oldest = p;
         }
         if (clock_ == std::numeric_limits<std::uint32_t>::max()) {
             // Once in four billion words: the order of use starts afresh.
-            std::fill(used_.begin(), used_.end(), 0);
+            for (Set& each : sets_) {
+                for (Place& place : each.places) place.used = 0;
+            }
             clock_ = 0;
         }
-        used_[oldest] = ++clock_;
-        hashes_[oldest] = hash;
-        begins_[oldest] = begin;
-        lengths_[oldest] = static_cast<std::uint32_t>(word.size());
-        WordScores& slot = cache_[oldest];
+        places[oldest] = {hash, begin, static_cast<std::uint32_t>(word.size()), ++clock_};
+        WordScores& slot = cache_[set * kWays + oldest];
         Read(slot, word);
         return slot;
     }
@@ -2125,14 +2121,19 @@ class Scoring {
     std::u16string translitIn_, translitOut_;
     // As many places as the text may have words, a power of two from 16 to 16,384 (3.2 MB), in
     // sets of kWays; for each place the hash of its word, where in the text it was met first and
-    // its length, and when it was used last (0: never, and then nothing in the place is read).
-    // These are kept apart from the scores, so that finding a word met before waits for the
-    // memory of its letters alone, not first for that of its scores.
+    // its length, and when it was used last (0: never, and then the place holds no word).
+    // These are kept apart from the scores, a set in two cache lines of its own, so that finding a
+    // word met before waits for the memory of its letters alone, not first for that of its scores.
     static constexpr std::size_t kCacheSize = 16384;
     static constexpr std::size_t kWays = 8;
     std::unique_ptr<WordScores[]> cache_;
-    std::size_t cacheSize_ = 0;
-    std::vector<std::uint32_t> hashes_, begins_, lengths_, used_;
+    struct Place {
+        std::uint32_t hash = 0, begin = 0, length = 0, used = 0;
+    };
+    struct alignas(64) Set {
+        std::array<Place, kWays> places;
+    };
+    std::vector<Set> sets_;
     std::uint32_t clock_ = 0;
     std::array<std::u16string, kCharsets> utf8Once_;
 };
