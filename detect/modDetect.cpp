@@ -77,6 +77,10 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 // abbreviation or unit ends so («мкФ», «кВ» do), but MacCyrillic's «я» and «ё» are CP 1251's «Я»
 // and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
 constexpr int kCapitalLastCost = 16 * 8;
+// A small letter before capitals alone from five letters on, beyond the change of case: KOI8-R and
+// CP 1251 make it of each other's capitalised words («лЕМЕДФЕП» for «Менеджер»); a good word seldom
+// has that shape.
+constexpr int kSmallBeforeCapitalsCost = 16 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
 // its letters. Of one or two letters, less: one pair of letters in ten is a word of either list,
@@ -234,10 +238,11 @@ int CaseCost(int length, int capitals, bool firstCapital, int switches) {
     if (capitals == 0) return 0;
     if (capitals == length) return length == 1 ? 16 : 32;
     if (capitals == 1 && firstCapital) return 16;
-    // A small letter before capitals alone is what KOI8-R and CP 1251 make of each other's
-    // capitalised words («лЕМЕДФЕП» for «Менеджер»), seldom a good word from five letters on.
-    if (!firstCapital && capitals == length - 1 && length >= 5) return 48 + 16 * switches + 128;
-    return 48 + 16 * switches;
+    const int mixed = 48 + 16 * switches;
+    if (!firstCapital && capitals == length - 1 && length >= 5) {
+        return mixed + kSmallBeforeCapitalsCost;
+    }
+    return mixed;
 }
 
 // What a Russian letter read from Translit may have been: the letters (model numbers, one or two)
@@ -2126,6 +2131,7 @@ class Scoring {
     // word met before waits for the memory of its letters alone, not first for that of its scores.
     static constexpr std::size_t kCacheSize = 16384;
     static constexpr std::size_t kWays = 8;
+    static_assert(16 % kWays == 0, "the fewest places, 16, make whole sets");
     std::unique_ptr<WordScores[]> cache_;
     struct Place {
         std::uint32_t hash = 0, begin = 0, length = 0, used = 0;
