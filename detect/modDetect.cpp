@@ -2504,7 +2504,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         // A bound that does not beat the text as it is, the reading does not either.
         if (abbreviation && keepsCase(whole[i].kind)) {
             if (!readsAbbreviation(i)) continue;
-            if (chosen == 0) chosen = i;
+            chosen = i;  // none was before: the Latin readings decide an abbreviation only here
             break;
         }
         if (excess() <= chosenBy || abbreviationsRead(i)) continue;
