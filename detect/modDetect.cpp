@@ -633,18 +633,6 @@ std::u16string_view RussianLetters(std::u16string_view text) {
         text, [&](char16_t c) { return info[c].kind == kRuLower || info[c].kind == kRuUpper; });
 }
 
-// Whether `read`, a word the English layout's keys read as Russian, is a word of the lists of
-// three letters or more with nothing but marks around it: «будет» of «,eltn», «Этот,» of
-// «"njn?», not «-ь.-А.-с.-С» of «-m/-F/-c/-C», whose last letter alone is a word.
-bool LayoutMakesAWord(std::u16string_view read) {
-    const CharInfo& info = Info();
-    const std::u16string_view letters = RussianLetters(read);
-    return letters.size() >= 3 &&
-           std::all_of(letters.begin(), letters.end(),
-                       [&](char16_t c) { return info[c].kind <= kRuUpper; }) &&
-           KnownWordGain(letters) != 0;
-}
-
 // Whether the letters of `read`, a word Translit read, from its first to its last make a word of
 // the lists, in small letters or as they stand. Translit writes «й» as «i» («Nastroika»,
 // «Slabyi»), which its reading gives as «и», and cannot tell «ц» from «тс» («zadaetsia» is
@@ -1531,9 +1519,6 @@ class Scoring {
                 // MacCyrillic keeps every letter, in pieces as in the whole text.
                 if ((w.fewerLetters >> r & 1u) != 0) c += kJunkCost;
                 enter_[r] = costs_[r].follow;
-                // A word of the lists that the English layout makes of a Latin word that is none
-                // gains besides.
-                if ((w.layoutWord >> r & 1u) != 0) c -= Eighths(kPieceLayoutWordBits);
                 // A mark that MacCyrillic makes the capital of a word tells a MacCyrillic piece
                 // alone, wherever it stands: it begins at a first piece's price and goes back to
                 // the text as it is for nothing.
@@ -1667,9 +1652,6 @@ class Scoring {
         // The word's first character, a mark, read so is the capital that makes a word of the
         // lists of it (MacCyrillic: CP 1251's «…сли», «’акже» are «Если», «Также»).
         std::uint32_t capitalMark;
-        // The word read so is a word of the lists that the word as it is is not (the layout:
-        // kPieceLayoutWordBits).
-        std::uint32_t layoutWord;
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
@@ -1712,7 +1694,7 @@ class Scoring {
     // What every reading makes of `word`, into `slot`.
     void Read(WordScores& slot, std::u16string_view word) {
         slot.changed = slot.bound = slot.never = slot.unlikeSibling = slot.fewerLetters = 0;
-        slot.capitalMark = slot.layoutWord = 0;
+        slot.capitalMark = 0;
         slot.translitKnown = false;
         Scorer<false>& scorer = scorer_;
 #if defined(__GNUC__)
@@ -1891,11 +1873,6 @@ class Scoring {
             slot.cost[r] =
                 static_cast<std::int32_t>(std::min<std::int64_t>(scorer.Cost(), kNeverWord - 1));
             slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(scorer.Junk(), 0x7FFF));
-            // (The scorer tells first whether the last word read is one of the lists at all.)
-            if (op == Op::kToRussian && !asIsKnown && scorer.LastBonus() != 0 &&
-                LayoutMakesAWord(read)) {
-                slot.layoutWord |= 1u << r;
-            }
         }
     }
 

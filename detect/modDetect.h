@@ -138,12 +138,6 @@ inline constexpr double kPieceBackBits = 8.0;
 // What a piece pays for each character of junk it adds; the keyboard layouts must gain as much for
 // each they add to a whole text (a «[» the original had).
 inline constexpr double kPieceJunkBits = 12.0;
-// What a Latin word among Russian ones gains in a piece of Russian typed on the English layout
-// where the layout makes a word of the lists of three letters or more of it and it is none as it
-// is («,eltn» is «будет», «"njn» «Этот»): one such word pays for the switch (with its own gain)
-// and no longer stays beside a good one. It is a gain of the word, not a cheaper way in: the
-// piece still begins where the words the layout reads begin («C gjvjom» is «С помощью»).
-inline constexpr double kPieceLayoutWordBits = 12.0;
 
 // Rewrites the clipboard text `text` (normally terminated, as ConvertText expects) as `reading`
 // reads it, into `dest`. A reading of the text itself converts exactly as its source format does.

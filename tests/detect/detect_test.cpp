@@ -793,19 +793,5 @@ TEST_F(DetectTest, AWordFarBehindUnderOneReadingLeavesTheOthersAlone) {
     for (const Reading& r : ListReadings(u"(штвузутвуте")) EXPECT_LE(r.score, 0.0);
 }
 
-// One Latin word beside Russian ones that the English layout's keys make a word of the lists,
-// where it is none as it is, was typed on the wrong layout: it once stayed, its gain short of a
-// piece's switch («,eltn» for «будет»). The piece still begins at the first word the layout reads
-// (the «C» of «C gjvjom» is «С»), and names, commands and options among Russian words stay.
-TEST_F(DetectTest, AWordTheLayoutMakesAWordOfIsAPieceAlone) {
-    ExpectRepaired({{"Эквивалентно ,eltn", "Эквивалентно будет"},
-                    {"\"njn Так", "Этот Так"},
-                    {"Afqks Статические", "Файлы Статические"},
-                    {"Ниже представлен C gjvjom.", "Ниже представлен С помощью"},
-                    {"Если у B yfrjytw?", "Если у И наконец,"}});
-    ExpectLeftAlone({"Опции -m/-F/-c/-C для подкоманды «edit» устарели.", "Запустите vim",
-                     "Откройте файл README в Emacs"});
-}
-
 }  // namespace
 }  // namespace litvorot
