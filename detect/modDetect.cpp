@@ -1655,7 +1655,8 @@ class Scoring {
         // In a text with Cyrillic letters, what the Translit reading costs as far as its end
         // (before the word ends there): the word falls far behind by this.
         std::int32_t translitRunning;
-        // In a text with Cyrillic letters, whether Translit reads the word as a word of the lists.
+        // In a text with Cyrillic letters, whether Translit reads the word as a word of the lists
+        // that it is not as it is.
         bool translitKnown;
         std::array<std::int32_t, kRecipeCount> cost;  // for the readings read
         std::array<std::int16_t, kRecipeCount> junk;
@@ -1931,7 +1932,9 @@ class Scoring {
                 static_cast<std::int32_t>(std::min<std::int64_t>(plain.Running(), kNeverWord - 1));
             cost = plain.Cost();
             junk = plain.Junk();
-            slot.translitKnown = KnownReading(translitOut_);
+            // A lone English word of the lists stays what it is («Установите make»): Russian
+            // text quotes commands and terms far more often than it writes a word in Translit.
+            slot.translitKnown = !asIsKnown && KnownReading(translitOut_);
         }
         slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
         slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));

@@ -793,5 +793,13 @@ TEST_F(DetectTest, AWordFarBehindUnderOneReadingLeavesTheOthersAlone) {
     for (const Reading& r : ListReadings(u"(штвузутвуте")) EXPECT_LE(r.score, 0.0);
 }
 
+// A lone Latin word among Russian ones that Translit reads into a word of the lists is read so
+// only where it is no English word of the lists as it is: «make» after «Установите» had come back
+// «маке» (a form of «мак»), and the program's name before it «гит» with it.
+TEST_F(DetectTest, ALoneEnglishWordOfTheListsInARussianTextStays) {
+    ExpectLeftAlone({"Установите git и make", "Установите make", "Запустите make install"});
+    ExpectRepaired({{"Нажмите knopku", "Нажмите кнопку"}, {"Откройте papku", "Откройте папку"}});
+}
+
 }  // namespace
 }  // namespace litvorot
