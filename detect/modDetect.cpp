@@ -2687,8 +2687,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         // tells where its stretch ends, but the text in pieces is used only where the model finds
         // it no less likely than the text as it is, but for what Translit's margin lets its own
         // pieces score below their letters read as English (never what the other pieces lose).
-        if (pieces.score < asIsScore - translitLeeway) {
-            // The readings of the whole text decide.
+        if (pieces.score < asIsScore - translitLeeway ||
+            (chosen != 0 && whole[chosen].score >= pieces.score)) {
+            // The readings of the whole text decide: the one chosen explains the text as well
+            // as the pieces do.
         } else if (same == whole.size()) {
             readings.push_back(std::move(pieces));
         } else {

@@ -801,5 +801,14 @@ TEST_F(DetectTest, ALoneEnglishWordOfTheListsInARussianTextStays) {
     ExpectRepaired({{"Нажмите knopku", "Нажмите кнопку"}, {"Откройте papku", "Откройте папку"}});
 }
 
+// A text written in Translit whose last word reads as English too («bag») is read whole, where
+// the whole text's reading explains it at least as well as the pieces that left the word as it
+// was; a text in pieces that no reading of the whole explains as well stays in pieces.
+TEST_F(DetectTest, TheWholeTextsReadingBeatsPiecesThatExplainItNoBetter) {
+    ExpectRepaired({{"Opishite, kak vossozdat' etot bag", "Опишите, как воссоздать етот баг"}});
+    EXPECT_EQ(Auto("Opishite, kak vossozdat' etu oshibku\nThe quick brown fox jumps over the dog"),
+              "Опишите, как воссоздать ету ошибку\nThe quick brown fox jumps over the dog");
+}
+
 }  // namespace
 }  // namespace litvorot
