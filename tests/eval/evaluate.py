@@ -8,6 +8,9 @@ Corpora (Debian packages), each measured on its own:
   - prose: the Debian installation guide (installation-guide-amd64), Russian and English HTML;
   - held-out: the Short History of the Debian Project (debian-history), Russian and English text.
     Nothing was ever tuned on it: it checks what was tuned on the other two.
+  - asked for by name, more prose to tune on: GNOME's desktop help (gnome-user-docs), aptitude's
+    manual (aptitude-doc-ru), the Ubuntu packaging guide (ubuntu-packaging-guide-html-ru) and Double
+    Commander's help (doublecmd-help-ru); the English of the last three is aptitude's manual's.
 The Debian FAQ, the New Maintainers' Guide, the Developer's Reference and the Russian manual pages
 are kept out of every corpus.
 
@@ -33,7 +36,9 @@ Usage: tests/eval/evaluate.py CONVERTER [SAMPLES_PER_CELL] [--seed N] [--corpus 
   SAMPLES_PER_CELL  up to this many samples of each length (default 200); prints a table a corpus
   --seed N          draws the samples with seed N (default 14, the figures in README.md): another
                     seed gives a second sample to check a calibration on
-  --corpus NAME     catalogues, prose or held-out (default: all three)
+  --corpus NAME     catalogues, prose or held-out (default: all three); or gnome-help,
+                    aptitude-manual, packaging-guide, doublecmd-help, more prose to tune on whose
+                    packages are downloaded and unpacked into ~/.cache/litvorot-eval, not installed
   --failures [ROW]  also prints, on standard error, each sample that did not come out right (of
                     the rows whose name contains ROW, all rows without it): given, got, expected
 """
@@ -44,6 +49,7 @@ import concurrent.futures
 import gettext
 import gzip
 import html.parser
+import os
 import pathlib
 import random
 import re
@@ -229,6 +235,52 @@ def debian_history(language):
     return [" ".join(p.split()) for p in re.split(r"\n\s*\n", text) if p.strip()]
 
 
+def unpacked(packages):
+    """The root of a tree the Debian packages are unpacked in, downloaded (not installed) once into
+    the cache: help pages nobody needs installed to tune on them."""
+    cache = pathlib.Path(os.environ.get("XDG_CACHE_HOME") or pathlib.Path.home() / ".cache")
+    root = cache / "litvorot-eval"
+    for package in packages:
+        done = root / f"{package}.unpacked"
+        if done.exists():
+            continue
+        debs = root / "debs"
+        debs.mkdir(parents=True, exist_ok=True)
+        # (apt's warning that it downloads as root, not as _apt, is no news: kept for a failure.)
+        got = subprocess.run(["apt-get", "download", "-q", package], cwd=debs,
+                             capture_output=True, text=True)
+        if got.returncode != 0:
+            sys.exit(f"cannot download {package}:\n{got.stderr}")
+        for deb in sorted(debs.glob(f"{package}_*.deb")):
+            subprocess.run(["dpkg-deb", "-x", str(deb), str(root / "tree")], check=True)
+        done.touch()
+    return root / "tree"
+
+
+def help_pages(packages, pattern):
+    """The paragraphs of the help pages (HTML or Mallard) under the unpacked tree that match."""
+    out = []
+    for page in sorted(unpacked(packages).glob(pattern)):
+        parser = Paragraphs()
+        parser.feed(page.read_text(encoding="utf-8", errors="replace"))
+        parser.flush()
+        out += parser.out
+    return out
+
+
+# More long-form prose to tune on, each with English of its own or of aptitude's manual: GNOME's
+# desktop help, aptitude's manual, the Ubuntu packaging guide and Double Commander's help (this one
+# full of Latin names: menus, options, file names).
+APTITUDE_EN = (("aptitude-doc-en",), "usr/share/doc/aptitude/html/en/*.html")
+HELP = {
+    "gnome-help": ((("gnome-user-docs",), "usr/share/help/ru/gnome-help/*.page"),
+                   (("gnome-user-docs",), "usr/share/help/C/gnome-help/*.page")),
+    "aptitude-manual": ((("aptitude-doc-ru",), "usr/share/doc/aptitude/html/ru/*.html"), APTITUDE_EN),
+    "packaging-guide": ((("ubuntu-packaging-guide-html-ru",),
+                         "usr/share/doc/ubuntu-packaging-guide-html-ru/*.html"), APTITUDE_EN),
+    "doublecmd-help": ((("doublecmd-help-ru",), "usr/share/doublecmd/doc/ru/*.html"), APTITUDE_EN),
+}
+
 CORPORA = {
     "catalogues": lambda: (messages("ru"), messages("uk")[0], TOKEN_RU, TOKEN_EN),
     "prose": lambda: ((installation_guide("ru"), installation_guide("en")), [],
@@ -236,6 +288,10 @@ CORPORA = {
     "held-out": lambda: ((debian_history("ru"), debian_history("en")), [],
                          TOKEN_RU_PROSE, TOKEN_EN_PROSE),
 }
+DEFAULT_CORPORA = list(CORPORA)
+for _name, (_ru, _en) in HELP.items():
+    CORPORA[_name] = lambda ru=_ru, en=_en: ((help_pages(*ru), help_pages(*en)), [],
+                                             TOKEN_RU_PROSE, TOKEN_EN_PROSE)
 
 
 def samples(texts, token, length, count, rng, accept=None):
@@ -427,7 +483,7 @@ def main():
         have_chardet = True
     except ImportError:
         have_chardet = False
-    for corpus in args.corpus or list(CORPORA):
+    for corpus in args.corpus or DEFAULT_CORPORA:
         measure(args, corpus, have_chardet)
 
 
