@@ -7,7 +7,7 @@ Corpora (Debian packages), each measured on its own:
     /usr/share/locale/ru/LC_MESSAGES (the Ukrainian ones in .../uk/ for the KOI8-U rows);
   - prose: the Debian installation guide (installation-guide-amd64), Russian and English HTML;
   - held-out: the Short History of the Debian Project (debian-history), Russian and English text.
-    Nothing was ever tuned on it: it checks what was tuned on the other two.
+    Nothing was ever tuned on it: it checks what was tuned on the others.
   - asked for by name, more prose to tune on: GNOME's desktop help (gnome-user-docs), aptitude's
     manual (aptitude-doc-ru), the Ubuntu packaging guide (ubuntu-packaging-guide-html-ru) and Double
     Commander's help (doublecmd-help-ru); the English of the last three is aptitude's manual's.
@@ -214,15 +214,20 @@ class Paragraphs(html.parser.HTMLParser):
         self.current = []
 
 
-def installation_guide(language):
-    pages = sorted(pathlib.Path(f"/usr/share/doc/installation-guide-amd64/{language}").glob("*.html"))
+def paragraphs_of(pages):
+    """The paragraphs of the pages (HTML or Mallard), page by page in the order of their paths."""
     out = []
-    for page in pages:
+    for page in sorted(pages):
         parser = Paragraphs()
         parser.feed(page.read_text(encoding="utf-8", errors="replace"))
         parser.flush()
         out += parser.out
     return out
+
+
+def installation_guide(language):
+    guide = pathlib.Path(f"/usr/share/doc/installation-guide-amd64/{language}")
+    return paragraphs_of(guide.glob("*.html"))
 
 
 def debian_history(language):
@@ -258,14 +263,8 @@ def unpacked(packages):
 
 
 def help_pages(packages, pattern):
-    """The paragraphs of the help pages (HTML or Mallard) under the unpacked tree that match."""
-    out = []
-    for page in sorted(unpacked(packages).glob(pattern)):
-        parser = Paragraphs()
-        parser.feed(page.read_text(encoding="utf-8", errors="replace"))
-        parser.flush()
-        out += parser.out
-    return out
+    """The paragraphs of the help pages under the packages' unpacked tree that match."""
+    return paragraphs_of(unpacked(packages).glob(pattern))
 
 
 # More long-form prose to tune on, each with English of its own or of aptitude's manual: GNOME's
