@@ -240,15 +240,13 @@ def debian_history(language):
     return [" ".join(p.split()) for p in re.split(r"\n\s*\n", text) if p.strip()]
 
 
-def unpacked(packages):
-    """The root of a tree the Debian packages are unpacked in, downloaded (not installed) once into
+def unpacked(package):
+    """The root of the tree a Debian package is unpacked in, downloaded (not installed) once into
     the cache: help pages nobody needs installed to tune on them."""
     cache = pathlib.Path(os.environ.get("XDG_CACHE_HOME") or pathlib.Path.home() / ".cache")
     root = cache / "litvorot-eval"
-    for package in packages:
-        done = root / f"{package}.unpacked"
-        if done.exists():
-            continue
+    done = root / f"{package}.unpacked"
+    if not done.exists():
         debs = root / "debs"
         debs.mkdir(parents=True, exist_ok=True)
         # (apt's warning that it downloads as root, not as _apt, is no news: kept for a failure.)
@@ -262,22 +260,22 @@ def unpacked(packages):
     return root / "tree"
 
 
-def help_pages(packages, pattern):
-    """The paragraphs of the help pages under the packages' unpacked tree that match."""
-    return paragraphs_of(unpacked(packages).glob(pattern))
+def help_pages(package, pattern):
+    """The paragraphs of the help pages under the package's unpacked tree that match."""
+    return paragraphs_of(unpacked(package).glob(pattern))
 
 
 # More long-form prose to tune on, each with English of its own or of aptitude's manual: GNOME's
 # desktop help, aptitude's manual, the Ubuntu packaging guide and Double Commander's help (this one
-# full of Latin names: menus, options, file names).
-APTITUDE_EN = (("aptitude-doc-en",), "usr/share/doc/aptitude/html/en/*.html")
+# full of Latin names: menus, options, file names). For each, the package and pages of either side.
+APTITUDE_EN = ("aptitude-doc-en", "usr/share/doc/aptitude/html/en/*.html")
 HELP = {
-    "gnome-help": ((("gnome-user-docs",), "usr/share/help/ru/gnome-help/*.page"),
-                   (("gnome-user-docs",), "usr/share/help/C/gnome-help/*.page")),
-    "aptitude-manual": ((("aptitude-doc-ru",), "usr/share/doc/aptitude/html/ru/*.html"), APTITUDE_EN),
-    "packaging-guide": ((("ubuntu-packaging-guide-html-ru",),
+    "gnome-help": (("gnome-user-docs", "usr/share/help/ru/gnome-help/*.page"),
+                   ("gnome-user-docs", "usr/share/help/C/gnome-help/*.page")),
+    "aptitude-manual": (("aptitude-doc-ru", "usr/share/doc/aptitude/html/ru/*.html"), APTITUDE_EN),
+    "packaging-guide": (("ubuntu-packaging-guide-html-ru",
                          "usr/share/doc/ubuntu-packaging-guide-html-ru/*.html"), APTITUDE_EN),
-    "doublecmd-help": ((("doublecmd-help-ru",), "usr/share/doublecmd/doc/ru/*.html"), APTITUDE_EN),
+    "doublecmd-help": (("doublecmd-help-ru", "usr/share/doublecmd/doc/ru/*.html"), APTITUDE_EN),
 }
 
 CORPORA = {
@@ -288,9 +286,10 @@ CORPORA = {
                          TOKEN_RU_PROSE, TOKEN_EN_PROSE),
 }
 DEFAULT_CORPORA = list(CORPORA)
-for _name, (_ru, _en) in HELP.items():
-    CORPORA[_name] = lambda ru=_ru, en=_en: ((help_pages(*ru), help_pages(*en)), [],
-                                             TOKEN_RU_PROSE, TOKEN_EN_PROSE)
+CORPORA.update({
+    name: lambda ru=ru, en=en: ((help_pages(*ru), help_pages(*en)), [], TOKEN_RU_PROSE, TOKEN_EN_PROSE)
+    for name, (ru, en) in HELP.items()
+})
 
 
 def samples(texts, token, length, count, rng, accept=None):
