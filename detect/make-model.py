@@ -8,6 +8,9 @@ Sources (Debian packages):
   - English: wamerican, /usr/share/dict/american-english.
   - Ukrainian, for the word list alone: hunspell-uk, /usr/share/hunspell/uk_UA.dic and uk_UA.aff,
     its words of one and two letters that have a letter Russian lacks («і», «є», «ці»).
+  - Russian, for the word list alone: tesseract-ocr-rus, the word list of rus.traineddata (read
+    with combine_tessdata and dawg2wordlist of tesseract-ocr), words as the web writes them: the
+    names of people and places that a dictionary lacks («Ульрих», «Сэмюэл»), newer words.
 
 Each distinct word (lower case, letters only; hyphenated words count as their parts) counts once.
 The model gives, for every pair of letters before (the word boundary counts as a letter), the cost
@@ -18,8 +21,9 @@ so that no letter sequence has probability zero.
 Beside it, the lexicon: every word of both lists of three letters or more, and the shorter ones
 that the lists write in lower case (their capitalised ones are symbols and names: «Na», «Po»),
 of two letters with a vowel (abbreviations have none: «кг», «ft»), of one letter the vowels alone
-where a list has every letter (wamerican), in a Bloom filter, so that a reading which gives real words is told from one which only
-gives likely letters (ё is kept as е).
+where a list has every letter (wamerican), and Tesseract's words of five letters or more, in a
+Bloom filter, so that a reading which gives real words is told from one which only gives likely
+letters (ё is kept as е).
 
 Usage: detect/make-model.py [OUTPUT]   (default: the file beside this script)
 The output depends only on the word lists: running it again gives the same bytes.
@@ -27,7 +31,9 @@ The output depends only on the word lists: running it again gives the same bytes
 
 import math
 import re
+import subprocess
 import sys
+import tempfile
 from collections import Counter
 from pathlib import Path
 
@@ -36,6 +42,8 @@ RU_AFF = Path("/usr/share/hunspell/ru_RU.aff")
 UK_DIC = Path("/usr/share/hunspell/uk_UA.dic")
 UK_AFF = Path("/usr/share/hunspell/uk_UA.aff")
 EN_WORDS = Path("/usr/share/dict/american-english")
+# Tesseract's word list of Russian, of words as written on the web, names among them.
+RU_TESSDATA = Path("/usr/share/tesseract-ocr/5/tessdata/rus.traineddata")
 
 RU_ALPHABET = "абвгдеёжзийклмнопрстуфхцчшщъыьэюя"
 EN_ALPHABET = "abcdefghijklmnopqrstuvwxyz"
@@ -87,6 +95,28 @@ def hunspell_words(dic, aff, longest=None):
 
 def russian_words():
     return hunspell_words(RU_DIC, RU_AFF)
+
+
+# The shortest word of Tesseract's list the lexicon takes: its shorter ones are as often pieces of
+# words and prefixes («сли», «нано») as words, which a garbled text makes easily.
+ATTESTED_SHORTEST = 5
+
+
+def attested_words():
+    """The words of Tesseract's Russian word list (tesseract-ocr-rus, unpacked by tesseract-ocr's
+    combine_tessdata and dawg2wordlist) that hunspell-ru lacks and that it writes in small letters
+    or with a capital first: the names of people and places the Russian text writes, and words
+    newer than the dictionary. Its words in capitals alone are abbreviations."""
+    with tempfile.TemporaryDirectory() as scratch:
+        prefix = str(Path(scratch) / "rus.")
+        subprocess.run(["combine_tessdata", "-u", str(RU_TESSDATA), prefix], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        listed = Path(scratch) / "words"
+        subprocess.run(["dawg2wordlist", prefix + "lstm-unicharset", prefix + "lstm-word-dawg",
+                        str(listed)], check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        words = listed.read_text(encoding="utf-8").split()
+    return {word for word in words if not (len(word) > 1 and word.isupper())}
 
 
 def ukrainian_words():
@@ -157,7 +187,8 @@ RU_FOLD = {7: (6,)}
 
 
 def word_hash(script, numbers):
-    """FNV-1a over the script (1 Russian, 2 English) and the letters' numbers, then mixed."""
+    """FNV-1a over the script (1 Russian, 2 English, 3 Russian of Tesseract's list and no
+    dictionary) and the letters' numbers, then mixed."""
     h = 0xCBF29CE484222325
     for byte in [script] + numbers:
         h = ((h ^ byte) * 0x100000001B3) & MASK64
@@ -183,7 +214,7 @@ def lexicon_words(words, cleaned, alphabet, vowels):
     return sorted(short) + [word for word in cleaned if len(word) >= 3]
 
 
-def lexicon(ru, en):
+def lexicon(ru, en, web_only):
     bits = bytearray(1 << (LEXICON_LOG2 - 3))
     ru_index = {c: i + 1 for i, c in enumerate(RU_ALPHABET)}
     ru_index.update({c: len(RU_ALPHABET) + 1 + i for i, c in enumerate(NEIGHBOUR_LETTERS)})
@@ -196,6 +227,8 @@ def lexicon(ru, en):
         keys.add(word_hash(1, numbers))
     for word in en:
         keys.add(word_hash(2, [en_index[c] for c in word]))
+    for word in web_only:
+        keys.add(word_hash(3, [ru_index[c] for c in word.replace("ё", "е")]))
     # Blocked: a word's probes all fall in one block of 512 bits (a cache line), the block chosen
     # by the hash's top bits, the bits in it by its low and middle ones.
     for h in sorted(keys):
@@ -227,11 +260,13 @@ def main():
     ru_words, en_words, uk_words = russian_words(), english_words(), ukrainian_words()
     ru = clean(ru_words, RU_ALPHABET)
     en = clean(en_words, EN_ALPHABET)
+    attested = [word for word in clean(attested_words(), RU_ALPHABET)
+                if len(word) >= ATTESTED_SHORTEST]
     text = "\n".join([
         "// Generated by detect/make-model.py from the word lists of the Debian packages hunspell-ru",
         f"// (ru_RU.dic and ru_RU.aff, {len(ru)} words), wamerican (american-english, {len(en)}",
-        f"// words) and hunspell-uk (uk_UA.dic and uk_UA.aff: {len(uk_words)} short words). Do not edit:",
-        "// run the script again.",
+        f"// words), hunspell-uk (uk_UA.dic and uk_UA.aff: {len(uk_words)} short words) and, for the lexicon,",
+        f"// tesseract-ocr-rus (rus.traineddata: {len(attested)} words). Do not edit: run the script again.",
         '#include "detect/modLanguageModel.h"',
         "",
         "namespace litvorot::model {",
@@ -241,8 +276,9 @@ def main():
         "",
         emit("kEnglish", model(en, EN_ALPHABET), len(EN_ALPHABET) + 1),
         "",
-        lexicon(lexicon_words(ru_words, ru, RU_ALPHABET, RU_VOWELS) + uk_words,
-                lexicon_words(en_words, en, EN_ALPHABET, EN_VOWELS)),
+        lexicon(lexicon_words(ru_words, ru, RU_ALPHABET, RU_VOWELS) + uk_words + attested,
+                lexicon_words(en_words, en, EN_ALPHABET, EN_VOWELS),
+                sorted(set(attested) - set(ru))),
         "// clang-format on",
         "",
         "}  // namespace litvorot::model",

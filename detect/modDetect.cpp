@@ -392,6 +392,10 @@ class Scorer {
     // The cost so far with the word being read, as far as it has been read.
     std::int64_t Running() const { return cost_ + word_; }
     // Forgets the word being read: the cost and the junk are these, as between words.
+    // Whether a word that only the web's word list has (a name mostly) counts as known. Not where
+    // Translit reads a Latin word of a Russian text: a name there is written as it is written.
+    void TakeWebWords(bool take) { webWords_ = take; }
+
     void Restart(std::int64_t cost, std::int64_t junk) {
         cost_ = cost;
         junk_ = junk;
@@ -438,7 +442,7 @@ class Scorer {
                 int budget = kMaxSpellings;
                 known_ = KnownSpelling(0, LexiconHashOf(0), budget);
             } else {
-                known_ = Known(hash_);
+                known_ = Known(hash_) && (webWords_ || script_ != 0 || !Known(webHash_));
             }
         }
         // A known word still costs a bit at least: no word is likelier than one in two, and a
@@ -522,11 +526,13 @@ class Scorer {
             firstCapital_ = capital;
             lastCapital_ = capital;
             hash_ = LexiconHashOf(s);
+            webHash_ = LexiconHashOf(2);
             cost_ -= kKnownWordBonus;
         }
         const int letter = info_[c].letter;
         cost_ += info_[c].extra;
         hash_ = Fnv(hash_, info_[c].listed);
+        if (!webWords_) webHash_ = Fnv(webHash_, info_[c].listed);
         if (kSpelled && s == 0 && length_ < kMaxSpelled) {
             spelled_[length_] = static_cast<std::uint8_t>(letter);
         }
@@ -563,8 +569,10 @@ class Scorer {
     int count_ = 1;
     int length_ = 0, capitals_ = 0, switches_ = 0;
     bool firstCapital_ = false, lastCapital_ = false, capitalBefore_ = false;
-    char16_t last_ = 0;       // the word's last letter
-    std::uint64_t hash_ = 0;  // the word's letters as the lexicon keeps them
+    char16_t last_ = 0;          // the word's last letter
+    std::uint64_t hash_ = 0;     // the word's letters as the lexicon keeps them
+    std::uint64_t webHash_ = 0;  // and as it keeps the web's words the lists lack
+    bool webWords_ = true;
     static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
     bool whole_ = false;           // the word is whole, its letters all of its own alphabet
@@ -577,13 +585,14 @@ class Scorer {
     int n_ = model::kRussianSymbols;
 };
 
-std::int64_t Cost(std::u16string_view text, bool translit = false) {
+std::int64_t Cost(std::u16string_view text, bool translit = false, bool webWords = true) {
     if (translit) {
         Scorer<true> s;
         s.Add(text);
         return s.Cost();
     }
     Scorer<false> s;
+    s.TakeWebWords(webWords);
     s.Add(text);
     return s.Cost();
 }
@@ -615,6 +624,18 @@ int KnownWordGain(std::u16string_view word) {
     return scorer.LastBonus();
 }
 
+// Whether the lexicon has `word`, of Russian letters, from the web's word list alone and from no
+// dictionary: the list's words are also kept under a script of their own (2), besides Russian.
+bool WebOnly(std::u16string_view word) {
+    const CharInfo& info = Info();
+    std::uint64_t h = LexiconHashOf(2);
+    for (const char16_t c : word) {
+        if (info[c].kind != kRuLower && info[c].kind != kRuUpper) return false;
+        h = Fnv(h, info[c].listed);
+    }
+    return Known(h);
+}
+
 // `text` from the first character that is `letter` to the last one.
 template <typename Letter>
 std::u16string_view FirstToLast(std::u16string_view text, Letter letter) {
@@ -637,10 +658,14 @@ std::u16string_view RussianLetters(std::u16string_view text) {
 // the lists, in small letters or as they stand. Translit writes «й» as «i» («Nastroika»,
 // «Slabyi»), which its reading gives as «и», and cannot tell «ц» from «тс» («zadaetsia» is
 // «задается»): «и» after a vowel is also taken for «й», and «ц» for «тс».
+//
+// Only the dictionary's words count: a word that the web's word list alone has is a name mostly
+// («Miroslav»), which a Russian text quotes in Latin letters as it is written.
 bool KnownReading(std::u16string_view read) {
     const std::u16string_view word = RussianLetters(read);
     if (word.empty()) return false;
-    if (KnownWordGain(word) != 0) return true;
+    const auto known = [](std::u16string_view w) { return KnownWordGain(w) != 0 && !WebOnly(w); };
+    if (known(word)) return true;
     std::u16string lower = LowerCase(word);
     std::replace(lower.begin(), lower.end(), u'ё', u'е');
     std::u16string shortI = lower;
@@ -652,7 +677,7 @@ bool KnownReading(std::u16string_view read) {
     }
     for (const std::u16string* w : {&lower, &shortI}) {
         if (w != &lower && *w == lower) continue;
-        if (KnownWordGain(*w) != 0) return true;
+        if (known(*w)) return true;
         if (w->find(u'ц') == std::u16string::npos) continue;
         std::u16string split;
         for (const char16_t c : *w) {
@@ -662,7 +687,7 @@ bool KnownReading(std::u16string_view read) {
                 split.push_back(c);
             }
         }
-        if (KnownWordGain(split) != 0) return true;
+        if (known(split)) return true;
     }
     return false;
 }
@@ -1241,6 +1266,7 @@ PieceCosts PieceCostsOf(ReadingKind kind, bool latinOnly) {
 class Scoring {
   public:
     explicit Scoring(std::u16string_view body) : body_(body) {
+        translitScorer_.TakeWebWords(false);
         // Readings that cannot change the text are not read at all.
         enum : std::uint8_t { kLatin = 1, kMark = 2, kBeyond = 4, kCyrillic = 8 };
         static constexpr std::array<std::uint8_t, 128> kAscii = [] {
@@ -1312,7 +1338,7 @@ class Scoring {
             constexpr std::size_t kLong = 1 << 20;
             if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
                 ReadWord(ReaderOf(kRecipes[r]), word, scratch_, out_);
-                cost += Cost(out_);
+                cost += Cost(out_, false, r != kTranslitIndex || latinOnly_);
             } else {
                 cost += w.cost[r];
             }
@@ -1925,7 +1951,7 @@ class Scoring {
                 cost -= Eighths(kUnknownEnglishBits);
             }
         } else {
-            Scorer<false>& plain = scorer_;
+            Scorer<false>& plain = translitScorer_;
             plain.Restart(0, 0);
             plain.Add(translitOut_);
             slot.translitRunning =
@@ -1988,6 +2014,7 @@ class Scoring {
         aligned = aligned && words.size() == count;
         Scorer<true> spelled;
         Scorer<false> plain;
+        plain.TakeWebWords(false);
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const Span& s = spans_[k];
@@ -2029,7 +2056,7 @@ class Scoring {
                     translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) translitWholeCost_ += Cost(read, latinOnly_) - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_, latinOnly_) - sum;
         }
     }
 
@@ -2124,6 +2151,7 @@ class Scoring {
     std::u16string out_;
     std::vector<char16_t> buffer_;
     Scorer<false> scorer_;
+    Scorer<false> translitScorer_;  // Translit's words in a text with Cyrillic: no web words
     Scorer<true> spelled_;
     std::optional<TranslitReader> translitReader_;
     std::u16string translitIn_, translitOut_;
@@ -2652,7 +2680,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             pieces.text += text;
             const auto kind = static_cast<int>(part.kind);
             const std::int64_t cost = kRecipes[kind].op == Op::kTranslit
-                                          ? Cost(text)
+                                          ? Cost(text, false, latinOnly)
                                           : scoring->CostOf(kind, part.begin, part.end);
             piecesCost += spaceCost(written, part.begin) + cost;
             if (part.kind == ReadingKind::kTranslitText) {

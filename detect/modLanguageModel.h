@@ -16,9 +16,11 @@ extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishS
 
 // The words of both lists of three letters or more, and the shorter ones that the lists write in
 // lower case (of two letters, with a vowel; of one, the vowels alone where a list has every
-// letter), in a Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2
-// English, and its letters' numbers, then mixed) sets kLexiconHashes bits of one block of 512 (the
-// top bits of the hash choose the block). Russian words keep ё as е.
+// letter), and the words of five letters or more of a word list of the web (names mostly), in a
+// Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2 English, and its letters'
+// numbers, then mixed) sets kLexiconHashes bits of one block of 512 (the top bits of the hash
+// choose the block). Russian words keep ё as е. The web's words that the Russian list lacks are
+// kept once more under script 3.
 inline constexpr int kLexiconLog2 = 25;
 inline constexpr int kLexiconHashes = 8;
 alignas(64) extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];

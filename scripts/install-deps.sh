@@ -28,7 +28,7 @@ test_pkgs=(
 # check on texts outside the corpora (tests/eval/outside.py) reads the fortunes.
 # Building does not need them: the generated files are in the repository.
 model_pkgs=(
-    hunspell-ru hunspell-uk wamerican python3-chardet locales installation-guide-amd64 debian-history
+    hunspell-ru hunspell-uk wamerican tesseract-ocr tesseract-ocr-rus python3-chardet locales installation-guide-amd64 debian-history
     fortunes-ru fortunes-min
 )
 

@@ -810,5 +810,20 @@ TEST_F(DetectTest, TheWholeTextsReadingBeatsPiecesThatExplainItNoBetter) {
               "Опишите, как воссоздать ету ошибку\nThe quick brown fox jumps over the dog");
 }
 
+// Names of people and places are words too, though no dictionary has them: a garbled or
+// transliterated name comes back alone and within a text; but a Russian text that quotes a name
+// in Latin letters wrote it so («Мирослав Куре (Miroslav Kuře)», above). The web's short pieces of
+// words are none: «сли» is still the word «Если» lost its capital to.
+TEST_F(DetectTest, NamesAreWordsToo) {
+    ExpectRepaired({{Garble("Сэмюэл", Charset::kKoi8R, Charset::kWindows1251), "Сэмюэл"},
+                    {Garble("Нильс", Charset::kKoi8R, Charset::kWindows1251), "Нильс"},
+                    {"Rendi", "Ренди"},
+                    {"Ian Merdok", "Ян Мердок"},
+                    {Mac("Рэнди"), "Рэнди"},
+                    {"Генерирует " + Mac("Ульрих"), "Генерирует Ульрих"},
+                    {"…сли ваш компьютер", "Если ваш компьютер"}});
+    ExpectLeftAlone({"Для выяснения ответов можно использовать редактор nano"});
+}
+
 }  // namespace
 }  // namespace litvorot
