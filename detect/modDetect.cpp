@@ -393,7 +393,8 @@ class Scorer {
     std::int64_t Running() const { return cost_ + word_; }
     // Forgets the word being read: the cost and the junk are these, as between words.
     // Whether a word that only the web's word list has (a name mostly) counts as known. Not where
-    // Translit reads a Latin word of a Russian text: a name there is written as it is written.
+    // Translit reads Latin words: a Russian text that quotes a name in Latin letters wrote it so
+    // («Мирослав Куре (Miroslav Kuře)»), and a Latin text's name is as often of its own language.
     void TakeWebWords(bool take) { webWords_ = take; }
 
     void Restart(std::int64_t cost, std::int64_t junk) {
@@ -440,7 +441,7 @@ class Scorer {
         if (known_) {
             if (kSpelled && script_ == 0 && length_ <= kMaxSpelled) {
                 int budget = kMaxSpellings;
-                known_ = KnownSpelling(0, LexiconHashOf(0), budget);
+                known_ = KnownSpelling(0, LexiconHashOf(0), LexiconHashOf(2), budget);
             } else {
                 known_ = Known(hash_) && (webWords_ || script_ != 0 || !Known(webHash_));
             }
@@ -464,9 +465,11 @@ class Scorer {
     }
 
     // Whether some Russian word that Translit writes as the word read is known: its letters from
-    // `i` on spelled every way, as far as `budget` spellings go.
-    bool KnownSpelling(int i, std::uint64_t h, int& budget) const {
-        if (i == length_) return Known(h);
+    // `i` on spelled every way, as far as `budget` spellings go (`h` the lexicon's hash so far,
+    // `web` the hash of the web's words). The web's words alone count for nothing here: a name in
+    // Latin letters is as often one of its own language («Morten», «Milan Kundera») as Translit.
+    bool KnownSpelling(int i, std::uint64_t h, std::uint64_t web, int& budget) const {
+        if (i == length_) return Known(h) && !Known(web);
         const Spellings& sp = kTranslitSpellings[spelled_[i]];
         for (int v = 0; v < sp.count; ++v) {
             const auto [x, y] = sp.letters[v];
@@ -474,9 +477,9 @@ class Scorer {
                 continue;  // ё and е are one letter to the lexicon
             }
             if (--budget < 0) return false;
-            std::uint64_t g = Fnv(h, Folded(x));
-            if (y != 0) g = Fnv(g, Folded(y));
-            if (KnownSpelling(i + 1, g, budget)) return true;
+            std::uint64_t g = Fnv(h, Folded(x)), w = Fnv(web, Folded(x));
+            if (y != 0) g = Fnv(g, Folded(y)), w = Fnv(w, Folded(y));
+            if (KnownSpelling(i + 1, g, w, budget)) return true;
         }
         return false;
     }
@@ -709,7 +712,9 @@ bool MarkForCapital(std::u16string_view word, std::u16string_view read) {
                                [&](char16_t c) { return info[c].kind <= kEnUpper; })) {
         return false;
     }
-    return KnownWordGain(read.substr(0, end)) != 0 && KnownWordGain(word.substr(1, end - 1)) == 0;
+    // (The web's words alone are no words here: it has the forms a dictionary rejects, «ложить».)
+    const std::u16string_view rest = word.substr(1, end - 1);
+    return KnownWordGain(read.substr(0, end)) != 0 && (KnownWordGain(rest) == 0 || WebOnly(rest));
 }
 
 // What the letters of a word cost as the first letters of words of their languages, in eighths of
@@ -1338,7 +1343,7 @@ class Scoring {
             constexpr std::size_t kLong = 1 << 20;
             if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
                 ReadWord(ReaderOf(kRecipes[r]), word, scratch_, out_);
-                cost += Cost(out_, false, r != kTranslitIndex || latinOnly_);
+                cost += Cost(out_, false, r != kTranslitIndex);
             } else {
                 cost += w.cost[r];
             }
@@ -2056,7 +2061,7 @@ class Scoring {
                     translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) translitWholeCost_ += Cost(read, latinOnly_, latinOnly_) - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) - sum;
         }
     }
 
@@ -2680,7 +2685,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             pieces.text += text;
             const auto kind = static_cast<int>(part.kind);
             const std::int64_t cost = kRecipes[kind].op == Op::kTranslit
-                                          ? Cost(text, false, latinOnly)
+                                          ? Cost(text, false, false)
                                           : scoring->CostOf(kind, part.begin, part.end);
             piecesCost += spaceCost(written, part.begin) + cost;
             if (part.kind == ReadingKind::kTranslitText) {
