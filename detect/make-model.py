@@ -104,9 +104,9 @@ ATTESTED_SHORTEST = 5
 
 def attested_words():
     """The words of Tesseract's Russian word list (tesseract-ocr-rus, unpacked by tesseract-ocr's
-    combine_tessdata and dawg2wordlist) that hunspell-ru lacks and that it writes in small letters
-    or with a capital first: the names of people and places the Russian text writes, and words
-    newer than the dictionary. Its words in capitals alone are abbreviations."""
+    combine_tessdata and dawg2wordlist) that it writes in small letters or with a capital first:
+    besides the dictionary's words, the names of people and places that Russian text writes, and
+    words newer than the dictionary. Its words in capitals alone are abbreviations."""
     with tempfile.TemporaryDirectory() as scratch:
         prefix = str(Path(scratch) / "rus.")
         subprocess.run(["combine_tessdata", "-u", str(RU_TESSDATA), prefix], check=True,

@@ -391,12 +391,12 @@ class Scorer {
 
     // The cost so far with the word being read, as far as it has been read.
     std::int64_t Running() const { return cost_ + word_; }
-    // Forgets the word being read: the cost and the junk are these, as between words.
     // Whether a word that only the web's word list has (a name mostly) counts as known. Not where
     // Translit reads Latin words: a Russian text that quotes a name in Latin letters wrote it so
     // («Мирослав Куре (Miroslav Kuře)»), and a Latin text's name is as often of its own language.
     void TakeWebWords(bool take) { webWords_ = take; }
 
+    // Forgets the word being read: the cost and the junk are these, as between words.
     void Restart(std::int64_t cost, std::int64_t junk) {
         cost_ = cost;
         junk_ = junk;
@@ -575,7 +575,7 @@ class Scorer {
     char16_t last_ = 0;          // the word's last letter
     std::uint64_t hash_ = 0;     // the word's letters as the lexicon keeps them
     std::uint64_t webHash_ = 0;  // and as it keeps the web's words the lists lack
-    bool webWords_ = true;
+    bool webWords_ = true;       // TakeWebWords
     static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
     bool whole_ = false;           // the word is whole, its letters all of its own alphabet

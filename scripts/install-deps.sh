@@ -24,9 +24,9 @@ test_pkgs=(
 # The letter model of the automatic source is generated from these word lists (detect/make-model.py,
 # checked by a test; Tesseract's Russian one is read with tesseract-ocr's tools), the code page
 # tables from the C library's character maps in locales (convert/make-code-pages.py, checked by a
-# test); the evaluation (tests/eval/evaluate.py) reads
-# the prose of the installation guide and of the Debian history and compares with chardet; its
-# check on texts outside the corpora (tests/eval/outside.py) reads the fortunes.
+# test); the evaluation (tests/eval/evaluate.py) reads the prose of the installation guide and of
+# the Debian history and compares with chardet; its check on texts outside the corpora
+# (tests/eval/outside.py) reads the fortunes.
 # Building does not need them: the generated files are in the repository.
 model_pkgs=(
     hunspell-ru hunspell-uk wamerican tesseract-ocr tesseract-ocr-rus python3-chardet locales
