@@ -187,8 +187,8 @@ RU_FOLD = {7: (6,)}
 
 
 def word_hash(script, numbers):
-    """FNV-1a over the script (1 Russian, 2 English, 3 Russian of Tesseract's list and no
-    dictionary) and the letters' numbers, then mixed."""
+    """FNV-1a over the script (1 Russian, 2 English; 3 for the web's words the dictionary lacks,
+    kept apart) and the letters' numbers, then mixed."""
     h = 0xCBF29CE484222325
     for byte in [script] + numbers:
         h = ((h ^ byte) * 0x100000001B3) & MASK64
@@ -214,7 +214,7 @@ def lexicon_words(words, cleaned, alphabet, vowels):
     return sorted(short) + [word for word in cleaned if len(word) >= 3]
 
 
-def lexicon(ru, en, web_only):
+def lexicon(ru, en):
     bits = bytearray(1 << (LEXICON_LOG2 - 3))
     ru_index = {c: i + 1 for i, c in enumerate(RU_ALPHABET)}
     ru_index.update({c: len(RU_ALPHABET) + 1 + i for i, c in enumerate(NEIGHBOUR_LETTERS)})
@@ -227,8 +227,6 @@ def lexicon(ru, en, web_only):
         keys.add(word_hash(1, numbers))
     for word in en:
         keys.add(word_hash(2, [en_index[c] for c in word]))
-    for word in web_only:
-        keys.add(word_hash(3, [ru_index[c] for c in word.replace("ё", "е")]))
     # Blocked: a word's probes all fall in one block of 512 bits (a cache line), the block chosen
     # by the hash's top bits, the bits in it by its low and middle ones.
     for h in sorted(keys):
@@ -243,6 +241,20 @@ def lexicon(ru, en, web_only):
     for i in range(0, len(words), 6):
         lines.append("    " + ",".join(f"0x{w:016x}" for w in words[i:i + 6]) + ",")
     lines.append("};")
+    return "\n".join(lines)
+
+
+def web_only(words):
+    """The hashes (script 3) of the web's words that the dictionary lacks, sorted: looked up
+    exactly, so that no word of the dictionary is ever taken for one of them."""
+    index = {c: i + 1 for i, c in enumerate(RU_ALPHABET)}
+    keys = sorted({word_hash(3, [index[c] for c in word.replace("ё", "е")]) for word in words})
+    lines = [f"// {len(keys)} words of the web's list alone.",
+             f"const std::uint64_t kWebOnly[{len(keys)}] = {{"]
+    for i in range(0, len(keys), 6):
+        lines.append("    " + ",".join(f"0x{k:016x}" for k in keys[i:i + 6]) + ",")
+    lines.append("};")
+    lines.append(f"const std::size_t kWebOnlyCount = {len(keys)};")
     return "\n".join(lines)
 
 
@@ -277,8 +289,9 @@ def main():
         emit("kEnglish", model(en, EN_ALPHABET), len(EN_ALPHABET) + 1),
         "",
         lexicon(lexicon_words(ru_words, ru, RU_ALPHABET, RU_VOWELS) + uk_words + attested,
-                lexicon_words(en_words, en, EN_ALPHABET, EN_VOWELS),
-                sorted(set(attested) - set(ru))),
+                lexicon_words(en_words, en, EN_ALPHABET, EN_VOWELS)),
+        "",
+        web_only(set(attested) - set(ru)),
         "// clang-format on",
         "",
         "}  // namespace litvorot::model",

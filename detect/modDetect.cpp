@@ -123,6 +123,13 @@ constexpr std::uint64_t LexiconHashOf(int script) {
     return Fnv(kFnvOffset, static_cast<std::uint8_t>(script + 1));
 }
 
+// Whether the word of hash `h`, Russian letters hashed as a web word's (LexiconHashOf(2)), is one
+// of the web's list that the dictionary lacks: an exact look-up, for the few words asked about.
+bool KnownWebOnly(std::uint64_t h) {
+    return std::binary_search(model::kWebOnly, model::kWebOnly + model::kWebOnlyCount,
+                              LexiconMixed(h));
+}
+
 bool Known(std::uint64_t h) {
     h = LexiconMixed(h);
     const std::uint64_t* block = LexiconBlock(h);
@@ -443,7 +450,7 @@ class Scorer {
                 int budget = kMaxSpellings;
                 known_ = KnownSpelling(0, LexiconHashOf(0), LexiconHashOf(2), budget);
             } else {
-                known_ = Known(hash_) && (webWords_ || script_ != 0 || !Known(webHash_));
+                known_ = Known(hash_) && (webWords_ || script_ != 0 || !KnownWebOnly(webHash_));
             }
         }
         // A known word still costs a bit at least: no word is likelier than one in two, and a
@@ -469,7 +476,7 @@ class Scorer {
     // `web` the hash of the web's words). The web's words alone count for nothing here: a name in
     // Latin letters is as often one of its own language («Morten», «Milan Kundera») as Translit.
     bool KnownSpelling(int i, std::uint64_t h, std::uint64_t web, int& budget) const {
-        if (i == length_) return Known(h) && !Known(web);
+        if (i == length_) return Known(h) && !KnownWebOnly(web);
         const Spellings& sp = kTranslitSpellings[spelled_[i]];
         for (int v = 0; v < sp.count; ++v) {
             const auto [x, y] = sp.letters[v];
@@ -627,8 +634,7 @@ int KnownWordGain(std::u16string_view word) {
     return scorer.LastBonus();
 }
 
-// Whether the lexicon has `word`, of Russian letters, from the web's word list alone and from no
-// dictionary: the list's words are also kept under a script of their own (2), besides Russian.
+// Whether `word`, of Russian letters, is a word of the web's list alone and of no dictionary.
 bool WebOnly(std::u16string_view word) {
     const CharInfo& info = Info();
     std::uint64_t h = LexiconHashOf(2);
@@ -636,7 +642,7 @@ bool WebOnly(std::u16string_view word) {
         if (info[c].kind != kRuLower && info[c].kind != kRuUpper) return false;
         h = Fnv(h, info[c].listed);
     }
-    return Known(h);
+    return KnownWebOnly(h);
 }
 
 // `text` from the first character that is `letter` to the last one.
@@ -2244,7 +2250,9 @@ double Margin(ReadingKind kind, double asIsCost, bool latinOnly) {
     }
 }
 
-double TextCost(std::u16string_view text) { return static_cast<double>(Cost(text)) / 8.0; }
+double TextCost(std::u16string_view text) {
+    return static_cast<double>(Cost(text, false, false)) / 8.0;
+}
 
 std::u16string SwapLayout(std::u16string_view text, bool russian) {
     const UnitMap& map = SwapMaps()[russian ? 0 : 1];
@@ -2513,7 +2521,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::vector<bool> exact(whole.size(), false);
     const auto scoreExactly = [&](std::size_t i) {
         if (exact[i] || !scoring->WholeOf(static_cast<int>(whole[i].kind)).bound) return;
-        whole[i].score = -TextCost(textOf(i));
+        const bool webWords = whole[i].kind != ReadingKind::kTranslitText;
+        whole[i].score = -static_cast<double>(Cost(textOf(i), false, webWords)) / 8.0;
         exact[i] = true;
     };
     for (std::size_t k = 1; k < order.size(); ++k) {

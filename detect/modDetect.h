@@ -147,7 +147,8 @@ void ConvertWithReading(const Reading& reading, TextFormat dest, std::u16string&
 // ListReadings does, but holding no text (ConvertWithReading reads the text again).
 std::vector<Reading> ConvertAuto(TextFormat dest, std::u16string& text);
 
-// The cost of `text` in bits under the letter model (the negative of a reading's score).
+// The cost of `text` in bits under the letter model (the negative of a reading's score), the
+// names and words that only the web's word list has counting for nothing, as for Translit.
 double TextCost(std::u16string_view text);
 
 // The text typed on the other keyboard layout: `russian` true reads keys of the US English

@@ -19,10 +19,14 @@ extern const std::uint8_t kEnglish[kEnglishSymbols * kEnglishSymbols * kEnglishS
 // letter), and the words of five letters or more of a word list of the web (names mostly), in a
 // Bloom filter: a word's hash (FNV-1a over its script, 1 Russian or 2 English, and its letters'
 // numbers, then mixed) sets kLexiconHashes bits of one block of 512 (the top bits of the hash
-// choose the block). Russian words keep ё as е. The web's words that the Russian list lacks are
-// kept once more under script 3.
+// choose the block). Russian words keep ё as е.
 inline constexpr int kLexiconLog2 = 25;
 inline constexpr int kLexiconHashes = 8;
 alignas(64) extern const std::uint64_t kLexicon[(std::size_t{1} << kLexiconLog2) / 64];
+
+// The web's words that the Russian list lacks (names mostly), exactly: their hashes as the
+// lexicon's, with script 3, sorted.
+extern const std::uint64_t kWebOnly[];
+extern const std::size_t kWebOnlyCount;
 
 }  // namespace litvorot::model
