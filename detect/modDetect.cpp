@@ -623,26 +623,17 @@ std::u16string LowerCase(std::u16string_view text) {
 }
 
 // What a text that is one word and no more gains for being a word of the lists, 0 if it is not
-// one. An apostrophe in it is Translit's soft sign as likely as English («est'»).
-int KnownWordGain(std::u16string_view word) {
+// one. An apostrophe in it is Translit's soft sign as likely as English («est'»). Without
+// `webWords`, a word that only the web's list has is none (Scorer::TakeWebWords).
+int KnownWordGain(std::u16string_view word, bool webWords = true) {
     Scorer<false> scorer;
+    scorer.TakeWebWords(webWords);
     if (!word.empty() && std::none_of(word.begin(), word.end(), IsWhiteSpace) &&
         word.find(u'\'') == std::u16string_view::npos) {
         scorer.Add(word);
         scorer.Cost();
     }
     return scorer.LastBonus();
-}
-
-// Whether `word`, of Russian letters, is a word of the web's list alone and of no dictionary.
-bool WebOnly(std::u16string_view word) {
-    const CharInfo& info = Info();
-    std::uint64_t h = LexiconHashOf(2);
-    for (const char16_t c : word) {
-        if (info[c].kind != kRuLower && info[c].kind != kRuUpper) return false;
-        h = Fnv(h, info[c].listed);
-    }
-    return KnownWebOnly(h);
 }
 
 // `text` from the first character that is `letter` to the last one.
@@ -673,7 +664,7 @@ std::u16string_view RussianLetters(std::u16string_view text) {
 bool KnownReading(std::u16string_view read) {
     const std::u16string_view word = RussianLetters(read);
     if (word.empty()) return false;
-    const auto known = [](std::u16string_view w) { return KnownWordGain(w) != 0 && !WebOnly(w); };
+    const auto known = [](std::u16string_view w) { return KnownWordGain(w, false) != 0; };
     if (known(word)) return true;
     std::u16string lower = LowerCase(word);
     std::replace(lower.begin(), lower.end(), u'ё', u'е');
@@ -720,7 +711,7 @@ bool MarkForCapital(std::u16string_view word, std::u16string_view read) {
     }
     // (The web's words alone are no words here: it has the forms a dictionary rejects, «ложить».)
     const std::u16string_view rest = word.substr(1, end - 1);
-    return KnownWordGain(read.substr(0, end)) != 0 && (KnownWordGain(rest) == 0 || WebOnly(rest));
+    return KnownWordGain(read.substr(0, end)) != 0 && KnownWordGain(rest, false) == 0;
 }
 
 // What the letters of a word cost as the first letters of words of their languages, in eighths of
