@@ -2383,8 +2383,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // So does it where it gives an English word of the lists of three letters or more («ДШТУ»,
     // LINE), as no Russian abbreviation of the Russian list does. Whether a word in capitals is
     // one of the lists is asked in small letters («ВЫ» is «вы», no DS).
+    // Capitals standing alone in a code («4+Й+6») tell no more than a letter alone does: the
+    // initials of an abbreviation are two in a row at least.
     const auto readsAbbreviation = [&](std::size_t i) {
-        if (whole[i].kind != ReadingKind::kEnglishOnRussianKeys || trimmed.size() < 2 ||
+        const CharInfo& info = Info();
+        const auto initials = [&](char16_t a, char16_t b) {
+            return info[a].kind == kRuUpper && info[b].kind == kRuUpper;
+        };
+        if (whole[i].kind != ReadingKind::kEnglishOnRussianKeys ||
+            std::adjacent_find(trimmed.begin(), trimmed.end(), initials) == trimmed.end() ||
             KnownWordGain(LowerCase(trimmed)) != 0) {
             return false;
         }
@@ -2458,8 +2465,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const std::int64_t junk = scoring->WholeOf(static_cast<int>(r.kind)).junk;
         // Nor is a text of such characters without a letter of either alphabet any likelier as
         // Russian or English for having fewer of them: «Å£» (KOI8's «её» shown as Latin-1) is
-        // no «ţ», though UTF-8 read as CP 1252 gives that one letter for its two characters.
-        if (junk > 0 && Letters(textOf(i)) == 0) return false;
+        // no «ţ», though UTF-8 read as CP 1252 gives that one letter for its two characters. And
+        // a text of letters is no likelier for having none: «Ф-Ф» is no «”-”» of CP 1251 shown
+        // as 866.
+        if ((junk > 0 || bodyLetters() > 0) && Letters(textOf(i)) == 0) return false;
         const std::int64_t added = junk - asIs.junk;
         if (added > 0) {
             const bool layout = r.kind == ReadingKind::kRussianOnEnglishKeys ||

@@ -721,6 +721,14 @@ TEST_F(DetectTest, AnAbbreviationTypedOnTheRussianLayoutComesBack) {
                      "XX", "XIX", "JJ", "ZFS"});
 }
 
+// But capitals standing alone among digits and marks tell nothing of how they were typed, as a
+// letter alone does not: such a code stays. Nor does any reading take every letter of a text
+// away («Ф-Ф» is no «”-”» of CP 1251 shown as 866).
+TEST_F(DetectTest, LettersStandingAloneInACodeStay) {
+    ExpectRepaired({{"ФИС2000", "ABC2000"}, {"ЗТЬ.ЗИЬ.ЗПЬ", "PNM/PBM/PGM"}});
+    ExpectLeftAlone({"4+6+Й4+6+Й+6+", "Ф-Ф", "Ф-1", "Й4"});
+}
+
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
 TEST_F(DetectTest, OneWordWithWhiteSpaceAroundIsOneWord) {
     ExpectLeftAlone({"Problem\n", " Problem ", "\tproblem\r\n"});
