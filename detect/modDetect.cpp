@@ -775,6 +775,17 @@ bool HasForeignLatin(std::u16string_view text) {
     });
 }
 
+// Whether a capital letter follows a small one in `word` («domU», «iPhone», «ОборудованиемB»): a
+// name written so, or words run together. No Russian word is written so, nor garbled into one by
+// a reading that keeps the letters' case (Translit, look-alikes).
+bool CapitalAfterSmall(std::u16string_view word) {
+    const CharInfo& info = Info();
+    return std::adjacent_find(word.begin(), word.end(), [&](char16_t a, char16_t b) {
+               return (info[a].kind == kRuLower || info[a].kind == kEnLower) &&
+                      (info[b].kind == kRuUpper || info[b].kind == kEnUpper);
+           }) != word.end();
+}
+
 // Whether the Latin word is, in a Russian text, what it is rather than Translit: a conversion of
 // a format («%s», «%3u»), an option («-K», «--help»), a name of code («OPR_IOR», «/etc/fstab»,
 // «x86»), an abbreviation («PEM», «USB»; but a capital letter alone is Translit's «V», «S» as
@@ -1047,7 +1058,14 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
             foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
         const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
-        if ((latin && cyrillic && !foreign && !leftScript) || initial) {
+        // A capital look-alike after a small letter was no small letter garbled («сотрудничествоA»
+        // is a heading run into the one before it, «A.2.»).
+        bool capitalAfterSmall = false;
+        for (std::size_t k = i + 1; k < end; ++k) {
+            capitalAfterSmall |= toCyrillic == isLatin(out[k]) && map[out[k]] != out[k] &&
+                                 CapitalAfterSmall(std::u16string_view(out).substr(k - 1, 2));
+        }
+        if (((latin && cyrillic && !foreign && !leftScript) || initial) && !capitalAfterSmall) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
         }
         i = end;
@@ -1909,7 +1927,7 @@ class Scoring {
     // Cyrillic word (the apostrophe of «об'єкт») or with letters of other languages, nor in a
     // Russian text as code or an abbreviation.
     bool NoTranslit(std::u16string_view word) const {
-        return HasCyrillic(word) || HasForeignLatin(word) ||
+        return HasCyrillic(word) || HasForeignLatin(word) || CapitalAfterSmall(word) ||
                (!latinOnly_ && CodeOrAbbreviation(word));
     }
 
@@ -2448,6 +2466,27 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
         return unknown;
     };
+    // A capital «С» standing alone amid a sentence, between words in small letters («первое поле С
+    // это»), is all but unknown to Russian, where the dash that MacCyrillic writes with its byte
+    // stands so often («поле — это»): each tells of MacCyrillic by kDashBits, and costs it no
+    // junk.
+    std::optional<std::ptrdiff_t> dashesAmid;
+    const auto dashesAmidWords = [&] {
+        if (dashesAmid) return *dashesAmid;
+        const CharInfo& info = Info();
+        const auto small = [&](char16_t c) { return info[c].kind == kRuLower; };
+        std::ptrdiff_t n = 0;
+        for (std::size_t c = 2; c + 2 < body.size(); ++c) {
+            if (body[c] == u'С' && IsWhiteSpace(body[c - 1]) && IsWhiteSpace(body[c + 1]) &&
+                (small(body[c - 2]) ||
+                 std::u16string_view(u"),;").find(body[c - 2]) != std::u16string_view::npos) &&
+                small(body[c + 2])) {
+                ++n;
+            }
+        }
+        dashesAmid = n;
+        return n;
+    };
     // Whether a reading adds no characters that are no part of Russian or English text.
     // MacCyrillic, which turns capitals into dashes and quotes («С помощью» into «— помощью»), must
     // keep every letter besides.
@@ -2479,11 +2518,25 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
         if (r.kind != ReadingKind::kMacCyrillicAsCp1251) return true;
-        // Guillemets may take the place of letters: MacCyrillic's «» are CP 1251's «З», «И»
-        // («ЗтолькоИ»); where they stand out of their place the model charges them.
+        // Quotes may take the place of letters: MacCyrillic's «» are CP 1251's «З», «И»
+        // («ЗтолькоИ»); where they stand out of their place the model charges them. So may its “”,
+        // CP 1251's «Т», «У» («Тфизический томУ»), where they open and close a word.
         const auto guillemets = [](std::u16string_view t) {
-            return std::count_if(t.begin(), t.end(),
-                                 [](char16_t c) { return c == u'«' || c == u'»'; });
+            const CharInfo& info = Info();
+            const auto letter = [&](std::size_t k) {
+                return k < t.size() && info[t[k]].kind <= kEnUpper;
+            };
+            const auto edge = [&](std::size_t k) {
+                return k >= t.size() || IsWhiteSpace(t[k]) ||
+                       std::u16string_view(u".,;:!?()").find(t[k]) != std::u16string_view::npos;
+            };
+            std::ptrdiff_t n = 0;
+            for (std::size_t k = 0; k < t.size(); ++k) {
+                n += t[k] == u'«' || t[k] == u'»' ||
+                     (t[k] == u'“' && (k == 0 || edge(k - 1)) && letter(k + 1)) ||
+                     (t[k] == u'”' && k > 0 && letter(k - 1) && edge(k + 1));
+            }
+            return n;
         };
         const std::u16string& text = textOf(i);
         const std::ptrdiff_t lost =
@@ -2501,7 +2554,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                 ++dashes;
             }
         }
-        return lost <= dashes && excess >= kPieceJunkBits * static_cast<double>(lost);
+        return lost <= dashes &&
+               excess >= kPieceJunkBits * static_cast<double>(lost - dashesAmidWords());
     };
 
     // The text as it is, unless the best of the others that beats it by its margin and adds no
@@ -2535,8 +2589,11 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
                     ? static_cast<double>(scoring->WholeOf(static_cast<int>(r.kind)).changedCost) /
                           8.0
                     : -asIsScore;
-            const double by =
+            double by =
                 r.score - asIsScore - Margin(r.kind, cost, latinOnly) - knownWordMargin(r.kind);
+            if (r.kind == ReadingKind::kMacCyrillicAsCp1251) {
+                by += kDashBits * static_cast<double>(dashesAmidWords());
+            }
             // Letters for what were none: MacCyrillic needs its share alone. (Its text is made
             // only where that may decide.)
             if (r.kind == ReadingKind::kMacCyrillicAsCp1251 && by + kFewLettersMarginBits > 0 &&

@@ -118,6 +118,8 @@ inline constexpr double kMixedTranslitMarginShare = 0.03;
 inline constexpr double kLookAlikeMarginBits = 4.0;
 inline constexpr double kFewLettersMarginBits = 3.0;
 inline constexpr double kLookAlikeMarginShare = 0.03;
+// What a capital «С» standing alone amid a sentence tells of MacCyrillic, whose dash it is.
+inline constexpr double kDashBits = 6.0;
 double Margin(ReadingKind kind, double asIsCost, bool latinOnly = true);
 
 // Reading the text in pieces: what a piece that follows another pays to be read otherwise (a

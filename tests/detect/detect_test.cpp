@@ -428,6 +428,26 @@ TEST_F(DetectTest, MacCyrillicDashesStandingAloneComeBackWhereTheRestShowsIt) {
     ExpectRepaired({{"LХDE", "LXDE"}, {"IР", "IP"}});  // look-alikes, no quote or dash
 }
 
+// Where nothing else shows MacCyrillic, a dash between words in small letters still does: no
+// Russian writes a capital «С» alone there. Its quotes “” take the place of letters (CP 1251's «Т»,
+// «У») as its guillemets do.
+TEST_F(DetectTest, MacCyrillicDashesAmidWordsAndItsQuotesComeBack) {
+    for (std::string_view text : {"первое поле — это номер", "программы из каталога — каждый день;",
+                                  "превратить его в “физический том для шифрования” (для"}) {
+        const std::string garbled = Mac(text);
+        EXPECT_EQ(Auto(garbled), text) << garbled;
+    }
+    ExpectLeftAlone({"в стиле С для", "Он сказал: С ним не спорь", "С раз в час"});
+}
+
+// A capital after a small letter makes no Russian word, garbled or not: «domU» (Xen's) is no
+// Translit, and a heading run into the one before it («сотрудничествоA.2.») keeps its Latin letter.
+TEST_F(DetectTest, ACapitalAfterASmallLetterIsNoRussianWord) {
+    ExpectLeftAlone({"domU", "что конфигурация сети domU", "iPhone",
+                     "A.1. Перепись и сотрудничествоA.2. Ubuntu"});
+    ExpectRepaired({{"Пpивет", "Привет"}, {"PоstgreSQL", "PostgreSQL"}, {"kak dela", "как дела"}});
+}
+
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
 // what the first gave.
 TEST_F(DetectTest, DoubleMojibakeComesBack) {

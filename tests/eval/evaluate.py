@@ -9,8 +9,9 @@ Corpora (Debian packages), each measured on its own:
   - held-out: the Short History of the Debian Project (debian-history), Russian and English text.
     Nothing was ever tuned on it: it checks what was tuned on the others.
   - asked for by name, more prose to tune on: GNOME's desktop help (gnome-user-docs), aptitude's
-    manual (aptitude-doc-ru), the Ubuntu packaging guide (ubuntu-packaging-guide-html-ru) and Double
-    Commander's help (doublecmd-help-ru); the English of the last three is aptitude's manual's.
+    manual (aptitude-doc-ru), the Ubuntu packaging guide (ubuntu-packaging-guide-html-ru), Double
+    Commander's help (doublecmd-help-ru), the English of these three being aptitude's manual's, and
+    the Debian Administrator's Handbook (debian-handbook, Russian and English).
 The Debian FAQ, the New Maintainers' Guide, the Developer's Reference and the Russian manual pages
 are kept out of every corpus.
 
@@ -37,8 +38,9 @@ Usage: tests/eval/evaluate.py CONVERTER [SAMPLES_PER_CELL] [--seed N] [--corpus 
   --seed N          draws the samples with seed N (default 14, the figures in README.md): another
                     seed gives a second sample to check a calibration on
   --corpus NAME     catalogues, prose or held-out (default: all three); or gnome-help,
-                    aptitude-manual, packaging-guide, doublecmd-help, more prose to tune on whose
-                    packages are downloaded and unpacked into ~/.cache/litvorot-eval, not installed
+                    aptitude-manual, packaging-guide, doublecmd-help, admin-handbook, more prose
+                    to tune on whose packages are downloaded and unpacked into
+                    ~/.cache/litvorot-eval, not installed
   --failures [ROW]  also prints, on standard error, each sample that did not come out right (of
                     the rows whose name contains ROW, all rows without it): given, got, expected
 """
@@ -266,8 +268,10 @@ def help_pages(package, pattern):
 
 
 # More long-form prose to tune on, each with English of its own or of aptitude's manual: GNOME's
-# desktop help, aptitude's manual, the Ubuntu packaging guide and Double Commander's help (this one
-# full of Latin names: menus, options, file names). For each, the package and pages of either side.
+# desktop help, aptitude's manual, the Ubuntu packaging guide, Double Commander's help (this one
+# full of Latin names: menus, options, file names) and the Debian Administrator's Handbook (partly
+# translated: its pages keep the English paragraphs, which give no Russian sample; names of people
+# written in Cyrillic). For each, the package and pages of either side.
 APTITUDE_EN = ("aptitude-doc-en", "usr/share/doc/aptitude/html/en/*.html")
 HELP = {
     "gnome-help": (("gnome-user-docs", "usr/share/help/ru/gnome-help/*.page"),
@@ -276,6 +280,8 @@ HELP = {
     "packaging-guide": (("ubuntu-packaging-guide-html-ru",
                          "usr/share/doc/ubuntu-packaging-guide-html-ru/*.html"), APTITUDE_EN),
     "doublecmd-help": (("doublecmd-help-ru", "usr/share/doublecmd/doc/ru/*.html"), APTITUDE_EN),
+    "admin-handbook": (("debian-handbook", "usr/share/doc/debian-handbook/html/ru-RU/*.html"),
+                       ("debian-handbook", "usr/share/doc/debian-handbook/html/en-US/*.html")),
 }
 
 CORPORA = {
