@@ -775,15 +775,26 @@ bool HasForeignLatin(std::u16string_view text) {
     });
 }
 
-// Whether a capital letter follows a small one in `word` («domU», «iPhone», «ОборудованиемB»): a
-// name written so, or words run together. No Russian word is written so, nor garbled into one by
-// a reading that keeps the letters' case (Translit, look-alikes).
-bool CapitalAfterSmall(std::u16string_view word) {
+// Whether the letter at `k` of `word` is a capital run into the small letters before it that
+// begins no word of its own, no small letter following it («domU», «PostgreSQL»,
+// «ОборудованиемB.4.2.»): a name written so, or an item number after a heading. No Russian word is
+// written so, nor garbled into one by a reading that keeps the letters' case (Translit,
+// look-alikes). Words run together are words still («пакетовДоступ», a table of contents copied
+// whole).
+bool CapitalRunIn(std::u16string_view word, std::size_t k) {
     const CharInfo& info = Info();
-    return std::adjacent_find(word.begin(), word.end(), [&](char16_t a, char16_t b) {
-               return (info[a].kind == kRuLower || info[a].kind == kEnLower) &&
-                      (info[b].kind == kRuUpper || info[b].kind == kEnUpper);
-           }) != word.end();
+    const auto small = [&](std::size_t at) {
+        return at < word.size() &&
+               (info[word[at]].kind == kRuLower || info[word[at]].kind == kEnLower);
+    };
+    return k > 0 && k < word.size() && small(k - 1) &&
+           (info[word[k]].kind == kRuUpper || info[word[k]].kind == kEnUpper) && !small(k + 1);
+}
+bool HasCapitalRunIn(std::u16string_view word) {
+    for (std::size_t k = 1; k < word.size(); ++k) {
+        if (CapitalRunIn(word, k)) return true;
+    }
+    return false;
 }
 
 // Whether the Latin word is, in a Russian text, what it is rather than Translit: a conversion of
@@ -1058,14 +1069,13 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
             foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
         const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
-        // A capital look-alike after a small letter was no small letter garbled («сотрудничествоA»
-        // is a heading run into the one before it, «A.2.»).
-        bool capitalAfterSmall = false;
+        // A capital look-alike run into small letters was no small letter garbled
+        // («сотрудничествоA» is a heading run into the number of the next, «A.2.»).
+        bool runIn = false;
         for (std::size_t k = i + 1; k < end; ++k) {
-            capitalAfterSmall |= toCyrillic == isLatin(out[k]) && map[out[k]] != out[k] &&
-                                 CapitalAfterSmall(std::u16string_view(out).substr(k - 1, 2));
+            runIn |= toCyrillic == isLatin(out[k]) && map[out[k]] != out[k] && CapitalRunIn(out, k);
         }
-        if (((latin && cyrillic && !foreign && !leftScript) || initial) && !capitalAfterSmall) {
+        if (((latin && cyrillic && !foreign && !leftScript) || initial) && !runIn) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];
         }
         i = end;
@@ -1924,10 +1934,10 @@ class Scoring {
     }
 
     // Whether a word that Translit changes was written as it is: no Translit is written within a
-    // Cyrillic word (the apostrophe of «об'єкт») or with letters of other languages, nor in a
-    // Russian text as code or an abbreviation.
+    // Cyrillic word (the apostrophe of «об'єкт»), with letters of other languages or a capital run
+    // into its small letters («domU»), nor in a Russian text as code or an abbreviation.
     bool NoTranslit(std::u16string_view word) const {
-        return HasCyrillic(word) || HasForeignLatin(word) || CapitalAfterSmall(word) ||
+        return HasCyrillic(word) || HasForeignLatin(word) || HasCapitalRunIn(word) ||
                (!latinOnly_ && CodeOrAbbreviation(word));
     }
 

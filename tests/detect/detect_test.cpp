@@ -440,12 +440,16 @@ TEST_F(DetectTest, MacCyrillicDashesAmidWordsAndItsQuotesComeBack) {
     ExpectLeftAlone({"в стиле С для", "Он сказал: С ним не спорь", "С раз в час"});
 }
 
-// A capital after a small letter makes no Russian word, garbled or not: «domU» (Xen's) is no
-// Translit, and a heading run into the one before it («сотрудничествоA.2.») keeps its Latin letter.
-TEST_F(DetectTest, ACapitalAfterASmallLetterIsNoRussianWord) {
-    ExpectLeftAlone({"domU", "что конфигурация сети domU", "iPhone",
-                     "A.1. Перепись и сотрудничествоA.2. Ubuntu"});
-    ExpectRepaired({{"Пpивет", "Привет"}, {"PоstgreSQL", "PostgreSQL"}, {"kak dela", "как дела"}});
+// A capital run into small letters makes no Russian word, garbled or not: «domU» (Xen's) is no
+// Translit, and a heading run into the number of the next («сотрудничествоA.2.») keeps its Latin
+// letter. Words run together are still read («paketovDostup», a table of contents).
+TEST_F(DetectTest, ACapitalRunIntoSmallLettersIsNoRussianWord) {
+    ExpectLeftAlone(
+        {"domU", "что конфигурация сети domU", "A.1. Перепись и сотрудничествоA.2. Ubuntu"});
+    ExpectRepaired({{"Пpивет", "Привет"},
+                    {"PоstgreSQL", "PostgreSQL"},
+                    {"Upravlenie spiskom paketovDostup k", "Управление списком пакетовДоступ к"},
+                    {"Using thе menusМenu", "Using the menusMenu"}});
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
