@@ -776,19 +776,25 @@ bool HasForeignLatin(std::u16string_view text) {
 }
 
 // Whether the letter at `k` of `word` is a capital run into the small letters before it that
-// begins no word of its own, no small letter following it («domU», «PostgreSQL»,
-// «ОборудованиемB.4.2.»): a name written so, or an item number after a heading. No Russian word is
-// written so, nor garbled into one by a reading that keeps the letters' case (Translit,
-// look-alikes). Words run together are words still («пакетовДоступ», a table of contents copied
-// whole).
+// begins no word of its own, no small letter following it or the capitals after it («domU»,
+// «PostgreSQL», «ОборудованиемB.4.2.»): a name written so, or an item number after a heading. No
+// Russian word is written so, nor garbled into one by a reading that keeps the letters' case
+// (Translit, look-alikes). Words run together are words still («пакетовДоступ», a table of
+// contents copied whole; «versiiIAvnye», Translit's «версииЯвные»).
 bool CapitalRunIn(std::u16string_view word, std::size_t k) {
     const CharInfo& info = Info();
     const auto small = [&](std::size_t at) {
         return at < word.size() &&
                (info[word[at]].kind == kRuLower || info[word[at]].kind == kEnLower);
     };
-    return k > 0 && k < word.size() && small(k - 1) &&
-           (info[word[k]].kind == kRuUpper || info[word[k]].kind == kEnUpper) && !small(k + 1);
+    const auto capital = [&](std::size_t at) {
+        return at < word.size() &&
+               (info[word[at]].kind == kRuUpper || info[word[at]].kind == kEnUpper);
+    };
+    if (k == 0 || !small(k - 1) || !capital(k)) return false;
+    std::size_t next = k;
+    while (capital(next)) ++next;
+    return !small(next);
 }
 bool HasCapitalRunIn(std::u16string_view word) {
     for (std::size_t k = 1; k < word.size(); ++k) {

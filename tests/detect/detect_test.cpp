@@ -449,6 +449,7 @@ TEST_F(DetectTest, ACapitalRunIntoSmallLettersIsNoRussianWord) {
     ExpectRepaired({{"Пpивет", "Привет"},
                     {"PоstgreSQL", "PostgreSQL"},
                     {"Upravlenie spiskom paketovDostup k", "Управление списком пакетовДоступ к"},
+                    {"Poisk i versiiIAvnye tseli", "Поиск и версииЯвные цели"},
                     {"Using thе menusМenu", "Using the menusMenu"}});
 }
 
