@@ -2534,29 +2534,33 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             }
         }
         if (r.kind != ReadingKind::kMacCyrillicAsCp1251) return true;
-        // Quotes may take the place of letters: MacCyrillic's «» are CP 1251's «З», «И»
-        // («ЗтолькоИ»); where they stand out of their place the model charges them. So may its “”,
-        // CP 1251's «Т», «У» («Тфизический томУ»), where they open and close a word.
+        // Guillemets may take the place of letters: MacCyrillic's «» are CP 1251's «З», «И»
+        // («ЗтолькоИ»); where they stand out of their place the model charges them.
         const auto guillemets = [](std::u16string_view t) {
+            return std::count_if(t.begin(), t.end(),
+                                 [](char16_t c) { return c == u'«' || c == u'»'; });
+        };
+        // So may its “”, CP 1251's «Т», «У» («Тфизический томУ»), where they open and close a
+        // word.
+        const std::u16string& text = textOf(i);
+        std::ptrdiff_t quotes = 0;
+        if (text.size() == body.size()) {
             const CharInfo& info = Info();
             const auto letter = [&](std::size_t k) {
-                return k < t.size() && info[t[k]].kind <= kEnUpper;
+                return k < text.size() && info[text[k]].kind <= kEnUpper;
             };
             const auto edge = [&](std::size_t k) {
-                return k >= t.size() || IsWhiteSpace(t[k]) ||
-                       std::u16string_view(u".,;:!?()").find(t[k]) != std::u16string_view::npos;
+                return k >= text.size() || IsWhiteSpace(text[k]) ||
+                       std::u16string_view(u".,;:!?()").find(text[k]) != std::u16string_view::npos;
             };
-            std::ptrdiff_t n = 0;
-            for (std::size_t k = 0; k < t.size(); ++k) {
-                n += t[k] == u'«' || t[k] == u'»' ||
-                     (t[k] == u'“' && (k == 0 || edge(k - 1)) && letter(k + 1)) ||
-                     (t[k] == u'”' && k > 0 && letter(k - 1) && edge(k + 1));
+            for (std::size_t k = 0; k < text.size(); ++k) {
+                quotes += info[body[k]].kind <= kEnUpper &&
+                          ((text[k] == u'“' && (k == 0 || edge(k - 1)) && letter(k + 1)) ||
+                           (text[k] == u'”' && k > 0 && letter(k - 1) && edge(k + 1)));
             }
-            return n;
-        };
-        const std::u16string& text = textOf(i);
+        }
         const std::ptrdiff_t lost =
-            bodyLetters() - (Letters(text) + guillemets(text) - guillemets(body));
+            bodyLetters() - (Letters(text) + guillemets(text) - guillemets(body) + quotes);
         if (lost <= 0) return true;
         // But a dash standing alone between words is a letter standing alone in CP 1251 («С это
         // команда длЯ» is «— это команда для»): where the rest of the text makes up for it, as a
