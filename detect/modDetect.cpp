@@ -779,7 +779,7 @@ bool HasForeignLatin(std::u16string_view text) {
 // begins no word of its own, no small letter following it or the capitals after it («domU»,
 // «PostgreSQL», «ОборудованиемB.4.2.»): a name written so, or an item number after a heading. No
 // Russian word is written so, nor garbled into one by a reading that keeps the letters' case
-// (Translit, look-alikes). Words run together are words still («пакетовДоступ», a table of
+// (Translit, Latin look-alikes). Words run together are words still («пакетовДоступ», a table of
 // contents copied whole; «versiiIAvnye», Translit's «версииЯвные»).
 bool CapitalRunIn(std::u16string_view word, std::size_t k) {
     const CharInfo& info = Info();
@@ -1075,11 +1075,12 @@ void FixLookAlikes(bool toCyrillic, std::u16string_view word, std::u16string& ou
             foreign |= (toCyrillic == isLatin(c)) && map[c] == c;
         }
         const bool initial = initials && end == i + 1 && end < out.size() && out[end] == u'.';
-        // A capital look-alike run into small letters was no small letter garbled
-        // («сотрудничествоA» is a heading run into the number of the next, «A.2.»).
+        // A Latin capital run into a Russian word's small letters was no small letter garbled
+        // («сотрудничествоA» is a heading run into the number of the next, «A.2.»). (English
+        // names are written so: «SteamОS» is «SteamOS».)
         bool runIn = false;
-        for (std::size_t k = i + 1; k < end; ++k) {
-            runIn |= toCyrillic == isLatin(out[k]) && map[out[k]] != out[k] && CapitalRunIn(out, k);
+        for (std::size_t k = i + 1; toCyrillic && k < end; ++k) {
+            runIn |= isLatin(out[k]) && map[out[k]] != out[k] && CapitalRunIn(out, k);
         }
         if (((latin && cyrillic && !foreign && !leftScript) || initial) && !runIn) {
             for (std::size_t k = i; k < end; ++k) out[k] = map[out[k]];

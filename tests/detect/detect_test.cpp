@@ -450,7 +450,8 @@ TEST_F(DetectTest, ACapitalRunIntoSmallLettersIsNoRussianWord) {
                     {"PоstgreSQL", "PostgreSQL"},
                     {"Upravlenie spiskom paketovDostup k", "Управление списком пакетовДоступ к"},
                     {"Poisk i versiiIAvnye tseli", "Поиск и версииЯвные цели"},
-                    {"Using thе menusМenu", "Using the menusMenu"}});
+                    {"Using thе menusМenu", "Using the menusMenu"},
+                    {"SteamОS", "SteamOS"}});
 }
 
 // UTF-8 read as a code page, saved as UTF-8 and read again: the second reading is tried only on
