@@ -2431,6 +2431,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             return false;
         }
         const std::u16string read = LowerCase(Trimmed(textOf(i)));
+        // (Letters the Russian layout has no key for were not typed on it: «ЙЇЕФ» is no «QЇTA».)
+        if (HasCyrillic(read)) return false;
         return InitialsCost(trimmed) - InitialsCost(read) >= kAbbreviationMarginBits * 8 ||
                (read.size() >= 3 && KnownWordGain(read) != 0);
     };

@@ -752,7 +752,7 @@ TEST_F(DetectTest, AnAbbreviationTypedOnTheRussianLayoutComesBack) {
 // away («Ф-Ф» is no «”-”» of CP 1251 shown as 866).
 TEST_F(DetectTest, LettersStandingAloneInACodeStay) {
     ExpectRepaired({{"ФИС2000", "ABC2000"}, {"ЗТЬ.ЗИЬ.ЗПЬ", "PNM/PBM/PGM"}});
-    ExpectLeftAlone({"4+6+Й4+6+Й+6+", "Ф-Ф", "Ф-1", "Й4"});
+    ExpectLeftAlone({"4+6+Й4+6+Й+6+", "Ф-Ф", "Ф-1", "Й4", "\nЙЇЕФ"});
 }
 
 // A word copied with its line (and its line break) is still one word: «Problem» stays English.
