@@ -227,6 +227,16 @@ const CharInfo& Info() {
     return *info;
 }
 
+// Whether the unit is a small letter, a capital, of either alphabet.
+bool IsSmall(char16_t c) {
+    const Kind kind = Info()[c].kind;
+    return kind == kRuLower || kind == kEnLower;
+}
+bool IsCapital(char16_t c) {
+    const Kind kind = Info()[c].kind;
+    return kind == kRuUpper || kind == kEnUpper;
+}
+
 constexpr bool IsWhiteSpace(char16_t c) {
     return c <= u' ' && (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r');
 }
@@ -782,15 +792,8 @@ bool HasForeignLatin(std::u16string_view text) {
 // (Translit, Latin look-alikes). Words run together are words still («пакетовДоступ», a table of
 // contents copied whole; «versiiIAvnye», Translit's «версииЯвные»).
 bool CapitalRunIn(std::u16string_view word, std::size_t k) {
-    const CharInfo& info = Info();
-    const auto small = [&](std::size_t at) {
-        return at < word.size() &&
-               (info[word[at]].kind == kRuLower || info[word[at]].kind == kEnLower);
-    };
-    const auto capital = [&](std::size_t at) {
-        return at < word.size() &&
-               (info[word[at]].kind == kRuUpper || info[word[at]].kind == kEnUpper);
-    };
+    const auto small = [&](std::size_t at) { return at < word.size() && IsSmall(word[at]); };
+    const auto capital = [&](std::size_t at) { return at < word.size() && IsCapital(word[at]); };
     if (k == 0 || !small(k - 1) || !capital(k)) return false;
     std::size_t next = k;
     while (capital(next)) ++next;
@@ -2380,18 +2383,15 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // capitals joined by «_» («NT_GNU_PROPERTY_TYPE_0», «O_RDONLY»).
     const bool abbreviation = [&] {
         const CharInfo& info = Info();
-        const auto capital = [&](char16_t c) {
-            return info[c].kind == kRuUpper || info[c].kind == kEnUpper;
-        };
         const std::size_t n = trimmed.size();
         if ((n == 1 && info[trimmed[0]].kind <= kEnUpper) ||
-            (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), capital))) {
+            (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), IsCapital))) {
             return true;
         }
         int run = 0, capitals = 0;
         bool between = false, joined = false, longer = false;  // digits or marks, «_», a word
         for (const char16_t c : trimmed) {
-            if (capital(c)) {
+            if (IsCapital(c)) {
                 longer |= ++run > 4;
                 ++capitals;
             } else if ((c >= u'0' && c <= u'9') ||
