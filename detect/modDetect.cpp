@@ -77,9 +77,10 @@ constexpr int kForeignInWordCost = kMixedScriptCost;
 // abbreviation or unit ends so («мкФ», «кВ» do), but MacCyrillic's «я» and «ё» are CP 1251's «Я»
 // and «Ю», and ISO 8859-5's «н о п» are its «Э Ю Я».
 constexpr int kCapitalLastCost = 16 * 8;
-// A small letter before capitals alone from five letters on, beyond the change of case: KOI8-R and
-// CP 1251 make it of each other's capitalised words («лЕМЕДФЕП» for «Менеджер»); a good word seldom
-// has that shape.
+// A small letter before capitals alone, beyond the change of case: KOI8-R and CP 1251 make it of
+// each other's capitalised words («лЕМЕДФЕП» for «Менеджер», «мЕ» for «Не»); a good word seldom
+// has that shape, but for a unit («мА», «кВА»: see `abbreviationReadAsNoWord`) and Latin names
+// («iOS», «eBPF»), which no reading of theirs gives another shape.
 constexpr int kSmallBeforeCapitalsCost = 16 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
@@ -256,7 +257,7 @@ int CaseCost(int length, int capitals, bool firstCapital, int switches) {
     if (capitals == length) return length == 1 ? 16 : 32;
     if (capitals == 1 && firstCapital) return 16;
     const int mixed = 48 + 16 * switches;
-    if (!firstCapital && capitals == length - 1 && length >= 5) {
+    if (!firstCapital && capitals == length - 1) {
         return mixed + kSmallBeforeCapitalsCost;
     }
     return mixed;
@@ -2442,17 +2443,20 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     };
     // The byte mix-ups of KOI8 and CP 1251 turn a word of small letters into one of capitals
     // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
-    // ТБ»). Whether `word`, where its letters are two to four Russian capitals (an abbreviation:
-    // «ОС», «ФС»), is read as no word of the lists by them, which give it as `read`; nothing where
-    // it is no such word.
+    // ТБ»), and a capitalised one into a small letter before capitals, the shape of a unit («мЕ»
+    // is «Не», «мА» no «Лю»). Whether `word`, where its letters are two to four Russian capitals
+    // (an abbreviation: «ОС», «ФС») or a small letter before one or two (a unit), is read as no
+    // word of the lists by them, which give it as `read`; nothing where it is no such word.
     const auto abbreviationReadAsNoWord = [](std::u16string_view word,
                                              std::u16string_view read) -> std::optional<bool> {
         const CharInfo& info = Info();
         const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
         const auto letters = std::count_if(word.begin(), word.end(), letter);
-        if (letters < 2 || letters > 4 || std::any_of(word.begin(), word.end(), [&](char16_t c) {
-                return letter(c) && info[c].kind != kRuUpper;
-            })) {
+        const auto first = std::find_if(word.begin(), word.end(), letter);
+        const bool unit = first != word.end() && info[*first].kind == kRuLower;  // «мА», «кВА»
+        if (letters < 2 || letters > (unit ? 3 : 4) ||
+            std::any_of(unit ? first + 1 : word.begin(), word.end(),
+                        [&](char16_t c) { return letter(c) && info[c].kind != kRuUpper; })) {
             return std::nullopt;
         }
         // The word it reads (of Russian letters: those of KOI8-R and CP 1251 read as each

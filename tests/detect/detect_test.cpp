@@ -717,6 +717,17 @@ TEST_F(DetectTest, ASmallLetterBeforeCapitalsIsACapitalisedWordGarbled) {
     ExpectLeftAlone({"пРИВЕТ мир", "iPHONE", "mRNA", "dBASE"});
 }
 
+// So is a short word of that shape, alone or beside good ones («мЕ» is «Не», «лБЛ» «Как»); a unit
+// of it that the mix-ups read as no word of the lists stays («мА» is no «Лю»), as Latin names do.
+TEST_F(DetectTest, AShortWordOfASmallLetterBeforeCapitalsIsGarbledToo) {
+    ExpectRepaired({{"мЕ", "Не"},
+                    {"уМЕД или", "След или"},
+                    {"Загружает лБЛ", "Загружает Как"},
+                    {"Отклонить\nмЕ", "Отклонить\nНе"}});
+    ExpectLeftAlone({"мА", "мВ", "кВА", "ток 5 мА", "pH", "iOS", "eBPF", "значение pH раствора",
+                     "Включите iPXE"});
+}
+
 // A word of two to four capitals alone is an abbreviation, which Translit and the layouts would
 // only make another one of («XFCE» was «ЧАСУ», «GNU» «ГНУ»), and a letter alone tells nothing of
 // how it was typed («z» was «я»); longer words in capitals still come back.
