@@ -324,6 +324,7 @@ class Scorer {
             if (foreignBefore_ && kind <= kRuUpper) cost_ += kForeignInWordCost;
             foreignBefore_ = false;
             beforeCyrillic_ = false;
+            afterSpace_ = false;
             Letter(c, kind);
             return;
         }
@@ -375,6 +376,10 @@ class Scorer {
         // A closing quote that follows no word, run into one («’ак», «”рагменты»); the English
         // opening quotes before a Russian word, which Russian opens with «, „ (and closes with “).
         if (!afterLetter && (c == u'’' || c == u'”')) beforeLetter_ += kMisplacedCost;
+        // A comma or a semicolon after white space, run into a word («,elen»): no text puts one
+        // so, but б and ж are those keys on the English layout («,elen» is «будут»).
+        if ((c == u',' || c == u';') && afterSpace_) beforeLetter_ += kMisplacedCost;
+        afterSpace_ = kind == kSpace || kind == kLineBreak;
         beforeCyrillic_ = c == u'‘' || c == u'“';
     }
     void Add(std::u16string_view text) {
@@ -426,6 +431,7 @@ class Scorer {
         beforeLetter_ = 0;
         beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = cutLast_ = glued_ = false;
         apostropheAfter_ = apostropheBefore_ = quotedByApostrophe_ = false;
+        afterSpace_ = true;
         keptBonus_ = takenBonus_ = 0;
     }
 
@@ -600,6 +606,7 @@ class Scorer {
     bool cutLast_ = false;         // the last character was junk or a letter of neither alphabet
     bool known_ = false;           // the last word was a known word
     bool glued_ = false;           // the last character followed a word, and was no space or hyphen
+    bool afterSpace_ = true;       // the last character was white space, or there was none
     std::int64_t keptBonus_ = 0;   // what the word before it kept for being known
     std::int64_t takenBonus_ = 0;  // what the last word gained for being known
     const std::uint8_t* table_ = model::kRussian;

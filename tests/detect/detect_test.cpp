@@ -181,6 +181,12 @@ TEST_F(DetectTest, ShortTranslitComesBack) {
     EXPECT_EQ(translitOf(u"файл nulevoi").score, -TextCost(u"файл нулевои"));
 }
 
+// A comma run into a word after white space is the English layout's «б»; a good text keeps its own.
+TEST_F(DetectTest, ACommaRunIntoAWordIsTheLayoutsLetter) {
+    ExpectRepaired({{"разметка ,fpf", "разметка база"}});
+    ExpectLeftAlone({"раз ,два", "x=1,y=2", "a ;b", "см. ,,цитату''"});
+}
+
 // Of the readings of Latin letters that beat their margins, the one that beats its own by most:
 // «Byl» scores a little better as «Инд» typed on the English layout, whose margin is larger, but
 // is Translit's «Был». What only the layout reads stays the layout's.
