@@ -793,6 +793,16 @@ bool HasForeignLatin(std::u16string_view text) {
     });
 }
 
+// What Translit's reading of a word pays beyond its letters where the word's first letter is «y»,
+// Translit's «ы», with which no Russian word begins: «Yasuo Eto» is no «Ыасуо Ето». Charged, not
+// refused: a long text of Translit that quotes an English word («you») is still read, whole or
+// in pieces.
+constexpr std::int64_t kTranslitYCost = 12 * 8;
+std::int64_t TranslitYCost(std::u16string_view word) {
+    const auto first = std::find_if(word.begin(), word.end(), IsLatinLetter);
+    return first != word.end() && (*first == u'y' || *first == u'Y') ? kTranslitYCost : 0;
+}
+
 // Whether the letter at `k` of `word` is a capital run into the small letters before it that
 // begins no word of its own, no small letter following it or the capitals after it («domU»,
 // «PostgreSQL», «ОборудованиемB.4.2.»): a name written so, or an item number after a heading. No
@@ -2010,6 +2020,7 @@ class Scoring {
             // text quotes commands and terms far more often than it writes a word in Translit.
             slot.translitKnown = !asIsKnown && KnownReading(translitOut_);
         }
+        cost += TranslitYCost(word);
         slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
         slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));
     }
@@ -2063,7 +2074,7 @@ class Scoring {
         Scorer<true> spelled;
         Scorer<false> plain;
         plain.TakeWebWords(false);
-        std::int64_t before = 0;
+        std::int64_t before = 0, yCost = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
@@ -2093,6 +2104,9 @@ class Scoring {
             } else {
                 ScoreOne(plain, before, k, got, space);
             }
+            const std::int64_t y = TranslitYCost(word);
+            translitCost_[k] += y;
+            yCost += y;
         }
         if (!aligned) {
             // The reader moved white space (a separator or a verbatim mark on its own): the whole
@@ -2104,7 +2118,7 @@ class Scoring {
                     translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) + yCost - sum;
         }
     }
 

@@ -187,6 +187,13 @@ TEST_F(DetectTest, ACommaRunIntoAWordIsTheLayoutsLetter) {
     ExpectLeftAlone({"раз ,два", "x=1,y=2", "a ;b", "см. ,,цитату''"});
 }
 
+// No Russian word begins with «ы», which Translit writes «y»: Japanese names in English are no
+// Translit, a Translit word that has «y» within still is.
+TEST_F(DetectTest, AWordBeginningWithYIsNoTranslit) {
+    ExpectLeftAlone({"Yasuo Eto, Noritada Kobayashi", "Yoshida"});
+    ExpectRepaired({{"Vy mozhete", "Вы можете"}, {"privet, vy", "привет, вы"}});
+}
+
 // Of the readings of Latin letters that beat their margins, the one that beats its own by most:
 // «Byl» scores a little better as «Инд» typed on the English layout, whose margin is larger, but
 // is Translit's «Был». What only the layout reads stays the layout's.
