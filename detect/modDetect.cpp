@@ -2466,15 +2466,17 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // («ДЮ» is «да»), so they take a Russian abbreviation or unit for one («ТБ» as «ра», «%.1f
     // ТБ»), and a capitalised one into a small letter before capitals, the shape of a unit («мЕ»
     // is «Не», «мА» no «Лю»). Whether `word`, where its letters are two to four Russian capitals
-    // (an abbreviation: «ОС», «ФС») or a small letter before one or two (a unit), is read as no
-    // word of the lists by them, which give it as `read`; nothing where it is no such word.
-    const auto abbreviationReadAsNoWord = [](std::u16string_view word,
-                                             std::u16string_view read) -> std::optional<bool> {
+    // (an abbreviation: «ОС», «ФС») or, with `units`, a small letter before one or two (a unit),
+    // is read as no word of the lists by them, which give it as `read`; nothing where it is no
+    // such word.
+    const auto abbreviationReadAsNoWord = [](std::u16string_view word, std::u16string_view read,
+                                             bool units = true) -> std::optional<bool> {
         const CharInfo& info = Info();
         const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
         const auto letters = std::count_if(word.begin(), word.end(), letter);
         const auto first = std::find_if(word.begin(), word.end(), letter);
-        const bool unit = first != word.end() && info[*first].kind == kRuLower;  // «мА», «кВА»
+        const bool unit =
+            units && first != word.end() && info[*first].kind == kRuLower;  // «мА», «кВА»
         if (letters < 2 || letters > (unit ? 3 : 4) ||
             std::any_of(unit ? first + 1 : word.begin(), word.end(),
                         [&](char16_t c) { return letter(c) && info[c].kind != kRuUpper; })) {
@@ -2723,12 +2725,13 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         parts = std::move(merged);
         // An abbreviation at the edge of a piece of KOI8-R and CP 1251 read as each other, beside
         // the text as it is, stays with the text as it is where it reads as no word of the lists:
-        // «При установке ОС НОХЯЮК ЛМНЦН» is «ОС описал много», not «пу описал много».
+        // «При установке ОС НОХЯЮК ЛМНЦН» is «ОС описал много», not «пу описал много». Not a
+        // unit's shape: a garbled line's short name is one as often («дЦ.» is «Дж.»).
         const auto edgeAbbreviation = [&](const Part& part, std::size_t from, std::size_t to) {
             if (!swapsCase(part.kind)) return false;
             const std::u16string_view word = body.substr(from, to - from);
             const auto read = ReadText(kRecipes[static_cast<std::size_t>(part.read)], word);
-            return read && abbreviationReadAsNoWord(word, *read).value_or(false);
+            return read && abbreviationReadAsNoWord(word, *read, false).value_or(false);
         };
         for (std::size_t i = 0; i < parts.size(); ++i) {
             Part& part = parts[i];

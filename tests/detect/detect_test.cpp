@@ -732,7 +732,15 @@ TEST_F(DetectTest, ASmallLetterBeforeCapitalsIsACapitalisedWordGarbled) {
 
 // So is a short word of that shape, alone or beside good ones («мЕ» is «Не», «лБЛ» «Как»); a unit
 // of it that the mix-ups read as no word of the lists stays («мА» is no «Лю»), as Latin names do.
+// Where a garbled line begins with a short name or word so garbled, the line comes back whole.
 TEST_F(DetectTest, AShortWordOfASmallLetterBeforeCapitalsIsGarbledToo) {
+    const auto garbled = [](std::string_view text) {
+        return Garble(text, Charset::kKoi8R, Charset::kWindows1251);
+    };
+    ExpectRepaired({{"Установка завершена\n" + garbled("Дж. Смит написал эту программу"),
+                     "Установка завершена\nДж. Смит написал эту программу"},
+                    {"Установка завершена\n" + garbled("Хм, это интересно"),
+                     "Установка завершена\nХм, это интересно"}});
     ExpectRepaired({{"мЕ", "Не"},
                     {"уМЕД или", "След или"},
                     {"Загружает лБЛ", "Загружает Как"},
