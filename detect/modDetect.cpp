@@ -82,6 +82,10 @@ constexpr int kCapitalLastCost = 16 * 8;
 // has that shape, but for a unit («мА», «кВА»: see `abbreviationReadAsNoWord`) and Latin names
 // («iOS», «eBPF»), which no reading of theirs gives another shape.
 constexpr int kSmallBeforeCapitalsCost = 16 * 8;
+// «ы» beginning a Russian word, beyond what the model says: no word of the lists begins so, but
+// Translit writes «ы» as «y», with which many English words and names begin («Yasuo» is no
+// «Ыасуо»).
+constexpr int kInitialYeryCost = 12 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
 // its letters. Of one or two letters, less: one pair of letters in ten is a word of either list,
@@ -314,6 +318,7 @@ class Scorer {
                 // with a no-break space, «Dis№lay», «BOO’P»): neither is a whole word.
                 whole_ = !cutLast_ && !glued_;
                 cost_ += keptBonus_;
+                if (c == u'ы' || c == u'Ы') cost_ += kInitialYeryCost;
                 quotedByApostrophe_ = apostropheBefore_;
             }
             apostropheAfter_ = apostropheBefore_ = false;
@@ -791,16 +796,6 @@ bool HasForeignLatin(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) {
         return c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7;
     });
-}
-
-// What Translit's reading of a word pays beyond its letters where the word's first letter is «y»,
-// Translit's «ы», with which no Russian word begins: «Yasuo Eto» is no «Ыасуо Ето». Charged, not
-// refused: a long text of Translit that quotes an English word («you») is still read, whole or
-// in pieces.
-constexpr std::int64_t kTranslitYCost = 12 * 8;
-std::int64_t TranslitYCost(std::u16string_view word) {
-    const auto first = std::find_if(word.begin(), word.end(), IsLatinLetter);
-    return first != word.end() && (*first == u'y' || *first == u'Y') ? kTranslitYCost : 0;
 }
 
 // Whether the letter at `k` of `word` is a capital run into the small letters before it that
@@ -2020,7 +2015,6 @@ class Scoring {
             // text quotes commands and terms far more often than it writes a word in Translit.
             slot.translitKnown = !asIsKnown && KnownReading(translitOut_);
         }
-        cost += TranslitYCost(word);
         slot.cost[r] = static_cast<std::int32_t>(std::min<std::int64_t>(cost, kNeverWord - 1));
         slot.junk[r] = static_cast<std::int16_t>(std::min<std::int64_t>(junk, 0x7FFF));
     }
@@ -2074,7 +2068,7 @@ class Scoring {
         Scorer<true> spelled;
         Scorer<false> plain;
         plain.TakeWebWords(false);
-        std::int64_t before = 0, yCost = 0;
+        std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const Span& s = spans_[k];
             const std::u16string_view word = body_.substr(s.begin, s.end - s.begin);
@@ -2104,9 +2098,6 @@ class Scoring {
             } else {
                 ScoreOne(plain, before, k, got, space);
             }
-            const std::int64_t y = TranslitYCost(word);
-            translitCost_[k] += y;
-            yCost += y;
         }
         if (!aligned) {
             // The reader moved white space (a separator or a verbatim mark on its own): the whole
@@ -2118,7 +2109,7 @@ class Scoring {
                     translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) + yCost - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) - sum;
         }
     }
 
