@@ -232,7 +232,8 @@ const CharInfo& Info() {
     return *info;
 }
 
-// Whether the unit is a small letter, a capital, of either alphabet.
+// Whether the unit is a letter, a small letter, a capital, of either alphabet.
+bool IsLetter(char16_t c) { return Info()[c].kind <= kEnUpper; }
 bool IsSmall(char16_t c) {
     const Kind kind = Info()[c].kind;
     return kind == kRuLower || kind == kEnLower;
@@ -728,8 +729,8 @@ bool MarkForCapital(std::u16string_view word, std::u16string_view read) {
     }
     std::size_t end = 1;
     while (end < word.size() && info[word[end]].kind == kRuLower) ++end;
-    if (end < 3 || std::any_of(word.begin() + static_cast<std::ptrdiff_t>(end), word.end(),
-                               [&](char16_t c) { return info[c].kind <= kEnUpper; })) {
+    if (end < 3 ||
+        std::any_of(word.begin() + static_cast<std::ptrdiff_t>(end), word.end(), IsLetter)) {
         return false;
     }
     // (The web's words alone are no words here: it has the forms a dictionary rejects, «ложить».)
@@ -2395,9 +2396,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»), and a name of code in
     // capitals joined by «_» («NT_GNU_PROPERTY_TYPE_0», «O_RDONLY»).
     const bool abbreviation = [&] {
-        const CharInfo& info = Info();
         const std::size_t n = trimmed.size();
-        if ((n == 1 && info[trimmed[0]].kind <= kEnUpper) ||
+        if ((n == 1 && IsLetter(trimmed[0])) ||
             (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), IsCapital))) {
             return true;
         }
@@ -2463,14 +2463,13 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto abbreviationReadAsNoWord = [](std::u16string_view word, std::u16string_view read,
                                              bool units = true) -> std::optional<bool> {
         const CharInfo& info = Info();
-        const auto letter = [&](char16_t c) { return info[c].kind <= kEnUpper; };
-        const auto letters = std::count_if(word.begin(), word.end(), letter);
-        const auto first = std::find_if(word.begin(), word.end(), letter);
+        const auto letters = std::count_if(word.begin(), word.end(), IsLetter);
+        const auto first = std::find_if(word.begin(), word.end(), IsLetter);
         const bool unit =
             units && first != word.end() && info[*first].kind == kRuLower;  // «мА», «кВА»
         if (letters < 2 || letters > (unit ? 3 : 4) ||
             std::any_of(unit ? first + 1 : word.begin(), word.end(),
-                        [&](char16_t c) { return letter(c) && info[c].kind != kRuUpper; })) {
+                        [&](char16_t c) { return IsLetter(c) && info[c].kind != kRuUpper; })) {
             return std::nullopt;
         }
         // The word it reads (of Russian letters: those of KOI8-R and CP 1251 read as each
@@ -2566,16 +2565,13 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const std::u16string& text = textOf(i);
         std::ptrdiff_t quotes = 0;
         if (text.size() == body.size()) {
-            const CharInfo& info = Info();
-            const auto letter = [&](std::size_t k) {
-                return k < text.size() && info[text[k]].kind <= kEnUpper;
-            };
+            const auto letter = [&](std::size_t k) { return k < text.size() && IsLetter(text[k]); };
             const auto edge = [&](std::size_t k) {
                 return k >= text.size() || IsWhiteSpace(text[k]) ||
                        std::u16string_view(u".,;:!?()").find(text[k]) != std::u16string_view::npos;
             };
             for (std::size_t k = 0; k < text.size(); ++k) {
-                quotes += info[body[k]].kind <= kEnUpper &&
+                quotes += IsLetter(body[k]) &&
                           ((text[k] == u'“' && (k == 0 || edge(k - 1)) && letter(k + 1)) ||
                            (text[k] == u'”' && k > 0 && letter(k - 1) && edge(k + 1)));
             }
