@@ -86,6 +86,13 @@ constexpr int kSmallBeforeCapitalsCost = 16 * 8;
 // Translit writes «ы» as «y», with which many English words and names begin («Yasuo» is no
 // «Ыасуо»).
 constexpr int kInitialYeryCost = 12 * 8;
+// A word of one letter that no text writes as a word, beyond what the model says: English writes
+// «a» and «I», Russian «а в и к о с у я»; the model, made from word lists that hold every letter,
+// takes the others for words far too readily. Translit writes Russian's words of one letter as
+// «v», «s», «k», «u», «i», «o» («v tot» is «в тот»), and the dashes of MacCyrillic are CP 1251's
+// «Р» and «С». Not one before a full stop or a bracket: initials and abbreviations («J. Smith»,
+// «т.е.», «e.g.»), the items of a list («б)»).
+constexpr int kLoneLetterCost = 8 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
 // its letters. Of one or two letters, less: one pair of letters in ten is a word of either list,
@@ -315,6 +322,7 @@ class Scorer {
             rare_ += asciiBefore_;
             asciiBefore_ = false;
             if (script_ < 0) {
+                standsAlone_ = wordMayStart_;
                 // Two words run together through a character other than the hyphen («hex decimal»
                 // with a no-break space, «Dis№lay», «BOO’P»): neither is a whole word.
                 whole_ = !cutLast_ && !glued_;
@@ -362,7 +370,12 @@ class Scorer {
         glued_ = false;
         keptBonus_ = 0;
         if (afterLetter) {
+            const int script = script_;
             EndWord();
+            if (kind == kSpace || kind == kLineBreak ||
+                std::u16string_view(u",;:!?»\"”…").find(c) != std::u16string_view::npos) {
+                cost_ += LoneLetterCost(script);
+            }
             glued_ = kind != kSpace && kind != kLineBreak && c != u'-';
             keptBonus_ = glued_ ? takenBonus_ : 0;
             if (kGlues[kind]) cost_ += kGluedJunkCost;
@@ -387,6 +400,8 @@ class Scorer {
         if ((c == u',' || c == u';') && afterSpace_) beforeLetter_ += kMisplacedCost;
         afterSpace_ = kind == kSpace || kind == kLineBreak;
         beforeCyrillic_ = c == u'‘' || c == u'“';
+        wordMayStart_ = kind == kSpace || kind == kLineBreak ||
+                        std::u16string_view(u"(«\"„“‘").find(c) != std::u16string_view::npos;
     }
     void Add(std::u16string_view text) {
         for (const char16_t c : text) Add(c);
@@ -402,7 +417,11 @@ class Scorer {
 
     // The cost so far. Ends the word being read: call it after white space or at the end.
     std::int64_t Cost() {
-        if (script_ >= 0) EndWord();
+        if (script_ >= 0) {
+            const int script = script_;
+            EndWord();
+            cost_ += LoneLetterCost(script);
+        }
         EndApostrophe();
         if (opening_ || quoted_) cost_ += kMisplacedCost;
         opening_ = quoted_ = false;
@@ -424,6 +443,10 @@ class Scorer {
     // Translit reads Latin words: a Russian text that quotes a name in Latin letters wrote it so
     // («Мирослав Куре (Miroslav Kuře)»), and a Latin text's name is as often of its own language.
     void TakeWebWords(bool take) { webWords_ = take; }
+    // Whether a Latin letter standing alone pays for it (LoneLetterCost). Not in a text with
+    // Cyrillic letters, where it is a name of something («модификатор s», «ключ -v»), seldom
+    // Translit.
+    void ChargeLoneLatin(bool charge) { loneLatin_ = charge; }
 
     // Forgets the word being read: the cost and the junk are these, as between words.
     void Restart(std::int64_t cost, std::int64_t junk) {
@@ -437,12 +460,22 @@ class Scorer {
         beforeLetter_ = 0;
         beforeCyrillic_ = opening_ = quoted_ = foreignBefore_ = cutLast_ = glued_ = false;
         apostropheAfter_ = apostropheBefore_ = quotedByApostrophe_ = false;
-        afterSpace_ = true;
+        afterSpace_ = wordMayStart_ = true;
         keptBonus_ = takenBonus_ = 0;
     }
 
   private:
     int At(int x, int y, int z) const { return table_[(x * n_ + y) * n_ + z]; }
+
+    // What the word just ended (of `script`) costs for being one letter that is no word, where
+    // it stands as a word does (the caller sees what follows it): not in a code or a path («A4»,
+    // «s/a/b/»), an option («-v»), after an apostrophe («don't»).
+    int LoneLetterCost(int script) const {
+        if (length_ != 1 || !standsAlone_ || (script == 1 && !loneLatin_)) return 0;
+        const std::u16string_view words =
+            script == 0 ? u"авикосуяАВИКОСУЯзйієЗЙІЄ" : u"aAI";  // Ukrainian's too
+        return words.find(last_) == std::u16string_view::npos ? kLoneLetterCost : 0;
+    }
 
     // An apostrophe after an English word that no letter followed.
     void EndApostrophe() {
@@ -606,6 +639,7 @@ class Scorer {
     std::uint64_t hash_ = 0;     // the word's letters as the lexicon keeps them
     std::uint64_t webHash_ = 0;  // and as it keeps the web's words the lists lack
     bool webWords_ = true;       // TakeWebWords
+    bool loneLatin_ = true;      // ChargeLoneLatin
     static constexpr int kMaxSpelled = 24, kMaxSpellings = 64;
     std::array<std::uint8_t, kMaxSpelled> spelled_{};  // with kSpelled, the Russian word's letters
     bool whole_ = false;           // the word is whole, its letters all of its own alphabet
@@ -613,20 +647,25 @@ class Scorer {
     bool known_ = false;           // the last word was a known word
     bool glued_ = false;           // the last character followed a word, and was no space or hyphen
     bool afterSpace_ = true;       // the last character was white space, or there was none
+    bool wordMayStart_ = true;     // a word may stand alone after the last character (white space)
+    bool standsAlone_ = false;     // the word being read (or the last) began so
     std::int64_t keptBonus_ = 0;   // what the word before it kept for being known
     std::int64_t takenBonus_ = 0;  // what the last word gained for being known
     const std::uint8_t* table_ = model::kRussian;
     int n_ = model::kRussianSymbols;
 };
 
-std::int64_t Cost(std::u16string_view text, bool translit = false, bool webWords = true) {
+std::int64_t Cost(std::u16string_view text, bool translit = false, bool webWords = true,
+                  bool loneLatin = true) {
     if (translit) {
         Scorer<true> s;
+        s.ChargeLoneLatin(loneLatin);
         s.Add(text);
         return s.Cost();
     }
     Scorer<false> s;
     s.TakeWebWords(webWords);
+    s.ChargeLoneLatin(loneLatin);
     s.Add(text);
     return s.Cost();
 }
@@ -1340,6 +1379,9 @@ class Scoring {
         const bool nonAscii = (has & kBeyond) != 0, latin = (has & kLatin) != 0;
         const bool cyrillic = (has & kCyrillic) != 0, translit = (has & (kLatin | kMark)) != 0;
         latinOnly_ = !cyrillic;
+        scorer_.ChargeLoneLatin(latinOnly_);
+        translitScorer_.ChargeLoneLatin(latinOnly_);
+        spelled_.ChargeLoneLatin(latinOnly_);
         for (int r = 0; r < kRecipeCount; ++r) {
             costs_[r] = PieceCostsOf(kRecipes[r].kind, latinOnly_);
         }
@@ -1392,7 +1434,7 @@ class Scoring {
             constexpr std::size_t kLong = 1 << 20;
             if (((w.bound | w.never) >> r & 1u) != 0 || word.size() > kLong) {
                 ReadWord(ReaderOf(kRecipes[r]), word, scratch_, out_);
-                cost += Cost(out_, false, r != kTranslitIndex);
+                cost += Cost(out_, false, r != kTranslitIndex, latinOnly_);
             } else {
                 cost += w.cost[r];
             }
@@ -2069,6 +2111,7 @@ class Scoring {
         Scorer<true> spelled;
         Scorer<false> plain;
         plain.TakeWebWords(false);
+        plain.ChargeLoneLatin(false);  // read only in a text with Cyrillic letters
         std::int64_t before = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const Span& s = spans_[k];
@@ -2110,7 +2153,7 @@ class Scoring {
                     translitCost_[k] < kNever;  // where Translit cannot read the text, nothing
                 sum += applies ? translitCost_[k] : 0;
             }
-            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false) - sum;
+            if (applies) translitWholeCost_ += Cost(read, latinOnly_, false, latinOnly_) - sum;
         }
     }
 
@@ -2395,6 +2438,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // nothing of how it was typed («k», «z»). So they do a code of such abbreviations and letters
     // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»), and a name of code in
     // capitals joined by «_» («NT_GNU_PROPERTY_TYPE_0», «O_RDONLY»).
+    // A letter alone tells nothing of how it came about, by any reading («Р» is no «а» of
+    // ISO 8859-5, «Ё» no «и» of 866).
+    const bool loneLetter = trimmed.size() == 1 && IsLetter(trimmed[0]);
     const bool abbreviation = [&] {
         const std::size_t n = trimmed.size();
         if ((n == 1 && IsLetter(trimmed[0])) ||
@@ -2505,18 +2551,21 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // A capital «С» standing alone amid a sentence, between words in small letters («первое поле С
     // это»), is all but unknown to Russian, where the dash that MacCyrillic writes with its byte
     // stands so often («поле — это»): each tells of MacCyrillic by kDashBits, and costs it no
-    // junk.
+    // junk. So does a «Р», its en dash, alone before a word in small letters anywhere («Р кнопка»
+    // for «– кнопка»): no word of Russian, where «С» is one.
     std::optional<std::ptrdiff_t> dashesAmid;
     const auto dashesAmidWords = [&] {
         if (dashesAmid) return *dashesAmid;
         const CharInfo& info = Info();
         const auto small = [&](char16_t c) { return info[c].kind == kRuLower; };
         std::ptrdiff_t n = 0;
-        for (std::size_t c = 2; c + 2 < body.size(); ++c) {
-            if (body[c] == u'С' && IsWhiteSpace(body[c - 1]) && IsWhiteSpace(body[c + 1]) &&
-                (small(body[c - 2]) ||
-                 std::u16string_view(u"),;").find(body[c - 2]) != std::u16string_view::npos) &&
-                small(body[c + 2])) {
+        for (std::size_t c = 0; c + 2 < body.size(); ++c) {
+            if (!IsWhiteSpace(body[c + 1]) || !small(body[c + 2])) continue;
+            if (body[c] == u'Р' && (c == 0 || IsWhiteSpace(body[c - 1]))) {
+                ++n;
+            } else if (body[c] == u'С' && c >= 2 && IsWhiteSpace(body[c - 1]) &&
+                       (small(body[c - 2]) || std::u16string_view(u"),;").find(body[c - 2]) !=
+                                                  std::u16string_view::npos)) {
                 ++n;
             }
         }
@@ -2613,7 +2662,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     const auto scoreExactly = [&](std::size_t i) {
         if (exact[i] || !scoring->WholeOf(static_cast<int>(whole[i].kind)).bound) return;
         const bool webWords = whole[i].kind != ReadingKind::kTranslitText;
-        whole[i].score = -static_cast<double>(Cost(textOf(i), false, webWords)) / 8.0;
+        whole[i].score = -static_cast<double>(Cost(textOf(i), false, webWords, latinOnly)) / 8.0;
         exact[i] = true;
     };
     for (std::size_t k = 1; k < order.size(); ++k) {
@@ -2640,6 +2689,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             return by;
         };
         if (chosen != 0 && !(latinRead(whole[chosen].kind) && latinRead(whole[i].kind))) continue;
+        if (loneLetter) break;
         // A bound that does not beat the text as it is, the reading does not either.
         if (abbreviation && keepsCase(whole[i].kind)) {
             if (!readsAbbreviation(i)) continue;
@@ -2664,7 +2714,13 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     std::vector<Part> parts;
     for (const auto& stretch : scoring->Stretches()) {
         const ReadingKind kind = kRecipes[stretch.reading].kind;
-        parts.push_back({stretch.begin, stretch.end, kind, kind, {}});
+        // A letter alone in a piece of its own is left as it is, as a text of one letter is: a
+        // capital «Н» before a word with a look-alike is no «Y» of the layout.
+        const std::u16string_view letters =
+            Trimmed(body.substr(stretch.begin, stretch.end - stretch.begin));
+        const ReadingKind read =
+            letters.size() == 1 && IsLetter(letters[0]) ? ReadingKind::kAsIs : kind;
+        parts.push_back({stretch.begin, stretch.end, read, read, {}});
     }
     const auto partText = [&](Part& part) -> const std::u16string& {
         if (!part.text) {
@@ -2754,8 +2810,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
             const double by = whole[i].score - asIsScore - knownWordMargin(whole[i].kind);
-            if (by > 0 && clean(i, by) && !(abbreviation && keepsCase(whole[i].kind)) &&
-                !abbreviationsRead(i)) {
+            if (by > 0 && !loneLetter && clean(i, by) &&
+                !(abbreviation && keepsCase(whole[i].kind)) && !abbreviationsRead(i)) {
                 chosen = i;
             }
         }
@@ -2789,7 +2845,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             pieces.text += text;
             const auto kind = static_cast<int>(part.kind);
             const std::int64_t cost = kRecipes[kind].op == Op::kTranslit
-                                          ? Cost(text, false, false)
+                                          ? Cost(text, false, false, latinOnly)
                                           : scoring->CostOf(kind, part.begin, part.end);
             piecesCost += spaceCost(written, part.begin) + cost;
             if (part.kind == ReadingKind::kTranslitText) {

@@ -194,6 +194,28 @@ TEST_F(DetectTest, AWordBeginningWithYIsNoTranslit) {
     ExpectRepaired({{"Vy mozhete", "Вы можете"}, {"privet, vy", "привет, вы"}});
 }
 
+// Of the words of one letter, English writes «a» and «I», Russian «а в и к о с у я»: Translit's
+// short words come back beside another short word. A letter alone in a code, an option, an
+// abbreviation, a contraction or a Russian text stays, and so does a text of one letter, which
+// tells nothing of how it came about («Ё» is no «и» of 866).
+TEST_F(DetectTest, OneLetterWordsTellTranslitFromEnglish) {
+    ExpectRepaired(
+        {{"v tot", "в тот"}, {"No v", "Но в"}, {"V pole", "В поле"}, {"Н cообщить", "Н сообщить"}});
+    ExpectLeftAlone({"Don't do it", "Use the -v option", "e.g. this", "J. Smith", "x86 and A4",
+                     "т.е. это", "модификатор s,", "Р", "Ё", "Ц"});
+}
+
+// MacCyrillic's en dash is CP 1251's «Р», no word of Russian: alone before a word in small
+// letters it is the dash, at a text's start too.
+TEST_F(DetectTest, MacCyrillicsEnDashBeforeAWordComesBack) {
+    for (std::string_view text :
+         {"– кнопка", "– это символ-индикатор", "где – это последовательность",
+          "контрольных сумм как: – строка"}) {
+        const std::string garbled = Mac(text);
+        EXPECT_EQ(Auto(garbled), text) << garbled;
+    }
+}
+
 // Of the readings of Latin letters that beat their margins, the one that beats its own by most:
 // «Byl» scores a little better as «Инд» typed on the English layout, whose margin is larger, but
 // is Translit's «Был». What only the layout reads stays the layout's.

@@ -28,7 +28,6 @@ import sys
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import evaluate  # noqa: E402
 
-BOTH_SCRIPTS = re.compile(r"[A-Za-z][А-Яа-яЁё]|[А-Яа-яЁё][A-Za-z]")
 
 
 def other_catalogues():
@@ -74,7 +73,7 @@ def main():
         rng.shuffle(texts)
         jobs = [("left alone", t, t) for t in texts[:args.count or 5000]]
     elif args.check == "fortunes":
-        ru = [t for t in fortunes("/usr/share/games/fortunes/ru") if not BOTH_SCRIPTS.search(t)]
+        ru = [t for t in fortunes("/usr/share/games/fortunes/ru") if not evaluate.MIXED_WORD.search(t)]
         en = fortunes("/usr/share/games/fortunes")
         rng.shuffle(ru)
         jobs = [("Russian left alone", t, t) for t in ru[:args.count or 3000]]
