@@ -87,11 +87,12 @@ constexpr int kSmallBeforeCapitalsCost = 16 * 8;
 // «Ыасуо»).
 constexpr int kInitialYeryCost = 12 * 8;
 // A word of one letter that no text writes as a word, beyond what the model says: English writes
-// «a» and «I», Russian «а в и к о с у я»; the model, made from word lists that hold every letter,
+// «a» and «I», Russian «а в и к о с у я ж»; the model, made from word lists that hold every letter,
 // takes the others for words far too readily. Translit writes Russian's words of one letter as
-// «v», «s», «k», «u», «i», «o» («v tot» is «в тот»), and the dashes of MacCyrillic are CP 1251's
-// «Р» and «С». Not one before a full stop or a bracket: initials and abbreviations («J. Smith»,
-// «т.е.», «e.g.»), the items of a list («б)»).
+// «v», «s», «k», «u», «i», «o» («v tot» is «в тот»). Not one before a full stop or a bracket:
+// initials and abbreviations («J. Smith», «т.е.», «e.g.»), the items of a list («б)»); nor a
+// Russian capital, which names a point, a variable or an item as often («число Н», «пункт Б»),
+// but «Р», MacCyrillic's en dash in CP 1251.
 constexpr int kLoneLetterCost = 8 * 8;
 
 // A word of the word lists (whole, in the usual case: Scorer::EndWord) costs this much less than
@@ -472,8 +473,9 @@ class Scorer {
     // «s/a/b/»), an option («-v»), after an apostrophe («don't»).
     int LoneLetterCost(int script) const {
         if (length_ != 1 || !standsAlone_ || (script == 1 && !loneLatin_)) return 0;
+        if (script == 0 && capitals_ != 0) return last_ == u'Р' ? kLoneLetterCost : 0;
         const std::u16string_view words =
-            script == 0 ? u"авикосуяАВИКОСУЯзйієЗЙІЄ" : u"aAI";  // Ukrainian's too
+            script == 0 ? u"авикосуяжзйіє" : u"aAI";  // Ukrainian's too
         return words.find(last_) == std::u16string_view::npos ? kLoneLetterCost : 0;
     }
 

@@ -197,12 +197,20 @@ TEST_F(DetectTest, AWordBeginningWithYIsNoTranslit) {
 // Of the words of one letter, English writes «a» and «I», Russian «а в и к о с у я»: Translit's
 // short words come back beside another short word. A letter alone in a code, an option, an
 // abbreviation, a contraction or a Russian text stays, and so does a text of one letter, which
-// tells nothing of how it came about («Ё» is no «и» of 866).
+// tells nothing of how it came about («Ё» is no «и» of 866). A Russian capital alone names
+// something as often («Н» for a number), and Ukrainian «ж» is a word.
 TEST_F(DetectTest, OneLetterWordsTellTranslitFromEnglish) {
     ExpectRepaired(
         {{"v tot", "в тот"}, {"No v", "Но в"}, {"V pole", "В поле"}, {"Н cообщить", "Н сообщить"}});
     ExpectLeftAlone({"Don't do it", "Use the -v option", "e.g. this", "J. Smith", "x86 and A4",
                      "т.е. это", "модификатор s,", "Р", "Ё", "Ц"});
+    for (std::string_view text :
+         {"Н сообщить ядру, что терминал", "установить Н как минимальным числом"}) {
+        const std::string garbled = Garble(text, Charset::kKoi8R, Charset::kWindows1251);
+        EXPECT_EQ(Auto(garbled), text) << garbled;
+    }
+    const std::string_view ukrainian = "попередження: підбиття зведення це те ж саме, що й";
+    EXPECT_EQ(Auto(Garble(ukrainian, Charset::kKoi8U, Charset::kWindows1251)), ukrainian);
 }
 
 // MacCyrillic's en dash is CP 1251's «Р», no word of Russian: alone before a word in small
