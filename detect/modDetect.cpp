@@ -263,6 +263,13 @@ std::u16string_view Trimmed(std::u16string_view text) {
                         : std::u16string_view();
 }
 
+// Whether the text is a letter alone, white space around it aside: it tells nothing of how it
+// came about, by any reading («Р» is no «а» of ISO 8859-5, «Ё» no «и» of 866).
+bool IsLoneLetter(std::u16string_view text) {
+    const std::u16string_view trimmed = Trimmed(text);
+    return trimmed.size() == 1 && IsLetter(trimmed[0]);
+}
+
 // The case of a word's letters beyond what the model says: lower case is free, a capital first
 // letter or all capitals cost a little, anything else (wHAT, оПХБЕР) much more.
 int CaseCost(int length, int capitals, bool firstCapital, int switches) {
@@ -2420,6 +2427,7 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         }
     }
     const std::u16string_view trimmed = Trimmed(body);
+    const bool loneLetter = IsLoneLetter(body);
     // What the text gains for being one word of the word lists, 0 if it is not one.
     std::optional<int> knownWord;
     const auto singleKnownWord = [&] {
@@ -2440,12 +2448,9 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
     // nothing of how it was typed («k», «z»). So they do a code of such abbreviations and letters
     // with digits and marks between them («DTK2000», «PNM/PBM/PGM», «A4»), and a name of code in
     // capitals joined by «_» («NT_GNU_PROPERTY_TYPE_0», «O_RDONLY»).
-    // A letter alone tells nothing of how it came about, by any reading («Р» is no «а» of
-    // ISO 8859-5, «Ё» no «и» of 866).
-    const bool loneLetter = trimmed.size() == 1 && IsLetter(trimmed[0]);
     const bool abbreviation = [&] {
         const std::size_t n = trimmed.size();
-        if ((n == 1 && IsLetter(trimmed[0])) ||
+        if (loneLetter ||
             (n >= 2 && n <= 4 && std::all_of(trimmed.begin(), trimmed.end(), IsCapital))) {
             return true;
         }
@@ -2718,10 +2723,10 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
         const ReadingKind kind = kRecipes[stretch.reading].kind;
         // A letter alone in a piece of its own is left as it is, as a text of one letter is: a
         // capital «Н» before a word with a look-alike is no «Y» of the layout.
-        const std::u16string_view letters =
-            Trimmed(body.substr(stretch.begin, stretch.end - stretch.begin));
         const ReadingKind read =
-            letters.size() == 1 && IsLetter(letters[0]) ? ReadingKind::kAsIs : kind;
+            IsLoneLetter(body.substr(stretch.begin, stretch.end - stretch.begin))
+                ? ReadingKind::kAsIs
+                : kind;
         parts.push_back({stretch.begin, stretch.end, read, read, {}});
     }
     const auto partText = [&](Part& part) -> const std::u16string& {
