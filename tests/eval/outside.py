@@ -29,7 +29,6 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import evaluate  # noqa: E402
 
 
-
 def other_catalogues():
     out = []
     for mo in sorted(pathlib.Path(evaluate.LOCALE_DIR).glob("*.mo")):
@@ -73,7 +72,8 @@ def main():
         rng.shuffle(texts)
         jobs = [("left alone", t, t) for t in texts[:args.count or 5000]]
     elif args.check == "fortunes":
-        ru = [t for t in fortunes("/usr/share/games/fortunes/ru") if not evaluate.MIXED_WORD.search(t)]
+        ru = [t for t in fortunes("/usr/share/games/fortunes/ru")
+              if not evaluate.MIXED_WORD.search(t)]
         en = fortunes("/usr/share/games/fortunes")
         rng.shuffle(ru)
         jobs = [("Russian left alone", t, t) for t in ru[:args.count or 3000]]
