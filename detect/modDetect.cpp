@@ -378,12 +378,8 @@ class Scorer {
         glued_ = false;
         keptBonus_ = 0;
         if (afterLetter) {
-            const int script = script_;
-            EndWord();
-            if (kind == kSpace || kind == kLineBreak ||
-                std::u16string_view(u",;:!?»\"”…").find(c) != std::u16string_view::npos) {
-                cost_ += LoneLetterCost(script);
-            }
+            EndWordBefore(kind == kSpace || kind == kLineBreak ||
+                          std::u16string_view(u",;:!?»\"”…").find(c) != std::u16string_view::npos);
             glued_ = kind != kSpace && kind != kLineBreak && c != u'-';
             keptBonus_ = glued_ ? takenBonus_ : 0;
             if (kGlues[kind]) cost_ += kGluedJunkCost;
@@ -425,11 +421,7 @@ class Scorer {
 
     // The cost so far. Ends the word being read: call it after white space or at the end.
     std::int64_t Cost() {
-        if (script_ >= 0) {
-            const int script = script_;
-            EndWord();
-            cost_ += LoneLetterCost(script);
-        }
+        if (script_ >= 0) EndWordBefore(true);
         EndApostrophe();
         if (opening_ || quoted_) cost_ += kMisplacedCost;
         opening_ = quoted_ = false;
@@ -475,9 +467,17 @@ class Scorer {
   private:
     int At(int x, int y, int z) const { return table_[(x * n_ + y) * n_ + z]; }
 
+    // Ends the word being read before a character that may end a word standing alone (white
+    // space, the end, a comma...: `alone`), where a word of one letter that is no word pays.
+    void EndWordBefore(bool alone) {
+        const int script = script_;
+        EndWord();
+        if (alone) cost_ += LoneLetterCost(script);
+    }
+
     // What the word just ended (of `script`) costs for being one letter that is no word, where
-    // it stands as a word does (the caller sees what follows it): not in a code or a path («A4»,
-    // «s/a/b/»), an option («-v»), after an apostrophe («don't»).
+    // it stands as a word does: not in a code or a path («A4», «s/a/b/»), an option («-v»),
+    // after an apostrophe («don't»).
     int LoneLetterCost(int script) const {
         if (length_ != 1 || !standsAlone_ || (script == 1 && !loneLatin_)) return 0;
         if (script == 0 && capitals_ != 0) return last_ == u'Р' ? kLoneLetterCost : 0;
@@ -2817,8 +2817,8 @@ std::vector<Reading> Decide(std::u16string_view body, bool holdAll) {
             if (whole[i].kind != parts[0].kind) continue;
             scoreExactly(i);
             const double by = whole[i].score - asIsScore - knownWordMargin(whole[i].kind);
-            if (by > 0 && !loneLetter && clean(i, by) &&
-                !(abbreviation && keepsCase(whole[i].kind)) && !abbreviationsRead(i)) {
+            if (by > 0 && clean(i, by) && !(abbreviation && keepsCase(whole[i].kind)) &&
+                !abbreviationsRead(i)) {
                 chosen = i;
             }
         }
